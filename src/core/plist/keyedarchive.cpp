@@ -1,0 +1,1 @@
+int g(){return 0;}

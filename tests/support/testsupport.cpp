@@ -1,0 +1,75 @@
+#include "support/testsupport.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+
+#include <sys/stat.h>
+
+namespace folivo::test {
+
+Scratch::Scratch()
+{
+    dir_.setAutoRemove(true);
+}
+
+Scratch::~Scratch()
+{
+    // Packages keep their folders read-only; make everything writable so the folder can go.
+    QDirIterator it(dir_.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    ::chmod(dir_.path().toLocal8Bit().constData(), 0755);
+    while (it.hasNext()) {
+        const QString p = it.next();
+        if (it.fileInfo().isDir() && !it.fileInfo().isSymLink())
+            ::chmod(p.toLocal8Bit().constData(), 0755);
+    }
+}
+
+ProcessResult run(const QString& program, const QStringList& args, const QByteArray& input)
+{
+    QProcess p;
+    p.start(program, args);
+    ProcessResult r;
+    if (!p.waitForStarted(10000))
+        return r;
+    if (!input.isEmpty())
+        p.write(input);
+    p.closeWriteChannel();
+    p.waitForFinished(60000);
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+bool makeFixtures(const QString& outDir)
+{
+#ifdef FOLIVO_FIXTURE_SCRIPT
+    const ProcessResult r = run("python3", {QStringLiteral(FOLIVO_FIXTURE_SCRIPT), outDir});
+    if (r.exitCode != 0)
+        qWarning("fixture script failed: %s", r.err.constData());
+    return r.exitCode == 0;
+#else
+    Q_UNUSED(outDir);
+    return false;
+#endif
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+bool writeAll(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return f.write(data) == data.size();
+}
+
+} // namespace folivo::test

@@ -1,0 +1,38 @@
+#pragma once
+// Small helpers shared by the test programs.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace folivo::test {
+
+// A fresh private folder for one test, removed afterwards (read-only folders included).
+class Scratch {
+public:
+    Scratch();
+    ~Scratch();
+    QString path() const { return dir_.path(); }
+    QString file(const QString& rel) const { return dir_.path() + "/" + rel; }
+
+private:
+    QTemporaryDir dir_;
+};
+
+struct ProcessResult {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs a program to completion (60 s at most) and collects its output.
+ProcessResult run(const QString& program, const QStringList& args, const QByteArray& input = {});
+
+// Runs the fixture generator into `outDir` and answers whether it succeeded.
+bool makeFixtures(const QString& outDir);
+
+QByteArray readAll(const QString& path);
+bool writeAll(const QString& path, const QByteArray& data);
+
+} // namespace folivo::test
