@@ -1,0 +1,43 @@
+#pragma once
+// The per-database preferences kept in ".attributesState", with the defaults a database
+// gets when the file is missing or unreadable.
+
+#include "plist/value.h"
+#include "store/tree.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace folivo {
+
+// Read access to the global preference store, for the few legacy keys that seed the
+// per-database settings. The preference store implements it.
+class PrefsSource {
+public:
+    virtual ~PrefsSource() = default;
+    virtual const plist::Value* value(const QString& key) const = 0;
+};
+
+struct DatabaseSettings {
+    bool attributesViewState = false;
+    double notesHeight = 24.0;
+    double leftPaneWidth = 315.0;
+    SortFlags sorting;
+    bool importFolderEnabled = false;
+    QString importFolderPath;
+    plist::Dict tagSettings; // "autoTaggingPrefixes", "autoTaggingScanImported", "autoTaggingSeparator"
+    QStringList recentWebsiteTitles;
+    bool attributesMoveable = false;
+    std::optional<double> attributesX, attributesY; // only when the panel floats
+
+    // Settings of a database created now.
+    static DatabaseSettings forNewDatabase(const PrefsSource* prefs);
+    // Settings read from ".attributesState" (nullopt when it could not be read).
+    static DatabaseSettings fromAttributesState(const std::optional<plist::Value>& state, const PrefsSource* prefs);
+};
+
+// The ".attributesState" written when an old ".drawerOpen" marker is found.
+plist::Dict drawerOpenReplacementState();
+
+} // namespace folivo

@@ -1,0 +1,55 @@
+#pragma once
+// The texts the store shows to people, kept verbatim in one place.
+
+#include <QString>
+
+namespace folivo::msg {
+
+inline const QString InvalidDatabaseTitle = QStringLiteral("Invalid Database");
+inline const QString InvalidDatabaseText = QStringLiteral(
+    "The .fvdb file you tried to open is not a valid Folivo database and cannot be opened.  This could be "
+    "because:\r\r1) The Folivo internal format has changed, in which case you should use the most recent "
+    "version;\r\r2) You renamed some other type of file to one with a .fvdb extension; or\r\r3) An actual "
+    ".fvdb file was corrupted or partially copied, in which case you should use a backup copy instead.");
+
+inline const QString RebuildIndexTitle = QStringLiteral("Rebuild Index?");
+inline const QString RebuildIndexText = QStringLiteral(
+    "You opened this database with the OPTION or SHIFT key held down.  Do you want to open the database "
+    "normally or try to rebuild the index (e.g., because Folivo hangs trying to open normally)?\r\rRebuilding "
+    "the index means that there might be an internal inconsistency in the database, necessitating corrective "
+    "action, which Folivo will explain to you if needed.\r\rIf you choose to rebuild, it is STRONGLY "
+    "suggested you do it on a copy of your database.");
+inline const QString OpenNormally = QStringLiteral("Open Normally");
+inline const QString RebuildIndexButton = QStringLiteral("Rebuild Index");
+inline const QString Cancel = QStringLiteral("Cancel");
+inline const QString OK = QStringLiteral("OK");
+
+inline const QString OpeningDatabase = QStringLiteral("Opening Database ...");
+inline const QString RebuildingIndex = QStringLiteral("Rebuilding Index ...");
+inline const QString NotClosedProperly = QStringLiteral(
+    "Database was not closed properly last time. If internal inconsistency results, corrective action will "
+    "be explained to you.");
+inline const QString UpdatingIndex = QStringLiteral("Updating Index ...");
+inline const QString UpdatingIndexText =
+    QStringLiteral("This a one-time conversion to an improved index format.  Please do not interrupt.");
+inline const QString MustConvert = QStringLiteral(
+    "Your database must be converted to the new index format.  This is done only once.  Your database will "
+    "be backed up first.");
+
+// Texts of this edition where the store needs words of its own.
+inline const QString EncryptedNotSupportedTitle = QStringLiteral("Encrypted Database");
+inline const QString EncryptedNotSupportedText = QStringLiteral(
+    "This database is encrypted. This version of Folivo cannot open encrypted databases yet; the database "
+    "was left unchanged.");
+inline const QString ConversionBackupFailedTitle = QStringLiteral("Backup Failed");
+inline const QString ConversionBackupFailedText = QStringLiteral(
+    "The database could not be backed up before its index is converted, so it was not converted. It opens "
+    "as it is. Free some disk space next to the database and open it again to convert it.\r\r%1");
+inline const QString RebuildProblemsTitle = QStringLiteral("Index Entries Skipped");
+
+// Minimum display times of the progress sheets, in milliseconds.
+constexpr int OpenMinimumMs = 1000;
+constexpr int RebuildMinimumMs = 5000;
+constexpr int UpdateIndexMinimumMs = 5000;
+
+} // namespace folivo::msg

@@ -1,0 +1,730 @@
+#include "store/mydocument.h"
+
+#include "plist/keyedarchive.h"
+#include "store/keys.h"
+#include "store/messages.h"
+#include "store/months.h"
+#include "util/debuglog.h"
+#include "util/tempfolder.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <unistd.h>
+
+namespace folivo {
+
+namespace {
+
+// Folders nest at most this deep in a package we accept; deeper records are hostile.
+constexpr int MaxTreeDepth = 1000;
+
+} // namespace
+
+MyDocument::MyDocument(DocumentUi& ui, const PrefsSource* prefs) : ui_(ui), prefs_(prefs) {}
+
+MyDocument::~MyDocument()
+{
+    close();
+}
+
+void MyDocument::close()
+{
+    if (!tempDir_.isEmpty())
+        fs::deleteTree(tempDir_);
+    tempDir_.clear();
+    tree_.reset({});
+    dbOpen_ = false;
+}
+
+QString MyDocument::attributesPathForPath(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0)
+        return pkg::AttributesPrefix + path;
+    return path.left(slash) + '/' + pkg::AttributesPrefix + path.mid(slash + 1);
+}
+
+QString MyDocument::absolutePath(const QString& relative) const
+{
+    const auto p = PackagePath::fromString(relative);
+    if (!p || dbPath_.isEmpty())
+        return {};
+    return p->absoluteUnder(dbPath_);
+}
+
+void MyDocument::addProblem(const QString& path, const QString& reason)
+{
+    problems_.push_back({path, reason});
+    appendDebugInfo(QStringLiteral("\n\nIndex entry skipped in %1: \"%2\": %3").arg(dbPath_, path, reason));
+}
+
+void MyDocument::diskError(const QString& step, const QString& path)
+{
+    const QString detail = fs::lastError();
+    // One line per error in the disk-error log, kept under the user's state folder.
+    QString stateHome = qEnvironmentVariable("XDG_STATE_HOME");
+    if (stateHome.isEmpty() || !QDir::isAbsolutePath(stateHome))
+        stateHome = QDir::homePath() + QStringLiteral("/.local/state");
+    const QString dir = stateHome + QStringLiteral("/folivo");
+    QDir().mkpath(dir);
+    QFile log(dir + QStringLiteral("/Folivo.log"));
+    if (log.open(QIODevice::Append | QIODevice::Text)) {
+        const QString time = QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("M-dd-yyyy h:mm AP"));
+        log.write(QStringLiteral("%1 -- %2:%3\n").arg(time, step, path).toUtf8());
+    }
+    appendDebugInfo(QStringLiteral("\n\nDisk error: %1: %2 (%3)").arg(step, path, detail));
+    ui_.progressStop();
+    ui_.diskError(step, path, detail);
+}
+
+// ---------------------------------------------------------------------------------------
+// Writing the package
+
+bool MyDocument::writeArchive(const QString& abs, const plist::Value& root, fs::Durability durability)
+{
+    const QByteArray bytes = plist::encodeKeyedArchive(root);
+    if (bytes.isEmpty())
+        return false;
+    if (!fs::writeFileAtomic(abs, bytes, 0644, durability))
+        return false;
+    // An ".old" copy left by an interrupted write of an older version is stale now.
+    const QString old = abs + pkg::OldSuffix;
+    if (fs::exists(old))
+        fs::removeFile(old);
+    return true;
+}
+
+bool MyDocument::writeAttributesFileForItem(const IndexItem* item, fs::Durability durability)
+{
+    if (!item) {
+        plist::Array paths;
+        paths.reserve(tree_.categoriesArray().size());
+        for (const auto& top : tree_.categoriesArray())
+            paths.push_back(top->path());
+        return writeArchive(dbPath_ + '/' + pkg::DIndex, paths, durability);
+    }
+    const auto itemPath = PackagePath::fromString(item->path());
+    if (!itemPath || itemPath->isRoot())
+        return false;
+    const QString target = attributesPathForPath(item->path());
+    const QString parentDir = itemPath->parent().isRoot() ? QString() : itemPath->parent().absoluteUnder(dbPath_);
+    fs::ScopedWritable writable(parentDir);
+    return writeArchive(dbPath_ + '/' + target, item->attributesValue(), durability);
+}
+
+bool MyDocument::writeIndexArchive()
+{
+    plist::Array top;
+    top.reserve(tree_.categoriesArray().size());
+    for (const auto& item : tree_.categoriesArray())
+        top.push_back(item->toValue());
+    return writeArchive(categoriesArchiveFile_, top, fs::Durability::Flush);
+}
+
+bool MyDocument::changed()
+{
+    needsBackup_ = true;
+    noNeedToSaveNow_ = false;
+    if (!dbWriteable_)
+        return false;
+    const QString marker = dbPath_ + '/' + pkg::Changed;
+    return fs::exists(marker) || fs::createMarker(marker, pkg::MarkerMode);
+}
+
+// ---------------------------------------------------------------------------------------
+// Opening
+
+bool MyDocument::dbSpecificInit(const QString& path)
+{
+    close();
+    problems_.clear();
+    dbPath_ = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    tempDir_ = createPrivateTempFolder(QFileInfo(dbPath_).fileName());
+    if (tempDir_.isEmpty())
+        return false;
+    dbWriteable_ = ::access(QFile::encodeName(dbPath_).constData(), W_OK) == 0;
+    return true;
+}
+
+void MyDocument::readSettings()
+{
+    const QString drawer = dbPath_ + '/' + pkg::DrawerOpen;
+    const QString stateFile = dbPath_ + '/' + pkg::AttributesState;
+    if (fs::isReadable(drawer) && dbWriteable_) {
+        fs::removeFile(drawer);
+        writeArchive(stateFile, drawerOpenReplacementState(), fs::Durability::Flush);
+    }
+    settings_ = DatabaseSettings::fromAttributesState(plist::readKeyedArchiveFile(stateFile), prefs_);
+    tree_.sorting = settings_.sorting;
+}
+
+OpenResult MyDocument::openDatabase(const QString& path, OpenOptions options)
+{
+    if (!fs::isDirectory(QFileInfo(path).absoluteFilePath()) && !QFileInfo(path).isDir())
+        return {OpenStatus::NotFound, QStringLiteral("There is no database at \"%1\".").arg(path)};
+    if (!dbSpecificInit(path))
+        return {OpenStatus::Failed, QStringLiteral("No private temporary folder could be made: %1").arg(fs::lastError())};
+    readSettings();
+
+    OpenResult checked = checkPackage();
+    if (!checked.ok()) {
+        close();
+        return checked;
+    }
+
+    // The rebuild question is asked only when there is a distributed index to rebuild from.
+    bool rebuild = false;
+    if (options.rebuildRequested && dindexPresent_) {
+        const int choice = ui_.ask({msg::RebuildIndexTitle, msg::RebuildIndexText,
+                                    {msg::OpenNormally, msg::RebuildIndexButton, msg::Cancel}});
+        if (choice != 0 && choice != 1) {
+            close();
+            return {OpenStatus::Cancelled, QStringLiteral("Opening was cancelled.")};
+        }
+        rebuild = choice == 1;
+    }
+    OpenResult result = finishDatabaseOpen(rebuild);
+    if (!result.ok())
+        close();
+    return result;
+}
+
+OpenResult MyDocument::checkPackage()
+{
+    noNeedToSaveNow_ = true;
+    auto at = [this](const QString& name) { return dbPath_ + '/' + name; };
+
+    // Older databases named the index ".categories". Renaming never replaces an index that
+    // is already there.
+    if (dbWriteable_) {
+        if (fs::exists(at(pkg::LegacyEncryptedIndex)) && !fs::exists(at(pkg::EncryptedIndex)))
+            fs::rename(at(pkg::LegacyEncryptedIndex), at(pkg::EncryptedIndex));
+        if (fs::exists(at(pkg::LegacyIndex)) && !fs::exists(at(pkg::Index)))
+            fs::rename(at(pkg::LegacyIndex), at(pkg::Index));
+    }
+
+    const bool anyIndex = fs::isReadable(at(pkg::Index)) || fs::isReadable(at(pkg::EncryptedIndex))
+                          || fs::isReadable(at(pkg::LegacyIndex)) || fs::isReadable(at(pkg::LegacyEncryptedIndex));
+    if (!anyIndex) {
+        ui_.alert(msg::InvalidDatabaseTitle, msg::InvalidDatabaseText);
+        return {OpenStatus::Invalid, QStringLiteral("\"%1\" is not a valid Folivo database.").arg(dbPath_)};
+    }
+
+    dbEncrypted_ = fs::isReadable(at(pkg::EncryptedIndex)) || fs::isReadable(at(pkg::LegacyEncryptedIndex));
+    if (dbEncrypted_) {
+        ui_.alert(msg::EncryptedNotSupportedTitle, msg::EncryptedNotSupportedText);
+        return {OpenStatus::Encrypted,
+                QStringLiteral("\"%1\" is encrypted; this version cannot open encrypted databases yet.").arg(dbPath_)};
+    }
+
+    if (!dbWriteable_ && !fs::isReadable(at(pkg::Index)))
+        categoriesArchiveFile_ = at(pkg::LegacyIndex);
+    else
+        categoriesArchiveFile_ = at(pkg::Index);
+
+    // Whether folders inside the package can be changed at all (a read-only volume).
+    const QString unfiled = at(pkg::Unfiled);
+    dbReadOnly_ = false;
+    if (fs::isDirectory(unfiled)) {
+        const auto before = fs::mode(unfiled);
+        if (fs::setMode(unfiled, pkg::ReadWriteMode))
+            fs::setMode(unfiled, before.value_or(pkg::ReadOnlyMode));
+        else
+            dbReadOnly_ = dbEncrypted_;
+    }
+    dindexPresent_ = fs::isReadable(at(pkg::DIndex));
+    return {OpenStatus::Opened, {}};
+}
+
+QStringList MyDocument::readDIndex() const
+{
+    QStringList paths;
+    const auto root = plist::readKeyedArchiveFile(dbPath_ + '/' + pkg::DIndex);
+    if (root && root->isArray())
+        for (const auto& v : root->array())
+            paths << (v.isString() ? v.string() : QString());
+    return paths;
+}
+
+OpenResult MyDocument::finishDatabaseOpen(bool rebuild)
+{
+    const bool changedMarker = fs::exists(dbPath_ + '/' + pkg::Changed);
+    rebuiltAtOpen_ = false;
+    if (!rebuild && !changedMarker) {
+        ui_.progressStart(msg::OpeningDatabase, QString(), msg::OpenMinimumMs);
+        const bool loaded = loadIndexArchive();
+        // An index that cannot be read (or holds nothing) must not show an empty tree while
+        // the distributed index still lists items: rebuild from it instead.
+        if ((!loaded || tree_.empty()) && dindexPresent_ && !readDIndex().isEmpty()) {
+            appendDebugInfo(QStringLiteral("\n\nIndex of %1 unreadable or empty; rebuilt from the attributes files").arg(dbPath_));
+            rebuildIndex();
+            rebuiltAtOpen_ = true;
+            changed();
+        }
+    } else {
+        ui_.progressStart(msg::RebuildingIndex, changedMarker ? msg::NotClosedProperly : QString(), msg::RebuildMinimumMs);
+        rebuildIndex();
+        rebuiltAtOpen_ = true;
+        changed();
+    }
+
+    readCustomAttributeNames();
+    dbOpen_ = true;
+    ui_.progressStop();
+
+    // One-time conversions of older packages.
+    const bool needsDistributedIndex = dbWriteable_ && !dindexPresent_;
+    if (needsDistributedIndex || (dbWriteable_ && !fs::exists(dbPath_ + '/' + pkg::DIndexVer4)))
+        convertDistributedIndex(needsDistributedIndex);
+
+    ui_.reloadBrowser();
+    appendDebugInfo(QStringLiteral("\n\nOpened DB=%1; Encrypted=%2").arg(dbPath_, dbEncrypted_ ? "YES" : "NO"));
+    return {OpenStatus::Opened, {}};
+}
+
+std::unique_ptr<IndexItem> MyDocument::itemFromRecord(plist::Value&& record, const QString& expectedParent, int depth)
+{
+    if (!record.isDict()) {
+        addProblem(expectedParent, QStringLiteral("an entry that is not a record"));
+        return nullptr;
+    }
+    plist::Dict& d = record.dict();
+    const plist::Value* pathValue = d.find(keys::Path);
+    const QString path = pathValue && pathValue->isString() ? pathValue->string() : QString();
+    const auto pp = PackagePath::fromString(path);
+    if (!pp || pp->isRoot()) {
+        addProblem(path, QStringLiteral("the path is not a valid path inside the package"));
+        return nullptr;
+    }
+    if (pp->parent().str() != expectedParent) {
+        addProblem(path, QStringLiteral("the item is not inside its folder \"%1\"").arg(expectedParent));
+        return nullptr;
+    }
+    if (rebuildSeen_.contains(path)) {
+        addProblem(path, QStringLiteral("the path is used twice"));
+        return nullptr;
+    }
+    if (depth > MaxTreeDepth) {
+        addProblem(path, QStringLiteral("folders nest too deeply"));
+        return nullptr;
+    }
+    rebuildSeen_.insert(path);
+
+    plist::Value children;
+    if (plist::Value* c = d.find(keys::Children)) {
+        children = std::move(*c);
+        d.remove(keys::Children);
+    }
+    d.remove(keys::ChildrenPaths); // only attributes files keep it
+    const bool folderLike = !children.isNone();
+    auto item = std::make_unique<IndexItem>(std::move(d), folderLike);
+    if (folderLike && children.isArray()) {
+        ItemList kids;
+        kids.reserve(children.array().size());
+        for (auto& c : children.array())
+            if (auto kid = itemFromRecord(std::move(c), path, depth + 1))
+                kids.push_back(std::move(kid));
+        IndexTree::adoptChildren(item.get(), std::move(kids));
+    }
+    return item;
+}
+
+bool MyDocument::loadIndexArchive()
+{
+    auto root = plist::readKeyedArchiveFile(categoriesArchiveFile_);
+    if (!root || !root->isArray()) {
+        tree_.reset({});
+        return false;
+    }
+    rebuildSeen_.clear();
+    ItemList top;
+    top.reserve(root->array().size());
+    for (auto& v : root->array())
+        if (auto item = itemFromRecord(std::move(v), QString(), 0))
+            top.push_back(std::move(item));
+    rebuildSeen_.clear();
+    tree_.reset(std::move(top));
+    return true;
+}
+
+void MyDocument::readCustomAttributeNames()
+{
+    customAttributeNames_.clear();
+    const QString file = dbPath_ + '/' + pkg::CustomAttributeNames;
+    const auto names = plist::readKeyedArchiveFile(file);
+    if (names && names->isArray()) {
+        for (const auto& n : names->array())
+            if (n.isString())
+                customAttributeNames_ << n.string();
+        return;
+    }
+    if (dbWriteable_ && !fs::exists(file))
+        writeArchive(file, plist::Array{}, fs::Durability::Flush);
+}
+
+bool MyDocument::backupBeforeConversion(QString* where)
+{
+    const QFileInfo info(dbPath_);
+    const QString base = info.completeBaseName();
+    QString target = info.path() + '/' + base + QStringLiteral(" (before index conversion).") + pkg::Extension;
+    for (int n = 2; fs::exists(target); ++n)
+        target = info.path() + '/' + base + QStringLiteral(" (before index conversion %1).").arg(n) + pkg::Extension;
+    *where = target;
+    if (fs::copyTree(dbPath_, target))
+        return true;
+    const QString why = fs::lastError();
+    fs::deleteTree(target);
+    *where = why;
+    return false;
+}
+
+bool MyDocument::convertDistributedIndex(bool backUpFirst)
+{
+    if (backUpFirst) {
+        ui_.alert(QString(), msg::MustConvert);
+        QString where;
+        if (!backupBeforeConversion(&where)) {
+            ui_.alert(msg::ConversionBackupFailedTitle, msg::ConversionBackupFailedText.arg(where));
+            return false;
+        }
+        appendDebugInfo(QStringLiteral("\n\nBacked up %1 to %2 before converting its index").arg(dbPath_, where));
+    }
+    ui_.progressStart(msg::UpdatingIndex, msg::UpdatingIndexText, msg::UpdateIndexMinimumMs);
+    // Thousands of small files: write them without a flush each and flush once at the end.
+    bool ok = true;
+    for (IndexItem* item : tree_.flatArray()) {
+        if (!writeAttributesFileForItem(item, fs::Durability::NoFlush)) {
+            diskError(QStringLiteral("Updating Index"), attributesPathForPath(item->path()));
+            return false;
+        }
+    }
+    // Smart folders are not in the flat list's descent but are top-level items of it.
+    ok = writeAttributesFileForItem(nullptr, fs::Durability::NoFlush) && fs::syncFileSystem(dbPath_);
+    if (ok)
+        ok = fs::createMarker(dbPath_ + '/' + pkg::DIndexVer4, pkg::MarkerMode);
+    ui_.progressStop();
+    if (!ok) {
+        diskError(QStringLiteral("Updating Index"), dbPath_);
+        return false;
+    }
+    dindexPresent_ = true;
+    changed();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Rebuilding from the distributed index
+
+void MyDocument::rebuildIndex()
+{
+    const QStringList top = readDIndex();
+    if (top.isEmpty()) {
+        loadIndexArchive();
+        return;
+    }
+    rebuildSeen_.clear();
+    ItemList items;
+    items.reserve(std::size_t(top.size()));
+    for (const QString& path : top)
+        rebuildItemWithPath(path, QString(), items, 0);
+    rebuildSeen_.clear();
+    tree_.reset(std::move(items));
+}
+
+void MyDocument::rebuildItemWithPath(const QString& path, const QString& parentPath, ItemList& into, int depth)
+{
+    const auto pp = PackagePath::fromString(path);
+    if (!pp || pp->isRoot()) {
+        addProblem(path, QStringLiteral("the path is not a valid path inside the package"));
+        return;
+    }
+    if (pp->parent().str() != parentPath) {
+        addProblem(path, QStringLiteral("the item is not inside its folder \"%1\"").arg(parentPath));
+        return;
+    }
+    if (rebuildSeen_.contains(path)) {
+        addProblem(path, QStringLiteral("the path is used twice"));
+        return;
+    }
+    if (depth > MaxTreeDepth) {
+        addProblem(path, QStringLiteral("folders nest too deeply"));
+        return;
+    }
+    const QString attributes = dbPath_ + '/' + attributesPathForPath(path);
+    auto record = plist::readKeyedArchiveFile(attributes);
+    if (!record || !record->isDict()) {
+        // A crash while an attributes file was being replaced can leave only the old copy.
+        record = plist::readKeyedArchiveFile(attributes + pkg::OldSuffix);
+        if (!record || !record->isDict()) {
+            addProblem(path, QStringLiteral("its attributes file cannot be read"));
+            return;
+        }
+    }
+    plist::Dict& d = record->dict();
+    if (const plist::Value* stored = d.find(keys::Path); !stored || !stored->isString() || stored->string() != path) {
+        addProblem(path, QStringLiteral("its attributes file names another path"));
+        return;
+    }
+    rebuildSeen_.insert(path);
+
+    d.remove(keys::Children);
+    plist::Value childPaths;
+    if (plist::Value* c = d.find(keys::ChildrenPaths)) {
+        childPaths = std::move(*c);
+        d.remove(keys::ChildrenPaths);
+    }
+    const bool smart = d.contains(keys::SmartFolder);
+    const bool folderLike = smart || !childPaths.isNone() || d.contains(keys::Date);
+    auto item = std::make_unique<IndexItem>(std::move(d), folderLike);
+    IndexItem* raw = item.get();
+    into.push_back(std::move(item));
+    if (smart || !childPaths.isArray())
+        return; // a smart folder's contents are computed when it is loaded
+
+    ItemList kids;
+    kids.reserve(childPaths.array().size());
+    for (const auto& c : childPaths.array())
+        rebuildItemWithPath(c.isString() ? c.string() : QString(), path, kids, depth + 1);
+    IndexTree::adoptChildren(raw, std::move(kids));
+}
+
+// ---------------------------------------------------------------------------------------
+// Creating
+
+OpenResult MyDocument::createDatabase(const QString& requested)
+{
+    QString path = requested;
+    if (QFileInfo(path).suffix() != pkg::Extension)
+        path += '.' + pkg::Extension;
+    const QString abs = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    if (fs::exists(abs))
+        return {OpenStatus::Failed, QStringLiteral("\"%1\" already exists; choose another name.").arg(abs)};
+    const NameProblem nameProblem = checkName(QFileInfo(abs).fileName());
+    if (nameProblem != NameProblem::None)
+        return {OpenStatus::Failed, nameProblemMessage(nameProblem)};
+    if (!fs::makeDirectories(QFileInfo(abs).path(), 0755) || !fs::makeDirectory(abs, pkg::ReadWriteMode))
+        return {OpenStatus::Failed, QStringLiteral("The database cannot be created: %1").arg(fs::lastError())};
+
+    auto fail = [&]() -> OpenResult {
+        const QString why = fs::lastError();
+        close();
+        fs::deleteTree(abs);
+        dbPath_.clear();
+        return {OpenStatus::Failed, QStringLiteral("The database cannot be created: %1").arg(why)};
+    };
+    if (!dbSpecificInit(abs))
+        return fail();
+    settings_ = DatabaseSettings::forNewDatabase(prefs_);
+    tree_.sorting = settings_.sorting;
+    categoriesArchiveFile_ = dbPath_ + '/' + pkg::Index;
+    dbEncrypted_ = false;
+    dbReadOnly_ = false;
+
+    if (!fs::makeDirectory(dbPath_ + '/' + pkg::Unfiled, pkg::ReadOnlyMode))
+        return fail();
+    tree_.reset({});
+    IndexItem* unfiled = tree_.insert(nullptr, std::make_unique<IndexItem>(plist::Dict{{keys::Path, pkg::Unfiled}}, true));
+    if (!writeIndexArchive() || !writeAttributesFileForItem(nullptr) || !writeAttributesFileForItem(unfiled)
+        || !fs::createMarker(dbPath_ + '/' + pkg::DIndexVer4, pkg::MarkerMode)
+        || !writeArchive(dbPath_ + '/' + pkg::CustomAttributeNames, plist::Array{}, fs::Durability::Flush))
+        return fail();
+    dindexPresent_ = true;
+    customAttributeNames_.clear();
+    dbOpen_ = true;
+    ui_.reloadBrowser();
+    return {OpenStatus::Opened, {}};
+}
+
+// ---------------------------------------------------------------------------------------
+// Tree operations on the package
+
+std::optional<QString> MyDocument::pathOrEncryptedPath(const QString& path) const
+{
+    const QString abs = absolutePath(path);
+    if (abs.isEmpty())
+        return std::nullopt;
+    if (fs::isReadable(abs))
+        return path;
+    for (const QString& suffix : pkg::EncipheredSuffixes)
+        if (fs::isReadable(abs + '.' + suffix))
+            return path + '.' + suffix;
+    return std::nullopt;
+}
+
+QString MyDocument::uniquePathForPath(const QString& path) const
+{
+    auto taken = [this](const QString& candidate) {
+        if (tree_.itemForPath(candidate))
+            return true;
+        const QString abs = absolutePath(candidate);
+        if (abs.isEmpty())
+            return true;
+        if (fs::exists(abs))
+            return true;
+        for (const QString& suffix : pkg::EncipheredSuffixes)
+            if (fs::exists(abs + '.' + suffix))
+                return true;
+        const QString attrs = dbPath_ + '/' + attributesPathForPath(candidate);
+        return fs::exists(attrs) || fs::exists(attrs + QStringLiteral(".fvdbe"));
+    };
+    if (!taken(path))
+        return path;
+    const qsizetype slash = path.lastIndexOf('/');
+    const qsizetype dot = path.lastIndexOf('.');
+    const bool hasExtension = dot > slash + 1 && dot < path.size() - 1;
+    const QString stem = hasExtension ? path.left(dot) : path;
+    const QString extension = hasExtension ? path.mid(dot) : QString();
+    for (qint64 n = 2;; ++n) {
+        const QString candidate = stem + QString::number(n) + extension;
+        if (!taken(candidate))
+            return candidate;
+    }
+}
+
+bool MyDocument::createDateCategoryOnDisk(const QString& path)
+{
+    const auto pp = PackagePath::fromString(path);
+    bool ok = pp && !pp->isRoot();
+    if (ok) {
+        fs::ScopedWritable writable(pp->parent().isRoot() ? QString() : pp->parent().absoluteUnder(dbPath_));
+        ok = fs::makeDirectories(pp->absoluteUnder(dbPath_), pkg::ReadOnlyMode);
+    }
+    if (!ok)
+        diskError(QStringLiteral("Creating Date Category"), path);
+    return ok;
+}
+
+IndexItem* MyDocument::createDateCategoryInIndex(const QString& path, IndexItem* parent)
+{
+    auto item = std::make_unique<IndexItem>(plist::Dict{{keys::Path, path}, {keys::Date, true}}, true);
+    IndexItem* raw = tree_.insert(parent, std::move(item));
+    tree_.sortDatesOnly(parent);
+    if (!writeAttributesFileForItem(raw) || !writeAttributesFileForItem(parent)) {
+        diskError(QStringLiteral("Creating Date Category"), attributesPathForPath(path));
+        return nullptr;
+    }
+    return raw;
+}
+
+IndexItem* MyDocument::findOrCreateDateCategoryFor(IndexItem* folder, QDate date)
+{
+    if (!folder || !folder->hasChildren() || !date.isValid())
+        return nullptr;
+    ui_.revealItem(folder, true);
+    IndexItem* parent = folder;
+    const QString names[2] = {QString::number(date.year()), KTMonths::nameOf(date.month())};
+    for (const QString& name : names) {
+        const QString path = parent->path() + '/' + name;
+        const QString abs = absolutePath(path);
+        if (abs.isEmpty())
+            return nullptr;
+        // Only a folder can be reused: a file that happens to carry the name is an error,
+        // never a place to put children.
+        if (fs::exists(abs) && !fs::isDirectory(abs)) {
+            addProblem(path, QStringLiteral("a file is in the way of a date folder"));
+            return nullptr;
+        }
+        if (!fs::isDirectory(abs) && !createDateCategoryOnDisk(path))
+            return nullptr;
+        IndexItem* item = tree_.itemForPath(path);
+        if (item && !item->hasChildren()) {
+            addProblem(path, QStringLiteral("an item that is not a folder is in the way of a date folder"));
+            return nullptr;
+        }
+        if (!item && !(item = createDateCategoryInIndex(path, parent)))
+            return nullptr;
+        ui_.reloadBrowser();
+        ui_.revealItem(item, true);
+        parent = item;
+    }
+    return parent;
+}
+
+bool MyDocument::deletePath(const QString& path)
+{
+    const auto pp = PackagePath::fromString(path);
+    if (!pp || pp->isRoot())
+        return false;
+    fs::ScopedWritable writable(pp->parent().isRoot() ? QString() : pp->parent().absoluteUnder(dbPath_));
+    bool ok = fs::deleteInside(dbPath_, *pp);
+    for (const QString& suffix : pkg::EncipheredSuffixes)
+        ok = fs::deleteInside(dbPath_, pp->withSuffix('.' + suffix)) && ok;
+    return ok;
+}
+
+void MyDocument::deleteDateCategoryIfEmpty(IndexItem* item)
+{
+    if (!item || !item->isDateFolder() || !item->children().empty())
+        return;
+    const auto pp = PackagePath::fromString(item->path());
+    if (!pp)
+        return;
+    const QString abs = pp->absoluteUnder(dbPath_);
+    {
+        // Only the folder's own hidden files go; anything else the tree does not know
+        // about stays, and then so does the folder (the consistency check reports it).
+        fs::ScopedWritable parentWritable(pp->parent().isRoot() ? QString() : pp->parent().absoluteUnder(dbPath_));
+        if (fs::isDirectory(abs)) {
+            fs::ScopedWritable selfWritable(abs);
+            const QStringList hidden = QDir(abs).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+            for (const QString& n : hidden)
+                if (n.startsWith('.'))
+                    fs::removeFile(abs + '/' + n);
+        }
+        if (fs::isDirectory(abs))
+            ::rmdir(QFile::encodeName(abs).constData());
+    }
+    const QString path = item->path();
+    IndexItem* owner = item->parent();
+    tree_.take(item);
+    const auto attrs = PackagePath::fromString(attributesPathForPath(path));
+    if (attrs) {
+        fs::ScopedWritable writable(pp->parent().isRoot() ? QString() : pp->parent().absoluteUnder(dbPath_));
+        fs::removeFile(attrs->absoluteUnder(dbPath_));
+        fs::removeFile(attrs->absoluteUnder(dbPath_) + QStringLiteral(".fvdbe"));
+    }
+    writeAttributesFileForItem(owner);
+}
+
+bool MyDocument::deleteCategoryWithPath(const QString& path, IndexItem* folder)
+{
+    IndexItem* found = tree_.itemForPath(path);
+    if (found && folder) {
+        // Only within the folder given.
+        const IndexItem* p = found->parent();
+        while (p && p != folder)
+            p = p->parent();
+        if (!p)
+            found = nullptr;
+    }
+    if (!found)
+        return false;
+    const bool smart = found->isSmartFolder();
+    IndexItem* owner = found->parent();
+    const QString attrs = attributesPathForPath(path);
+    tree_.take(found); // children and all; observers hear of each item
+    if (!smart)
+        deletePath(path);
+    const auto pp = PackagePath::fromString(path);
+    if (pp) {
+        fs::ScopedWritable writable(pp->parent().isRoot() ? QString() : pp->parent().absoluteUnder(dbPath_));
+        fs::removeFile(dbPath_ + '/' + attrs);
+        fs::removeFile(dbPath_ + '/' + attrs + QStringLiteral(".fvdbe"));
+    }
+    writeAttributesFileForItem(owner);
+    return true;
+}
+
+void MyDocument::sortAll()
+{
+    tree_.sortCategories(nullptr);
+    writeAttributesFileForItem(nullptr);
+    changed();
+    ui_.reloadBrowser();
+}
+
+} // namespace folivo

@@ -1,0 +1,150 @@
+#pragma once
+// One open database: its package on disk, its index tree in memory, its settings, and
+// the steps that open, create and rebuild it. Every path is resolved from the package
+// root held here; the process's current directory is never used or changed, so several
+// databases can be open at once.
+
+#include "store/dbsettings.h"
+#include "store/documentui.h"
+#include "store/packagepath.h"
+#include "store/tree.h"
+#include "util/fs.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace folivo {
+
+enum class OpenStatus {
+    Opened,
+    NotFound,    // nothing at the path, or not a folder
+    Invalid,     // not a database (the "Invalid Database" alert was shown)
+    Encrypted,   // an encrypted database, which this version cannot open yet
+    Cancelled,   // the person chose "Cancel"
+    Failed,      // the disk refused something needed to open
+};
+
+struct OpenOptions {
+    bool rebuildRequested = false; // Shift held in the GUI, --rebuild on the command line
+};
+
+struct OpenResult {
+    OpenStatus status = OpenStatus::Failed;
+    QString message; // plain words for a person when status is not Opened
+    bool ok() const { return status == OpenStatus::Opened; }
+};
+
+// An entry of the distributed index that a rebuild or load could not use, and why.
+struct IndexProblem {
+    QString path;
+    QString reason;
+};
+
+class MyDocument {
+public:
+    explicit MyDocument(DocumentUi& ui, const PrefsSource* prefs = nullptr);
+    ~MyDocument();
+    MyDocument(const MyDocument&) = delete;
+    MyDocument& operator=(const MyDocument&) = delete;
+
+    // Opening: the package checks, the optional rebuild question, loading or rebuilding the
+    // tree and the one-time conversions.
+    OpenResult openDatabase(const QString& path, OpenOptions options = {});
+    // Creates a new database at `path` (".fvdb" is added when missing). An existing path is
+    // refused. On failure nothing is left behind.
+    OpenResult createDatabase(const QString& path);
+    // Forgets the open database and removes its temporary folder.
+    void close();
+
+    // State.
+    const QString& dbPath() const { return dbPath_; }
+    const QString& tempDir() const { return tempDir_; }
+    QString categoriesArchiveFile() const { return categoriesArchiveFile_; }
+    bool dbOpen() const { return dbOpen_; }
+    bool dbWriteable() const { return dbWriteable_; }
+    bool dbReadOnly() const { return dbReadOnly_; }
+    bool dbEncrypted() const { return dbEncrypted_; }
+    bool dindexPresent() const { return dindexPresent_; }
+    bool rebuiltAtOpen() const { return rebuiltAtOpen_; }
+    bool needsBackup() const { return needsBackup_; }
+    bool noNeedToSaveNow() const { return noNeedToSaveNow_; }
+    const QStringList& customAttributeNames() const { return customAttributeNames_; }
+    const std::vector<IndexProblem>& indexProblems() const { return problems_; }
+
+    IndexTree& tree() { return tree_; }
+    const IndexTree& tree() const { return tree_; }
+    DatabaseSettings& settings() { return settings_; }
+    DocumentUi& ui() { return ui_; }
+
+    // Paths.
+    static QString attributesPathForPath(const QString& path);
+    // The absolute path of a stored path; empty when the path could leave the package.
+    QString absolutePath(const QString& relative) const;
+
+    // Attributes files. Without an item, the root attributes file ".dindex". The file is
+    // written beside the target and renamed over it; false when the disk refused.
+    bool writeAttributesFileForItem(const IndexItem* item, fs::Durability durability = fs::Durability::Flush);
+    bool writeIndexArchive();
+    // Marks the database changed (".changed", 0600).
+    bool changed();
+
+    // Tree operations that touch the package.
+    IndexItem* findOrCreateDateCategoryFor(IndexItem* folder, QDate date);
+    bool createDateCategoryOnDisk(const QString& path);
+    IndexItem* createDateCategoryInIndex(const QString& path, IndexItem* parent);
+    void deleteDateCategoryIfEmpty(IndexItem* item);
+    bool deleteCategoryWithPath(const QString& path, IndexItem* folder);
+    // Deletes a stored path and its enciphered forms; a missing file is not an error.
+    bool deletePath(const QString& path);
+    // A path not yet used in the package: by any item, by anything on disk, by its
+    // enciphered forms or by its attributes file.
+    QString uniquePathForPath(const QString& path) const;
+    // The first of the path and its enciphered forms that can be read, if any.
+    std::optional<QString> pathOrEncryptedPath(const QString& path) const;
+    void sortAll();
+
+    // Rebuilds the tree from the distributed index.
+    void rebuildIndex();
+
+    // Reports a disk error: logs it and tells the user interface.
+    void diskError(const QString& step, const QString& path);
+
+private:
+    bool dbSpecificInit(const QString& path);
+    OpenResult checkPackage();
+    OpenResult finishDatabaseOpen(bool rebuild);
+    bool loadIndexArchive();
+    void readCustomAttributeNames();
+    bool convertDistributedIndex(bool backUpFirst);
+    bool backupBeforeConversion(QString* where);
+    void readSettings();
+    void addProblem(const QString& path, const QString& reason);
+    std::unique_ptr<IndexItem> itemFromRecord(plist::Value&& record, const QString& expectedParent, int depth);
+    void rebuildItemWithPath(const QString& path, const QString& parentPath, ItemList& into, int depth);
+    QStringList readDIndex() const;
+    bool writeArchive(const QString& abs, const plist::Value& root, fs::Durability durability);
+
+    DocumentUi& ui_;
+    const PrefsSource* prefs_;
+    IndexTree tree_;
+    DatabaseSettings settings_;
+
+    QString dbPath_;
+    QString tempDir_;
+    QString categoriesArchiveFile_;
+    bool dbOpen_ = false;
+    bool dbWriteable_ = false;
+    bool dbReadOnly_ = false;
+    bool dbEncrypted_ = false;
+    bool dindexPresent_ = false;
+    bool rebuiltAtOpen_ = false;
+    bool needsBackup_ = false;
+    bool noNeedToSaveNow_ = false;
+    QStringList customAttributeNames_;
+    std::vector<IndexProblem> problems_;
+    QSet<QString> rebuildSeen_; // paths taken during one rebuild or load
+};
+
+} // namespace folivo

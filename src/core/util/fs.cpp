@@ -1,0 +1,433 @@
+#include "util/fs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace folivo::fs {
+
+namespace {
+
+FaultHook& hook()
+{
+    static FaultHook h;
+    return h;
+}
+
+thread_local QString tLastError;
+
+QByteArray native(const QString& p)
+{
+    return QFile::encodeName(p);
+}
+
+bool fail(const char* step, const QString& path, int err)
+{
+    tLastError = QStringLiteral("%1: %2: %3").arg(QLatin1String(step), path, QString::fromLocal8Bit(std::strerror(err)));
+    errno = err;
+    return false;
+}
+
+bool injected(Op op, const QString& abs, const char* step)
+{
+    if (hook() && hook()(op, abs))
+        return !fail(step, abs, EIO);
+    return false;
+}
+
+struct Fd {
+    int fd = -1;
+    explicit Fd(int f) : fd(f) {}
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+};
+
+bool writeAll(int fd, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(std::min<qint64>(size, 1 << 30)));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+// Removes everything inside the open folder `dirFd`, depth first, never following links.
+bool removeContents(int dirFd, const QString& shownPath, int depth)
+{
+    if (depth > 4096)
+        return fail("Delete", shownPath, ELOOP);
+    struct stat st {};
+    if (::fstat(dirFd, &st) == 0 && (st.st_mode & 0700) != 0700)
+        ::fchmod(dirFd, 0755);
+    const int dupFd = ::dup(dirFd);
+    if (dupFd < 0)
+        return fail("Delete", shownPath, errno);
+    DIR* dir = ::fdopendir(dupFd);
+    if (!dir) {
+        ::close(dupFd);
+        return fail("Delete", shownPath, errno);
+    }
+    bool ok = true;
+    while (dirent* e = ::readdir(dir)) {
+        const char* n = e->d_name;
+        if (std::strcmp(n, ".") == 0 || std::strcmp(n, "..") == 0)
+            continue;
+        struct stat est {};
+        if (::fstatat(dirFd, n, &est, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        const QString childShown = shownPath + '/' + QFile::decodeName(n);
+        if (S_ISDIR(est.st_mode)) {
+            Fd child(::openat(dirFd, n, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (child.fd < 0) {
+                ok = fail("Delete", childShown, errno);
+                continue;
+            }
+            if (!removeContents(child.fd, childShown, depth + 1))
+                ok = false;
+            if (::unlinkat(dirFd, n, AT_REMOVEDIR) != 0)
+                ok = fail("Delete", childShown, errno);
+        } else if (::unlinkat(dirFd, n, 0) != 0) {
+            ok = fail("Delete", childShown, errno);
+        }
+    }
+    ::closedir(dir);
+    return ok;
+}
+
+// Removes the entry `name` inside the open folder `parentFd`.
+bool removeEntry(int parentFd, const QByteArray& name, const QString& shownPath)
+{
+    struct stat st {};
+    if (::fstatat(parentFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? true : fail("Delete", shownPath, errno);
+    if (!S_ISDIR(st.st_mode)) {
+        if (::unlinkat(parentFd, name.constData(), 0) != 0 && errno != ENOENT)
+            return fail("Delete", shownPath, errno);
+        return true;
+    }
+    Fd dirFd(::openat(parentFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (dirFd.fd < 0)
+        return fail("Delete", shownPath, errno);
+    bool ok = removeContents(dirFd.fd, shownPath, 0);
+    if (::unlinkat(parentFd, name.constData(), AT_REMOVEDIR) != 0 && errno != ENOENT)
+        ok = fail("Delete", shownPath, errno);
+    return ok;
+}
+
+} // namespace
+
+void setFaultHook(FaultHook h)
+{
+    hook() = std::move(h);
+}
+
+QString lastError()
+{
+    return tLastError;
+}
+
+bool exists(const QString& abs)
+{
+    struct stat st {};
+    return ::lstat(native(abs).constData(), &st) == 0;
+}
+
+bool isDirectory(const QString& abs)
+{
+    struct stat st {};
+    return ::lstat(native(abs).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isRegularFile(const QString& abs)
+{
+    struct stat st {};
+    return ::lstat(native(abs).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool isReadable(const QString& abs)
+{
+    return exists(abs) && ::access(native(abs).constData(), R_OK) == 0;
+}
+
+std::optional<unsigned> mode(const QString& abs)
+{
+    struct stat st {};
+    if (::lstat(native(abs).constData(), &st) != 0)
+        return std::nullopt;
+    return unsigned(st.st_mode & 07777);
+}
+
+bool setMode(const QString& abs, unsigned m)
+{
+    if (injected(Op::Chmod, abs, "Set permissions"))
+        return false;
+    if (::chmod(native(abs).constData(), mode_t(m)) != 0)
+        return fail("Set permissions", abs, errno);
+    return true;
+}
+
+bool makeDirectory(const QString& abs, unsigned m)
+{
+    if (injected(Op::MakeDir, abs, "Create folder"))
+        return false;
+    if (::mkdir(native(abs).constData(), 0700) != 0)
+        return fail("Create folder", abs, errno);
+    // mkdir's mode is cut by the umask; the scheme needs the exact bits.
+    if (::chmod(native(abs).constData(), mode_t(m)) != 0)
+        return fail("Create folder", abs, errno);
+    return true;
+}
+
+bool makeDirectories(const QString& abs, unsigned m)
+{
+    // Missing folders are made writable first, so that the next level can be made inside
+    // them, and get their final mode from the deepest up.
+    QStringList missing;
+    QString p = QDir::cleanPath(abs);
+    while (!p.isEmpty() && p != "/" && !exists(p)) {
+        missing.prepend(p);
+        p = QFileInfo(p).path();
+    }
+    if (!p.isEmpty() && p != "/" && !isDirectory(p))
+        return fail("Create folder", p, ENOTDIR);
+    for (const QString& dir : missing)
+        if (!makeDirectory(dir, 0755))
+            return false;
+    for (auto it = missing.crbegin(); it != missing.crend(); ++it)
+        if (!setMode(*it, m))
+            return false;
+    return true;
+}
+
+bool copyTree(const QString& from, const QString& to)
+{
+    struct stat st {};
+    if (::lstat(native(from).constData(), &st) != 0)
+        return fail("Copy", from, errno);
+    if (exists(to))
+        return fail("Copy", to, EEXIST);
+    if (S_ISLNK(st.st_mode)) {
+        QByteArray target(4096, Qt::Uninitialized);
+        const ssize_t n = ::readlink(native(from).constData(), target.data(), size_t(target.size()));
+        if (n < 0)
+            return fail("Copy", from, errno);
+        target.resize(n);
+        if (::symlink(target.constData(), native(to).constData()) != 0)
+            return fail("Copy", to, errno);
+        return true;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        if (!makeDirectory(to, 0700))
+            return false;
+        const QStringList names = QDir(from).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        for (const QString& n : names)
+            if (!copyTree(from + '/' + n, to + '/' + n))
+                return false;
+        return setMode(to, unsigned(st.st_mode & 07777));
+    }
+    if (!S_ISREG(st.st_mode))
+        return true; // sockets and devices have no place in a package
+    if (injected(Op::Write, to, "Copy"))
+        return false;
+    Fd in(::open(native(from).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (in.fd < 0)
+        return fail("Copy", from, errno);
+    Fd out(::open(native(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (out.fd < 0)
+        return fail("Copy", to, errno);
+    QByteArray buf(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t n = ::read(in.fd, buf.data(), size_t(buf.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail("Copy", from, errno);
+        if (n == 0)
+            break;
+        if (!writeAll(out.fd, buf.constData(), n))
+            return fail("Copy", to, errno);
+    }
+    if (::fchmod(out.fd, st.st_mode & 07777) != 0)
+        return fail("Copy", to, errno);
+    return true;
+}
+
+bool createMarker(const QString& abs, unsigned m)
+{
+    if (injected(Op::Write, abs, "Create file"))
+        return false;
+    const int fd = ::open(native(abs).constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return fail("Create file", abs, errno);
+    const bool ok = ::fchmod(fd, mode_t(m)) == 0;
+    const int err = errno;
+    ::close(fd);
+    return ok ? true : fail("Create file", abs, err);
+}
+
+bool rename(const QString& from, const QString& to)
+{
+    if (injected(Op::Rename, from, "Rename"))
+        return false;
+    if (::rename(native(from).constData(), native(to).constData()) != 0)
+        return fail("Rename", from, errno);
+    return true;
+}
+
+bool removeFile(const QString& abs)
+{
+    if (injected(Op::Remove, abs, "Delete"))
+        return false;
+    if (::unlink(native(abs).constData()) != 0 && errno != ENOENT)
+        return fail("Delete", abs, errno);
+    return true;
+}
+
+std::optional<QByteArray> readFile(const QString& abs, qint64 maxBytes)
+{
+    Fd fd(::open(native(abs).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.fd < 0) {
+        fail("Read", abs, errno);
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::fstat(fd.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes) {
+        fail("Read", abs, EINVAL);
+        return std::nullopt;
+    }
+    QByteArray data;
+    data.resize(qsizetype(st.st_size));
+    qint64 done = 0;
+    while (done < st.st_size) {
+        const ssize_t n = ::read(fd.fd, data.data() + done, size_t(st.st_size - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    data.resize(qsizetype(done));
+    return data;
+}
+
+bool writeFileAtomic(const QString& abs, const QByteArray& data, unsigned m, Durability durability)
+{
+    const QString tmp = abs + QStringLiteral(".new");
+    if (injected(Op::Write, abs, "Write"))
+        return false;
+    const QByteArray nativeTmp = native(tmp);
+    ::unlink(nativeTmp.constData());
+    const int fd = ::open(nativeTmp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return fail("Write", abs, errno);
+    bool ok = writeAll(fd, data.constData(), data.size()) && ::fchmod(fd, mode_t(m)) == 0;
+    if (ok && durability == Durability::Flush)
+        ok = ::fdatasync(fd) == 0;
+    int err = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && injected(Op::Rename, abs, "Write"))
+        ok = false, err = EIO;
+    if (ok && ::rename(nativeTmp.constData(), native(abs).constData()) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        ::unlink(nativeTmp.constData());
+        return fail("Write", abs, err);
+    }
+    return true;
+}
+
+bool syncFileSystem(const QString& abs)
+{
+    if (injected(Op::Sync, abs, "Sync"))
+        return false;
+    Fd fd(::open(native(abs).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.fd < 0 || ::syncfs(fd.fd) != 0)
+        return fail("Sync", abs, errno);
+    return true;
+}
+
+bool deleteInside(const QString& root, const PackagePath& path)
+{
+    if (path.isRoot())
+        return fail("Delete", root, EPERM);
+    const QString abs = path.absoluteUnder(root);
+    if (injected(Op::Remove, abs, "Delete"))
+        return false;
+    // Walk down to the parent one component at a time, refusing links, so that a link
+    // planted inside the package can never redirect the deletion outside it.
+    Fd dirFd(::open(native(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dirFd.fd < 0)
+        return fail("Delete", root, errno);
+    int current = ::dup(dirFd.fd);
+    const QString parentPath = path.parent().str();
+    if (!parentPath.isEmpty()) {
+        for (const QString& comp : parentPath.split('/')) {
+            const int next = ::openat(current, native(comp).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const int err = errno;
+            ::close(current);
+            if (next < 0)
+                return err == ENOENT ? true : fail("Delete", abs, err);
+            current = next;
+        }
+    }
+    Fd parentFd(current);
+    return removeEntry(parentFd.fd, native(path.name()), abs);
+}
+
+bool deleteTree(const QString& abs)
+{
+    if (injected(Op::Remove, abs, "Delete"))
+        return false;
+    const QString clean = QDir::cleanPath(abs);
+    const qsizetype slash = clean.lastIndexOf('/');
+    if (slash < 0 || clean == "/")
+        return fail("Delete", abs, EPERM);
+    const QString parent = slash == 0 ? QStringLiteral("/") : clean.left(slash);
+    Fd parentFd(::open(native(parent).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (parentFd.fd < 0)
+        return errno == ENOENT ? true : fail("Delete", abs, errno);
+    return removeEntry(parentFd.fd, native(clean.mid(slash + 1)), abs);
+}
+
+ScopedWritable::ScopedWritable(const QString& absDir) : dir_(absDir)
+{
+    if (dir_.isEmpty() || !isDirectory(dir_))
+        return;
+    previous_ = mode(dir_);
+    if (previous_ && (*previous_ & 0700) != 0700)
+        ok_ = setMode(dir_, 0755);
+    else
+        previous_.reset(); // already writable: nothing to give back
+}
+
+ScopedWritable::~ScopedWritable()
+{
+    if (previous_)
+        setMode(dir_, *previous_);
+}
+
+} // namespace folivo::fs

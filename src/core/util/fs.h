@@ -1,0 +1,84 @@
+#pragma once
+// File-system primitives for the store. Everything that changes a package goes through
+// here, which gives tests one seam to inject disk faults (tests run as root, which
+// ignores read-only modes, so real permission failures cannot be staged).
+
+#include "store/packagepath.h"
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace folivo::fs {
+
+enum class Op { Write, Rename, Remove, MakeDir, Chmod, Sync };
+
+// Test seam: when set and it answers true for an operation on an absolute path, that
+// operation fails with EIO without touching the disk.
+using FaultHook = std::function<bool(Op, const QString& absolutePath)>;
+void setFaultHook(FaultHook hook);
+
+struct ScopedFault {
+    explicit ScopedFault(FaultHook hook) { setFaultHook(std::move(hook)); }
+    ~ScopedFault() { setFaultHook({}); }
+    ScopedFault(const ScopedFault&) = delete;
+    ScopedFault& operator=(const ScopedFault&) = delete;
+};
+
+// The last failure on this thread, for messages: "step: path: reason".
+QString lastError();
+
+// lstat-based queries: a symbolic link is never followed.
+bool exists(const QString& abs);
+bool isDirectory(const QString& abs);
+bool isRegularFile(const QString& abs);
+bool isReadable(const QString& abs); // access(R_OK) on what exists (links not followed)
+std::optional<unsigned> mode(const QString& abs);
+
+bool setMode(const QString& abs, unsigned mode);
+bool makeDirectory(const QString& abs, unsigned mode);             // one level, exact mode
+bool makeDirectories(const QString& abs, unsigned mode);           // with missing parents
+// Copies a file or folder tree; links are copied as links, modes are kept. `to` must not exist.
+bool copyTree(const QString& from, const QString& to);
+bool createMarker(const QString& abs, unsigned mode);              // empty file, exact mode
+bool rename(const QString& from, const QString& to);
+bool removeFile(const QString& abs);                               // files and links only
+
+std::optional<QByteArray> readFile(const QString& abs, qint64 maxBytes = qint64(1) << 30);
+
+enum class Durability { Flush, NoFlush };
+// Writes `data` to a sibling named abs + ".new", flushes it (unless NoFlush), and renames
+// it over `abs`. The previous content stays intact until the rename; on failure the
+// sibling is removed and false is answered.
+bool writeFileAtomic(const QString& abs, const QByteArray& data, unsigned mode = 0644,
+                     Durability durability = Durability::Flush);
+// Flushes the whole file system that holds `abs` (after a batch of NoFlush writes).
+bool syncFileSystem(const QString& abs);
+
+// Deletes `path` under the package root `root`, recursively for folders. It never follows
+// a symbolic link (a link is removed, not its target), never acts outside `root`, and
+// makes read-only folders writable on the way down so their contents can go. A missing
+// path is success. The root itself is never deleted.
+bool deleteInside(const QString& root, const PackagePath& path);
+
+// Deletes an absolute folder tree we own (a temporary folder), with the same care.
+bool deleteTree(const QString& abs);
+
+// Makes the folder at `abs` writable for its lifetime and gives it back its previous
+// mode on every exit path. A missing folder or an empty path is left alone.
+class ScopedWritable {
+public:
+    explicit ScopedWritable(const QString& absDir);
+    ~ScopedWritable();
+    ScopedWritable(const ScopedWritable&) = delete;
+    ScopedWritable& operator=(const ScopedWritable&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    QString dir_;
+    std::optional<unsigned> previous_;
+    bool ok_ = true;
+};
+
+} // namespace folivo::fs
