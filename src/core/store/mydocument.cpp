@@ -690,8 +690,9 @@ void MyDocument::deleteDateCategoryIfEmpty(IndexItem* item)
     writeAttributesFileForItem(owner);
 }
 
-bool MyDocument::deleteCategoryWithPath(const QString& path, IndexItem* folder)
+bool MyDocument::deleteCategoryWithPath(const QString& pathArg, IndexItem* folder)
 {
+    const QString path = pathArg; // the caller's string may belong to the item that goes
     IndexItem* found = tree_.itemForPath(path);
     if (found && folder) {
         // Only within the folder given.

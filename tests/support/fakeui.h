@@ -1,0 +1,50 @@
+#pragma once
+// A DocumentUi for tests: records everything shown and answers questions from a script.
+
+#include "store/documentui.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+namespace folivo::test {
+
+class FakeUi : public DocumentUi {
+public:
+    // Answers for questions by title (button text); questions without one get the default.
+    QHash<QString, QString> answers;
+    QList<Prompt> asked;
+    QStringList progressTitles;
+    QList<int> progressMinimums;
+    QStringList diskErrors;
+    int reloads = 0;
+
+    int ask(const Prompt& prompt) override
+    {
+        asked << prompt;
+        const auto it = answers.find(prompt.title);
+        return it == answers.end() ? 0 : int(prompt.buttons.indexOf(*it));
+    }
+    void progressStart(const QString& title, const QString& text, int minimumMs) override
+    {
+        progressTitles << (text.isEmpty() ? title : title + " | " + text);
+        progressMinimums << minimumMs;
+    }
+    void progressSetText(const QString&) override {}
+    void progressStop() override {}
+    void diskError(const QString& step, const QString& path, const QString&) override
+    {
+        diskErrors << step + ": " + path;
+    }
+    void reloadBrowser() override { ++reloads; }
+
+    QStringList titles() const
+    {
+        QStringList t;
+        for (const Prompt& p : asked)
+            t << (p.title.isEmpty() ? p.text.left(40) : p.title);
+        return t;
+    }
+};
+
+} // namespace folivo::test
