@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what the tests need, builds everything once with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs every test (core, command line, GUI offscreen).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export QTWEBENGINE_DISABLE_SANDBOX=1
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$(nproc)"
+# Tests run in a private runtime folder so temporary folders never mix with a real session.
+export XDG_RUNTIME_DIR="$(mktemp -d)"
+export XDG_STATE_HOME="$XDG_RUNTIME_DIR/state"
+trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+ctest --preset asan "$@"

@@ -1,0 +1,140 @@
+// folivo-cli from the outside: arguments, output and exit codes.
+
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+using folivo::test::ProcessResult;
+using folivo::test::Scratch;
+
+namespace {
+
+ProcessResult cli(const QStringList& args)
+{
+    return folivo::test::run(QStringLiteral(FOLIVO_CLI), args);
+}
+
+QJsonValue json(const QByteArray& text)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson("[" + text + "]", &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << text.left(200).constData();
+    return doc.array().at(0);
+}
+
+class Cli : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        fixtures_ = new Scratch;
+        ASSERT_TRUE(folivo::test::makeFixtures(fixtures_->path()));
+    }
+    static void TearDownTestSuite() { delete fixtures_; }
+    static QString fixture(const QString& name) { return fixtures_->file(name); }
+    static Scratch* fixtures_;
+    Scratch scratch_;
+};
+Scratch* Cli::fixtures_ = nullptr;
+
+} // namespace
+
+TEST_F(Cli, UsageErrorsExitWithTwo)
+{
+    const QList<QStringList> cases = {{}, {"frobnicate", "x"}, {"tree"}, {"show", "a.fvdb"}, {"--bogus", "tree", "x"}};
+    for (const QStringList& args : cases) {
+        const ProcessResult r = cli(args);
+        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains("Usage:")) << r.err.constData();
+    }
+    EXPECT_EQ(cli({"--help"}).exitCode, 0);
+}
+
+TEST_F(Cli, RefusalsExitWithOneAndSayWhy)
+{
+    const struct {
+        QStringList args;
+        const char* says;
+    } cases[] = {
+        {{"tree", fixture("NotADatabase.fvdb")}, "not a valid Folivo database"},
+        {{"tree", fixture("Encrypted.fvdb")}, "encrypted"},
+        {{"tree", fixture("Missing.fvdb")}, "no database"},
+        {{"show", fixture("Household.fvdb"), "No/Such/Item"}, "no item"},
+        {{"create", fixture("Household.fvdb")}, "already exists"},
+    };
+    for (const auto& c : cases) {
+        const ProcessResult r = cli(c.args);
+        EXPECT_EQ(r.exitCode, 1) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(c.says)) << r.err.constData();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+}
+
+TEST_F(Cli, CreateThenTree)
+{
+    const ProcessResult made = cli({"create", scratch_.file("Home")});
+    ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+    EXPECT_EQ(made.out.trimmed(), scratch_.file("Home.fvdb").toUtf8());
+    const ProcessResult tree = cli({"tree", scratch_.file("Home.fvdb")});
+    EXPECT_EQ(tree.exitCode, 0);
+    EXPECT_EQ(tree.out, "Unfiled/\n");
+}
+
+TEST_F(Cli, TreeMarksKindsAndIndents)
+{
+    const ProcessResult r = cli({"tree", fixture("Household.fvdb")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    const QList<QByteArray> lines = r.out.split('\n');
+    EXPECT_TRUE(lines.contains("Unfiled/"));
+    EXPECT_TRUE(lines.contains("  Note.txt"));
+    EXPECT_TRUE(lines.contains("Bank/"));
+    EXPECT_TRUE(lines.contains("    2023/ [date]"));
+    EXPECT_TRUE(lines.contains("      March/ [date]"));
+    EXPECT_TRUE(lines.contains("Last Import [smart folder]"));
+    // Bank's children keep the stored order, not alphabetical order.
+    EXPECT_LT(lines.indexOf("  Welcome Letter.pdf"), lines.indexOf("  Visa/"));
+}
+
+TEST_F(Cli, DumpMatchesAnIndependentReaderOfTheIndex)
+{
+    const ProcessResult ours = cli({"dump", fixture("Household.fvdb")});
+    ASSERT_EQ(ours.exitCode, 0) << ours.err.constData();
+    const ProcessResult theirs = folivo::test::run(
+        "python3", {FOLIVO_SOURCE_DIR "/tests/fixtures/plistdump.py", "--tree", fixture("Household.fvdb")});
+    ASSERT_EQ(theirs.exitCode, 0) << theirs.err.constData();
+    EXPECT_EQ(json(ours.out), json(theirs.out));
+}
+
+TEST_F(Cli, ShowPrintsEveryKeyWithItsType)
+{
+    const ProcessResult r = cli({"show", fixture("Household.fvdb"), "Unfiled/Note.txt"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    const QJsonObject keys = json(r.out).toObject().value("dict").toObject();
+    EXPECT_EQ(keys.value("Path").toObject(), QJsonObject({{"string", "Unfiled/Note.txt"}}));
+    EXPECT_EQ(keys.value("ZZBig").toObject(), QJsonObject({{"unsigned", "18446744073709551615"}}));
+    EXPECT_EQ(keys.value("ZZNeg").toObject(), QJsonObject({{"integer", "-42"}}));
+    EXPECT_FALSE(keys.contains("Children"));
+}
+
+TEST_F(Cli, RebuildOptionRebuildsFromAttributesFiles)
+{
+    // Crashed.fvdb rebuilds by itself (".changed"); Household rebuilds only on request,
+    // and then from the attributes files, which hold the same tree.
+    Scratch copy;
+    const QString pkg = copy.file("H.fvdb");
+    ASSERT_EQ(folivo::test::run("cp", {"-a", fixture("Household.fvdb"), pkg}).exitCode, 0);
+    const ProcessResult normal = cli({"dump", pkg});
+    const ProcessResult rebuilt = cli({"--rebuild", "dump", pkg});
+    ASSERT_EQ(rebuilt.exitCode, 0) << rebuilt.err.constData();
+    EXPECT_TRUE(rebuilt.err.contains("Rebuild Index"));
+    EXPECT_EQ(json(rebuilt.out), json(normal.out));
+    EXPECT_TRUE(QFile::exists(pkg + "/.changed"));
+
+    const ProcessResult crashed = cli({"tree", fixture("Crashed.fvdb")});
+    EXPECT_TRUE(crashed.out.contains("Late.txt"));
+}
