@@ -160,8 +160,8 @@ TEST_F(Fixtures, HostileDistributedIndexIsContained)
     QStringList reported;
     for (const auto& p : doc.indexProblems())
         reported << p.path;
-    for (const QString& bad : {"../outside", "/etc", "Elsewhere/x"})
-        EXPECT_TRUE(reported.contains(bad)) << bad.toStdString() << " " << reported.join(", ").toStdString();
+    for (const char* bad : {"../outside", "/etc", "Elsewhere/x"})
+        EXPECT_TRUE(reported.contains(bad)) << bad << " " << reported.join(", ").toStdString();
     EXPECT_GE(reported.count("A/B"), 1); // listed twice
     EXPECT_GE(reported.count("A"), 1);   // names its own parent
 }
@@ -268,6 +268,7 @@ TEST_F(Fixtures, UnreadableIndexRebuildsInsteadOfShowingAnEmptyTree)
 TEST_F(Fixtures, TemporaryFolderIsPrivateAndGoesAtClose)
 {
     const QString pkg = copyOf("Household.fvdb");
+    const QString cwd = QDir::currentPath();
     QString temp;
     {
         MyDocument doc(ui_);
@@ -279,6 +280,8 @@ TEST_F(Fixtures, TemporaryFolderIsPrivateAndGoesAtClose)
         MyDocument second(ui_);
         ASSERT_TRUE(second.openDatabase(pkg).ok());
         EXPECT_NE(second.tempDir(), temp); // one folder per open database
+        // Several databases are open at once: none of them may take the current directory.
+        EXPECT_EQ(QDir::currentPath(), cwd);
     }
     EXPECT_FALSE(fs::exists(temp));
 }
@@ -309,7 +312,7 @@ TEST(CreateDatabase, MakesExactlyTheNewPackage)
     EXPECT_EQ(dump(".+Unfiled"), unfiledAttrs);
     const QJsonObject unfiledItem{{"dict", QJsonObject{{"Path", str("Unfiled")}, {"Children", QJsonObject{{"array", QJsonArray{}}}}}}};
     EXPECT_EQ(dump(".index"), QJsonObject({{"array", QJsonArray{unfiledItem}}}));
-    for (const QString& rel : {".index", ".dindex", ".+Unfiled", ".customAttributeNames"}) {
+    for (const QString rel : {".index", ".dindex", ".+Unfiled", ".customAttributeNames"}) {
         const auto r = folivo::test::run("python3", {FOLIVO_SOURCE_DIR "/tests/fixtures/plistdump.py", "--check-keyed", pkg + "/" + rel});
         EXPECT_EQ(r.exitCode, 0) << rel.toStdString() << r.out.constData();
     }

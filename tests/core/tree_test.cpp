@@ -76,9 +76,11 @@ TEST(TreeSort, OrderIsTotalForAnyMixOfNames)
             for (const auto& a : kids)
                 for (const auto& b : kids) {
                     EXPECT_EQ(tree.categoriesSort(*a, *b), -tree.categoriesSort(*b, *a));
-                    for (const auto& c : kids)
-                        if (tree.categoriesSort(*a, *b) < 0 && tree.categoriesSort(*b, *c) < 0)
+                    for (const auto& c : kids) {
+                        if (tree.categoriesSort(*a, *b) < 0 && tree.categoriesSort(*b, *c) < 0) {
                             EXPECT_LT(tree.categoriesSort(*a, *c), 0);
+                        }
+                    }
                 }
         }
 }

@@ -1,5 +1,7 @@
 #include "plist/value.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace folivo::plist {
@@ -9,6 +11,47 @@ Dict::Dict(std::initializer_list<Entry> init)
     entries_.reserve(init.size());
     for (const auto& e : init)
         set(e.first, e.second);
+}
+
+Dict Dict::fromEntries(std::vector<Entry> entries)
+{
+    // Compacts in place: `kept` entries are final, each later entry either replaces the value
+    // of an earlier one with the same key or moves down to position `kept`.
+    constexpr std::size_t kLinearLimit = 16;
+    const std::size_t n = entries.size();
+    std::size_t kept = 0;
+    if (n <= kLinearLimit) {
+        for (std::size_t i = 0; i < n; ++i) {
+            std::size_t j = 0;
+            while (j < kept && entries[j].first != entries[i].first)
+                ++j;
+            if (j < kept) {
+                entries[j].second = std::move(entries[i].second);
+                continue;
+            }
+            if (kept != i)
+                entries[kept] = std::move(entries[i]);
+            ++kept;
+        }
+    } else {
+        QHash<QString, std::size_t> position;
+        position.reserve(qsizetype(n));
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto it = position.constFind(entries[i].first);
+            if (it != position.constEnd()) {
+                entries[*it].second = std::move(entries[i].second);
+                continue;
+            }
+            position.insert(entries[i].first, kept);
+            if (kept != i)
+                entries[kept] = std::move(entries[i]);
+            ++kept;
+        }
+    }
+    entries.erase(entries.begin() + std::ptrdiff_t(kept), entries.end());
+    Dict d;
+    d.entries_ = std::move(entries);
+    return d;
 }
 
 const Value* Dict::find(const QString& key) const

@@ -27,6 +27,10 @@ public:
 
     Dict() = default;
     Dict(std::initializer_list<Entry> init);
+    // Builds a dictionary from entries in linear time (set() is linear per call, so a
+    // reader filling a large dictionary that way would be quadratic). A repeated key keeps
+    // its first position and its last value, as repeated set() calls would give.
+    static Dict fromEntries(std::vector<Entry> entries);
 
     bool contains(const QString& key) const { return find(key) != nullptr; }
     const Value* find(const QString& key) const;
@@ -35,14 +39,18 @@ public:
     void set(const QString& key, Value value);
     bool remove(const QString& key);
 
-    std::size_t size() const { return entries_.size(); }
-    bool empty() const { return entries_.empty(); }
-    void reserve(std::size_t n) { entries_.reserve(n); }
+    // Defined below Value: with Value still incomplete here, clang would instantiate the
+    // vector's (constexpr) members too early and fail to compile.
+    std::size_t size() const;
+    bool empty() const;
+    void reserve(std::size_t n);
 
-    auto begin() { return entries_.begin(); }
-    auto end() { return entries_.end(); }
-    auto begin() const { return entries_.begin(); }
-    auto end() const { return entries_.end(); }
+    using iterator = std::vector<Entry>::iterator;
+    using const_iterator = std::vector<Entry>::const_iterator;
+    iterator begin();
+    iterator end();
+    const_iterator begin() const;
+    const_iterator end() const;
 
     bool operator==(const Dict& other) const; // order-insensitive
 
@@ -128,5 +136,13 @@ private:
                  Array, Dict, Uid>
         v_;
 };
+
+inline std::size_t Dict::size() const { return entries_.size(); }
+inline bool Dict::empty() const { return entries_.empty(); }
+inline void Dict::reserve(std::size_t n) { entries_.reserve(n); }
+inline Dict::iterator Dict::begin() { return entries_.begin(); }
+inline Dict::iterator Dict::end() { return entries_.end(); }
+inline Dict::const_iterator Dict::begin() const { return entries_.begin(); }
+inline Dict::const_iterator Dict::end() const { return entries_.end(); }
 
 } // namespace folivo::plist
