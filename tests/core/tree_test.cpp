@@ -112,6 +112,8 @@ TEST(TreeObservers, ToldOfEveryRemovedItem)
     struct Recorder : TreeObserver {
         QStringList removed;
         void itemWillBeRemoved(const IndexItem& item) override { removed << item.path(); }
+        void treeWillReset() override { removed << "will-reset"; }
+        void treeDidReset() override { removed << "did-reset"; }
     } rec;
     IndexTree tree;
     tree.addObserver(&rec);
@@ -120,6 +122,9 @@ TEST(TreeObservers, ToldOfEveryRemovedItem)
     tree.insert(a, file("A/2"));
     tree.take(a);
     EXPECT_EQ(rec.removed, (QStringList{"A/1", "A/2", "A"}));
+    rec.removed.clear();
+    tree.reset({});
+    EXPECT_EQ(rec.removed, (QStringList{"will-reset", "did-reset"}));
 }
 
 TEST(TreeFlat, PreOrderWithoutSmartFolderContents)

@@ -16,6 +16,18 @@ const ItemList& IndexTree::childrenOf(const IndexItem* folder) const
     return folder ? folder->children_ : root_->children_;
 }
 
+namespace {
+
+qsizetype countSubtree(const IndexItem& item)
+{
+    qsizetype n = 1;
+    for (const auto& c : item.children())
+        n += countSubtree(*c);
+    return n;
+}
+
+} // namespace
+
 void IndexTree::setParents(IndexItem* item)
 {
     for (auto& c : item->children_) {
@@ -26,14 +38,27 @@ void IndexTree::setParents(IndexItem* item)
 
 void IndexTree::reset(ItemList topLevel)
 {
+    const auto observers = observers_;
+    for (TreeObserver* o : observers)
+        o->treeWillReset();
+    ItemList old = std::move(root_->children_);
     cache_.clear();
     flat_.clear();
     root_->children_ = std::move(topLevel);
+    // Sizing the path cache once avoids rehashing it over and over while a large tree
+    // is loaded.
+    qsizetype count = 0;
+    for (const auto& top : root_->children_)
+        count += countSubtree(*top);
+    cache_.reserve(count);
     for (auto& top : root_->children_) {
         top->parent_ = nullptr;
         setParents(top.get());
         cacheSubtree(top.get());
     }
+    old.clear();
+    for (TreeObserver* o : observers)
+        o->treeDidReset();
 }
 
 void IndexTree::adoptChildren(IndexItem* parent, ItemList children)
@@ -46,9 +71,16 @@ void IndexTree::adoptChildren(IndexItem* parent, ItemList children)
 
 ItemList IndexTree::takeAll()
 {
+    const auto observers = observers_;
+    for (TreeObserver* o : observers)
+        o->treeWillReset();
     cache_.clear();
     flat_.clear();
-    return std::move(root_->children_);
+    ItemList taken = std::move(root_->children_);
+    root_->children_.clear();
+    for (TreeObserver* o : observers)
+        o->treeDidReset();
+    return taken;
 }
 
 IndexItem* IndexTree::itemForPath(const QString& path) const
@@ -74,9 +106,11 @@ IndexItem* IndexTree::findCategoryWithPath(const QString& path, const IndexItem*
 void IndexTree::cacheSubtree(IndexItem* item)
 {
     // The first item with a path wins, like the search from the end would find one of
-    // them; loaders make paths unique before they get here.
-    if (!cache_.contains(item->path()))
-        cache_.insert(item->path(), item);
+    // them; loaders make paths unique before they get here. One lookup: the slot of a new
+    // path starts as nullptr.
+    IndexItem*& slot = cache_[item->path()];
+    if (!slot)
+        slot = item;
     for (auto& c : item->children_)
         cacheSubtree(c.get());
 }

@@ -21,6 +21,10 @@ public:
     virtual ~TreeObserver() = default;
     virtual void itemWillBeRemoved(const IndexItem& item) = 0;
     virtual void itemPathChanged(const IndexItem& item, const QString& oldPath) { (void)item, (void)oldPath; }
+    // The whole tree is replaced (load, rebuild, close): every item pointer dies between
+    // these two calls.
+    virtual void treeWillReset() {}
+    virtual void treeDidReset() {}
 };
 
 struct SortFlags {
@@ -57,8 +61,7 @@ public:
     bool empty() const { return categoriesArray().empty(); }
     std::size_t size() const { return cache_.size(); }
 
-    // Replaces the whole tree (load or rebuild). Observers are not told: nobody can hold
-    // items of a tree that is being loaded.
+    // Replaces the whole tree (load, rebuild or close); observers hear of it before and after.
     void reset(ItemList topLevel);
     // Gives a detached item (one being built by a loader) its children.
     static void adoptChildren(IndexItem* parent, ItemList children);
