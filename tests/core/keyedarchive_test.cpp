@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <limits>
 
@@ -576,4 +579,15 @@ print('ok')
     const folivo::test::ProcessResult r = folivo::test::run("python3", {"-c", script, scratch.file("a.archive")});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(r.out.trimmed(), QByteArray("ok"));
+}
+
+TEST(KeyedArchiveFile, OnlyRegularFilesAreRead)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.path() + "/.+planted";
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    // Opening a FIFO for reading would wait for a writer forever.
+    EXPECT_FALSE(folivo::plist::readKeyedArchiveFile(fifo));
+    EXPECT_FALSE(folivo::plist::readKeyedArchiveFile(dir.path()));
+    EXPECT_FALSE(folivo::plist::readKeyedArchiveFile(dir.path() + "/missing"));
 }

@@ -1,5 +1,7 @@
 #include "plist/keyedarchive.h"
 
+#include "util/fs.h"
+
 #include "plist/binary.h"
 
 #include <QFile>
@@ -771,30 +773,12 @@ QByteArray encodeKeyedArchive(const Value& root)
 
 std::optional<Value> readKeyedArchiveFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // One open, one fstat and one read: a rebuild reads a hundred thousand of these, and
+    // only regular files are read at all (a pipe or device planted in a package is not).
+    const std::optional<QByteArray> bytes = fs::readFile(path, kMaxKeyedArchiveFileSize);
+    if (!bytes)
         return std::nullopt;
-    // Read in chunks rather than readAll(): a pipe or device has no size to check first.
-    constexpr qint64 kChunk = qint64(1) << 20;
-    QByteArray bytes;
-    if (!file.isSequential()) {
-        if (file.size() > kMaxKeyedArchiveFileSize)
-            return std::nullopt;
-        bytes.reserve(qsizetype(file.size()) + kChunk); // room for the read that finds the end
-    }
-    for (;;) {
-        const qsizetype used = bytes.size();
-        bytes.resize(used + kChunk);
-        const qint64 n = file.read(bytes.data() + used, kChunk);
-        if (n < 0)
-            return std::nullopt;
-        bytes.resize(used + n);
-        if (n == 0)
-            break;
-        if (bytes.size() > kMaxKeyedArchiveFileSize)
-            return std::nullopt;
-    }
-    return decodeKeyedArchive(bytes);
+    return decodeKeyedArchive(*bytes);
 }
 
 } // namespace folivo::plist

@@ -304,7 +304,8 @@ bool removeFile(const QString& abs)
 
 std::optional<QByteArray> readFile(const QString& abs, qint64 maxBytes)
 {
-    Fd fd(::open(native(abs).constData(), O_RDONLY | O_CLOEXEC));
+    // O_NONBLOCK: opening a FIFO must not hang; regular files ignore the flag.
+    Fd fd(::open(native(abs).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.fd < 0) {
         fail("Read", abs, errno);
         return std::nullopt;
