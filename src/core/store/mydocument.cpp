@@ -48,6 +48,12 @@ QString MyDocument::attributesPathForPath(const QString& path)
     return path.left(slash) + '/' + pkg::AttributesPrefix + path.mid(slash + 1);
 }
 
+QString MyDocument::parentFolder(const PackagePath& path) const
+{
+    // The package root is always writable; only folders inside it are kept read-only.
+    return path.parent().isRoot() ? QString() : path.parent().absoluteUnder(dbPath_);
+}
+
 QString MyDocument::absolutePath(const QString& relative) const
 {
     const auto p = PackagePath::fromString(relative);
@@ -111,7 +117,7 @@ bool MyDocument::writeAttributesFileForItem(const IndexItem* item, fs::Durabilit
     if (!itemPath || itemPath->isRoot())
         return false;
     const QString target = attributesPathForPath(item->path());
-    const QString parentDir = itemPath->parent().isRoot() ? QString() : itemPath->parent().absoluteUnder(dbPath_);
+    const QString parentDir = parentFolder(*itemPath);
     fs::ScopedWritable writable(parentDir);
     return writeArchive(dbPath_ + '/' + target, item->attributesValue(), durability);
 }
@@ -286,6 +292,27 @@ OpenResult MyDocument::finishDatabaseOpen(bool rebuild)
     return {OpenStatus::Opened, {}};
 }
 
+bool MyDocument::acceptLoadedPath(const QString& path, const QString& expectedParent, int depth)
+{
+    // Stored paths come from files anyone could have edited: each must stay inside the
+    // package, sit directly in the folder that lists it, and be used once. Together these
+    // rule out cycles, so a hostile index cannot make loading run forever.
+    const auto pp = PackagePath::fromString(path);
+    QString reason;
+    if (!pp || pp->isRoot())
+        reason = QStringLiteral("the path is not a valid path inside the package");
+    else if (pp->parent().str() != expectedParent)
+        reason = QStringLiteral("the item is not inside its folder \"%1\"").arg(expectedParent);
+    else if (rebuildSeen_.contains(path))
+        reason = QStringLiteral("the path is used twice");
+    else if (depth > MaxTreeDepth)
+        reason = QStringLiteral("folders nest too deeply");
+    if (reason.isEmpty())
+        return true;
+    addProblem(path, reason);
+    return false;
+}
+
 std::unique_ptr<IndexItem> MyDocument::itemFromRecord(plist::Value&& record, const QString& expectedParent, int depth)
 {
     if (!record.isDict()) {
@@ -295,23 +322,8 @@ std::unique_ptr<IndexItem> MyDocument::itemFromRecord(plist::Value&& record, con
     plist::Dict& d = record.dict();
     const plist::Value* pathValue = d.find(keys::Path);
     const QString path = pathValue && pathValue->isString() ? pathValue->string() : QString();
-    const auto pp = PackagePath::fromString(path);
-    if (!pp || pp->isRoot()) {
-        addProblem(path, QStringLiteral("the path is not a valid path inside the package"));
+    if (!acceptLoadedPath(path, expectedParent, depth))
         return nullptr;
-    }
-    if (pp->parent().str() != expectedParent) {
-        addProblem(path, QStringLiteral("the item is not inside its folder \"%1\"").arg(expectedParent));
-        return nullptr;
-    }
-    if (rebuildSeen_.contains(path)) {
-        addProblem(path, QStringLiteral("the path is used twice"));
-        return nullptr;
-    }
-    if (depth > MaxTreeDepth) {
-        addProblem(path, QStringLiteral("folders nest too deeply"));
-        return nullptr;
-    }
     rebuildSeen_.insert(path);
 
     plist::Value children;
@@ -437,23 +449,8 @@ void MyDocument::rebuildIndex()
 
 void MyDocument::rebuildItemWithPath(const QString& path, const QString& parentPath, ItemList& into, int depth)
 {
-    const auto pp = PackagePath::fromString(path);
-    if (!pp || pp->isRoot()) {
-        addProblem(path, QStringLiteral("the path is not a valid path inside the package"));
+    if (!acceptLoadedPath(path, parentPath, depth))
         return;
-    }
-    if (pp->parent().str() != parentPath) {
-        addProblem(path, QStringLiteral("the item is not inside its folder \"%1\"").arg(parentPath));
-        return;
-    }
-    if (rebuildSeen_.contains(path)) {
-        addProblem(path, QStringLiteral("the path is used twice"));
-        return;
-    }
-    if (depth > MaxTreeDepth) {
-        addProblem(path, QStringLiteral("folders nest too deeply"));
-        return;
-    }
     const QString attributes = dbPath_ + '/' + attributesPathForPath(path);
     auto record = plist::readKeyedArchiveFile(attributes);
     if (!record || !record->isDict()) {
@@ -590,7 +587,7 @@ bool MyDocument::createDateCategoryOnDisk(const QString& path)
     const auto pp = PackagePath::fromString(path);
     bool ok = pp && !pp->isRoot();
     if (ok) {
-        fs::ScopedWritable writable(pp->parent().isRoot() ? QString() : pp->parent().absoluteUnder(dbPath_));
+        fs::ScopedWritable writable(parentFolder(*pp));
         ok = fs::makeDirectories(pp->absoluteUnder(dbPath_), pkg::ReadOnlyMode);
     }
     if (!ok)
@@ -649,7 +646,7 @@ bool MyDocument::deletePath(const QString& path)
     const auto pp = PackagePath::fromString(path);
     if (!pp || pp->isRoot())
         return false;
-    fs::ScopedWritable writable(pp->parent().isRoot() ? QString() : pp->parent().absoluteUnder(dbPath_));
+    fs::ScopedWritable writable(parentFolder(*pp));
     bool ok = fs::deleteInside(dbPath_, *pp);
     for (const QString& suffix : pkg::EncipheredSuffixes)
         ok = fs::deleteInside(dbPath_, pp->withSuffix('.' + suffix)) && ok;
@@ -667,7 +664,7 @@ void MyDocument::deleteDateCategoryIfEmpty(IndexItem* item)
     {
         // Only the folder's own hidden files go; anything else the tree does not know
         // about stays, and then so does the folder (the consistency check reports it).
-        fs::ScopedWritable parentWritable(pp->parent().isRoot() ? QString() : pp->parent().absoluteUnder(dbPath_));
+        fs::ScopedWritable parentWritable(parentFolder(*pp));
         if (fs::isDirectory(abs)) {
             fs::ScopedWritable selfWritable(abs);
             const QStringList hidden = QDir(abs).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -683,7 +680,7 @@ void MyDocument::deleteDateCategoryIfEmpty(IndexItem* item)
     tree_.take(item);
     const auto attrs = PackagePath::fromString(attributesPathForPath(path));
     if (attrs) {
-        fs::ScopedWritable writable(pp->parent().isRoot() ? QString() : pp->parent().absoluteUnder(dbPath_));
+        fs::ScopedWritable writable(parentFolder(*pp));
         fs::removeFile(attrs->absoluteUnder(dbPath_));
         fs::removeFile(attrs->absoluteUnder(dbPath_) + QStringLiteral(".fvdbe"));
     }
@@ -712,7 +709,7 @@ bool MyDocument::deleteCategoryWithPath(const QString& pathArg, IndexItem* folde
         deletePath(path);
     const auto pp = PackagePath::fromString(path);
     if (pp) {
-        fs::ScopedWritable writable(pp->parent().isRoot() ? QString() : pp->parent().absoluteUnder(dbPath_));
+        fs::ScopedWritable writable(parentFolder(*pp));
         fs::removeFile(dbPath_ + '/' + attrs);
         fs::removeFile(dbPath_ + '/' + attrs + QStringLiteral(".fvdbe"));
     }

@@ -121,6 +121,8 @@ private:
     bool backupBeforeConversion(QString* where);
     void readSettings();
     void addProblem(const QString& path, const QString& reason);
+    bool acceptLoadedPath(const QString& path, const QString& expectedParent, int depth);
+    QString parentFolder(const PackagePath& path) const;
     std::unique_ptr<IndexItem> itemFromRecord(plist::Value&& record, const QString& expectedParent, int depth);
     void rebuildItemWithPath(const QString& path, const QString& parentPath, ItemList& into, int depth);
     QStringList readDIndex() const;
