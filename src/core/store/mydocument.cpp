@@ -647,9 +647,15 @@ bool MyDocument::deletePath(const QString& path)
     if (!pp || pp->isRoot())
         return false;
     fs::ScopedWritable writable(parentFolder(*pp));
-    bool ok = fs::deleteInside(dbPath_, *pp);
-    for (const QString& suffix : pkg::EncipheredSuffixes)
-        ok = fs::deleteInside(dbPath_, pp->withSuffix('.' + suffix)) && ok;
+    bool ok = true;
+    for (const QString& suffix : QStringList{QString()} + pkg::EncipheredSuffixes) {
+        const PackagePath target = suffix.isEmpty() ? *pp : pp->withSuffix('.' + suffix);
+        if (!fs::deleteInside(dbPath_, target)) {
+            ok = false;
+            if (pp->depth() == 1)
+                appendDebugInfo(QStringLiteral("\n\nDelete of %1 failed: %2\n").arg(target.str(), fs::lastError()));
+        }
+    }
     return ok;
 }
 
