@@ -209,6 +209,23 @@ TEST_F(Fixtures, LegacyPackageIsRenamedBackedUpAndConverted)
     EXPECT_EQ(preOrder(again.tree()), manifestPaths("Legacy.fvdb"));
 }
 
+TEST_F(Fixtures, NoConversionWithoutASuccessfulBackup)
+{
+    const QString pkg = copyOf("Legacy.fvdb");
+    {
+        fs::ScopedFault fault([](fs::Op op, const QString& path) {
+            return op == fs::Op::MakeDir && path.contains("before index conversion");
+        });
+        MyDocument doc(ui_);
+        ASSERT_TRUE(doc.openDatabase(pkg).ok());
+        EXPECT_EQ(preOrder(doc.tree()), manifestPaths("Legacy.fvdb"));
+    }
+    EXPECT_TRUE(ui_.titles().contains(msg::ConversionBackupFailedTitle));
+    EXPECT_FALSE(QFile::exists(pkg + "/.dindex"));
+    EXPECT_FALSE(QFile::exists(pkg + "/.dindexVer4"));
+    EXPECT_EQ(QDir(scratch_.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"Legacy.fvdb"});
+}
+
 TEST_F(Fixtures, MissingVer4MarkerRewritesAttributesWithoutBackup)
 {
     const QString pkg = copyOf("NoVer4.fvdb");
