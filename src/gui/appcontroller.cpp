@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -164,6 +165,11 @@ MainWindow* AppController::createDatabase(const QString& path)
     return adopt(window);
 }
 
+bool rebuildModifierHeld()
+{
+    return QGuiApplication::queryKeyboardModifiers() & (Qt::ShiftModifier | Qt::AltModifier);
+}
+
 MainWindow* AppController::chooseAndOpen(QWidget* parent, bool rebuild)
 {
     const QString title = rebuild ? tr("Open Database with Index Rebuild") : tr("Open Database");
@@ -172,7 +178,8 @@ MainWindow* AppController::chooseAndOpen(QWidget* parent, bool rebuild)
     if (path.isEmpty())
         return nullptr;
     OpenOptions options;
-    options.rebuildRequested = rebuild;
+    // Holding Shift (or Alt) while the database opens asks for a rebuild, as the menu item does.
+    options.rebuildRequested = rebuild || rebuildModifierHeld();
     return openDatabase(path, options);
 }
 

@@ -29,6 +29,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 };
 
+// True while Shift or Alt is held: opening then offers to rebuild the index.
+bool rebuildModifierHeld();
+
 class AppController : public QObject {
     Q_OBJECT
 public:

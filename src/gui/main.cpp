@@ -94,7 +94,7 @@ int main(int argc, char** argv)
     MainWindow* opened = nullptr;
     if (!args.isEmpty()) {
         folivo::OpenOptions options;
-        options.rebuildRequested = parser.isSet(rebuild);
+        options.rebuildRequested = parser.isSet(rebuild) || rebuildModifierHeld();
         opened = controller.openDatabase(args.first(), options);
     }
     if (!opened) {
