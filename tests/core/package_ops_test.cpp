@@ -131,6 +131,11 @@ TEST_F(PackageOps, AFileInTheWayOfADateFolderIsAnErrorNotAParent)
     EXPECT_FALSE(doc_.tree().itemForPath("Bank/2023")->hasChildren());
     EXPECT_TRUE(fs::isRegularFile(abs("Bank/2023")));
     EXPECT_EQ(doc_.tree().itemForPath("Bank/2023/May"), nullptr);
+
+    IndexItem* smart = doc_.tree().insert(nullptr, std::make_unique<IndexItem>(
+                                                       plist::Dict{{keys::Path, "Saved"}, {keys::SmartFolder, plist::Dict{}}}, true));
+    EXPECT_EQ(doc_.findOrCreateDateCategoryFor(smart, QDate(2023, 5, 1)), nullptr);
+    EXPECT_FALSE(fs::exists(abs("Saved")));
 }
 
 TEST_F(PackageOps, DiskErrorWhileCreatingADateFolderIsReported)

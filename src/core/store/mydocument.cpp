@@ -609,7 +609,8 @@ IndexItem* MyDocument::createDateCategoryInIndex(const QString& path, IndexItem*
 
 IndexItem* MyDocument::findOrCreateDateCategoryFor(IndexItem* folder, QDate date)
 {
-    if (!folder || !folder->hasChildren() || !date.isValid())
+    // Smart folders have no folder on disk to hold date folders.
+    if (!folder || !folder->hasChildren() || folder->isSmartFolder() || !date.isValid())
         return nullptr;
     ui_.revealItem(folder, true);
     IndexItem* parent = folder;
