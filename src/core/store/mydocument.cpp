@@ -444,6 +444,7 @@ void MyDocument::rebuildIndex()
     for (const QString& path : top)
         rebuildItemWithPath(path, QString(), items, 0);
     rebuildSeen_.clear();
+    keyPool_.clear();
     tree_.reset(std::move(items));
 }
 
@@ -462,6 +463,14 @@ void MyDocument::rebuildItemWithPath(const QString& path, const QString& parentP
         }
     }
     plist::Dict& d = record->dict();
+    // Each file decodes its own copy of every key name; sharing one copy per name saves
+    // tens of megabytes in a large database.
+    for (auto& entry : d) {
+        auto known = keyPool_.constFind(entry.first);
+        if (known == keyPool_.constEnd())
+            known = keyPool_.insert(entry.first);
+        entry.first = *known;
+    }
     if (const plist::Value* stored = d.find(keys::Path); !stored || !stored->isString() || stored->string() != path) {
         addProblem(path, QStringLiteral("its attributes file names another path"));
         return;

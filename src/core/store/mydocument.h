@@ -147,6 +147,7 @@ private:
     QStringList customAttributeNames_;
     std::vector<IndexProblem> problems_;
     QSet<QString> rebuildSeen_; // paths taken during one rebuild or load
+    QSet<QString> keyPool_;     // one copy of each key name during a rebuild
 };
 
 } // namespace folivo
