@@ -170,7 +170,7 @@ void MyDocument::readSettings()
 
 OpenResult MyDocument::openDatabase(const QString& path, OpenOptions options)
 {
-    if (!fs::isDirectory(QFileInfo(path).absoluteFilePath()) && !QFileInfo(path).isDir())
+    if (!QFileInfo(path).isDir())
         return {OpenStatus::NotFound, QStringLiteral("There is no database at \"%1\".").arg(path)};
     if (!dbSpecificInit(path))
         return {OpenStatus::Failed, QStringLiteral("No private temporary folder could be made: %1").arg(fs::lastError())};
@@ -407,15 +407,13 @@ bool MyDocument::convertDistributedIndex(bool backUpFirst)
     }
     ui_.progressStart(msg::UpdatingIndex, msg::UpdatingIndexText, msg::UpdateIndexMinimumMs);
     // Thousands of small files: write them without a flush each and flush once at the end.
-    bool ok = true;
     for (IndexItem* item : tree_.flatArray()) {
         if (!writeAttributesFileForItem(item, fs::Durability::NoFlush)) {
             diskError(QStringLiteral("Updating Index"), attributesPathForPath(item->path()));
             return false;
         }
     }
-    // Smart folders are not in the flat list's descent but are top-level items of it.
-    ok = writeAttributesFileForItem(nullptr, fs::Durability::NoFlush) && fs::syncFileSystem(dbPath_);
+    bool ok = writeAttributesFileForItem(nullptr, fs::Durability::NoFlush) && fs::syncFileSystem(dbPath_);
     if (ok)
         ok = fs::createMarker(dbPath_ + '/' + pkg::DIndexVer4, pkg::MarkerMode);
     ui_.progressStop();
@@ -691,21 +689,28 @@ void MyDocument::deleteDateCategoryIfEmpty(IndexItem* item)
         if (fs::isDirectory(abs))
             ::rmdir(QFile::encodeName(abs).constData());
     }
-    const QString path = item->path();
+    removeItem(item, false);
+}
+
+void MyDocument::removeItem(IndexItem* item, bool deleteFiles)
+{
+    const QString path = item->path(); // the item goes before its files do
+    const bool smart = item->isSmartFolder();
     IndexItem* owner = item->parent();
-    tree_.take(item);
-    const auto attrs = PackagePath::fromString(attributesPathForPath(path));
-    if (attrs) {
+    tree_.take(item); // children and all; observers hear of each item
+    if (deleteFiles && !smart)
+        deletePath(path);
+    if (const auto pp = PackagePath::fromString(path)) {
+        const QString attrs = dbPath_ + '/' + attributesPathForPath(path);
         fs::ScopedWritable writable(parentFolder(*pp));
-        fs::removeFile(attrs->absoluteUnder(dbPath_));
-        fs::removeFile(attrs->absoluteUnder(dbPath_) + QStringLiteral(".fvdbe"));
+        fs::removeFile(attrs);
+        fs::removeFile(attrs + QStringLiteral(".fvdbe"));
     }
     writeAttributesFileForItem(owner);
 }
 
-bool MyDocument::deleteCategoryWithPath(const QString& pathArg, IndexItem* folder)
+bool MyDocument::deleteCategoryWithPath(const QString& path, IndexItem* folder)
 {
-    const QString path = pathArg; // the caller's string may belong to the item that goes
     IndexItem* found = tree_.itemForPath(path);
     if (found && folder) {
         // Only within the folder given.
@@ -717,19 +722,7 @@ bool MyDocument::deleteCategoryWithPath(const QString& pathArg, IndexItem* folde
     }
     if (!found)
         return false;
-    const bool smart = found->isSmartFolder();
-    IndexItem* owner = found->parent();
-    const QString attrs = attributesPathForPath(path);
-    tree_.take(found); // children and all; observers hear of each item
-    if (!smart)
-        deletePath(path);
-    const auto pp = PackagePath::fromString(path);
-    if (pp) {
-        fs::ScopedWritable writable(parentFolder(*pp));
-        fs::removeFile(dbPath_ + '/' + attrs);
-        fs::removeFile(dbPath_ + '/' + attrs + QStringLiteral(".fvdbe"));
-    }
-    writeAttributesFileForItem(owner);
+    removeItem(found, true);
     return true;
 }
 

@@ -121,6 +121,9 @@ private:
     bool backupBeforeConversion(QString* where);
     void readSettings();
     void addProblem(const QString& path, const QString& reason);
+    // Takes an item out of the tree with its attributes file, rewrites its folder's, and
+    // with `deleteFiles` deletes its files (never a smart folder's: it has none).
+    void removeItem(IndexItem* item, bool deleteFiles);
     bool acceptLoadedPath(const QString& path, const QString& expectedParent, int depth);
     QString parentFolder(const PackagePath& path) const;
     std::unique_ptr<IndexItem> itemFromRecord(plist::Value&& record, const QString& expectedParent, int depth);

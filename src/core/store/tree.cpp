@@ -299,9 +299,8 @@ int IndexTree::rebuildCategoriesFlatArrayIfNeeded()
 
 std::unique_ptr<IndexItem> IndexTree::removeCategoryWithPath(const QString& path, const IndexItem* start)
 {
+    // The cache is exact, so it answers for the whole tree; below a folder, search it.
     IndexItem* found = start ? findCategoryWithPath(path, start) : itemForPath(path);
-    if (!found)
-        found = findCategoryWithPath(path, start);
     return found ? take(found) : nullptr;
 }
 
