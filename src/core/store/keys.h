@@ -1,6 +1,7 @@
 #pragma once
 // Names of record keys and package files, defined once.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -57,6 +58,18 @@ inline const QString EncFile = QStringLiteral("fvdbe");
 inline const QString EncZipR = QStringLiteral("fvdbzre");
 inline const QString EncZip = QStringLiteral("fvdbze");
 inline const QStringList EncipheredSuffixes = {EncFile, EncZipR, EncZip};
+// Transient forms: a zip container of a folder item whose entries begin with the item's
+// own name, an older one whose entries are relative to its inside, and the check copy.
+inline const QString ZipR = QStringLiteral("fvdbzr");
+inline const QString Zip = QStringLiteral("fvdbz");
+inline const QString CheckCopy = QStringLiteral("fvdbd");
+
+// Encrypted databases: the password marker (plain and enciphered) and the note that the
+// owner was once told to keep backups.
+inline const QString EncryptedMarker = QStringLiteral(".encrypted");
+inline const QString EncryptedMarkerStored = QStringLiteral(".encrypted.fvdbe");
+inline const QByteArray EncryptedMarkerContent = QByteArrayLiteral("Encrypted DB");
+inline const QString WarnedAboutBackup = QStringLiteral(".warnedaboutbackup");
 
 // Permission scheme: folders inside a package stay read-only and are writable only
 // around a change.
