@@ -52,6 +52,7 @@ public:
         }
         return chosen;
     }
+    bool askPassword(const PasswordRequest&, const PasswordCheck&) override { return false; }
     void progressStart(const QString& title, const QString&, int) override
     {
         if (::isatty(2))

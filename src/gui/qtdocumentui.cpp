@@ -281,4 +281,9 @@ void QtDocumentUi::revealItem(const IndexItem* item, bool expand)
     view_->scrollTo(index);
 }
 
+bool QtDocumentUi::askPassword(const PasswordRequest&, const PasswordCheck&)
+{
+    return false;
+}
+
 } // namespace folivo::gui

@@ -59,6 +59,7 @@ public:
     void attachBrowser(TreeModel* model, QTreeView* view);
 
     int ask(const Prompt& prompt) override;
+    bool askPassword(const PasswordRequest& request, const PasswordCheck& check) override;
     void progressStart(const QString& title, const QString& text, int minimumMs) override;
     void progressSetText(const QString& text) override;
     void progressStop() override;

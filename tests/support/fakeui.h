@@ -18,12 +18,28 @@ public:
     QList<int> progressMinimums;
     QStringList diskErrors;
     int reloads = 0;
+    // Passwords typed into the sheet, in order; when they run out the sheet is cancelled.
+    QStringList passwords;
+    QList<PasswordRequest> passwordSheets; // each sheet shown
+    int passwordAttempts = 0;
+    int passwordErrorsShown = 0;
 
     int ask(const Prompt& prompt) override
     {
         asked << prompt;
         const auto it = answers.find(prompt.title);
         return it == answers.end() ? 0 : int(prompt.buttons.indexOf(*it));
+    }
+    bool askPassword(const PasswordRequest& request, const PasswordCheck& check) override
+    {
+        passwordSheets << request;
+        while (!passwords.isEmpty()) {
+            ++passwordAttempts;
+            if (check(passwords.takeFirst()))
+                return true;
+            ++passwordErrorsShown;
+        }
+        return false;
     }
     void progressStart(const QString& title, const QString& text, int minimumMs) override
     {

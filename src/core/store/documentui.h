@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace folivo {
@@ -16,6 +17,16 @@ struct Prompt {
     QString text;
     QStringList buttons; // the first is the default button; never empty
 };
+
+// The password sheet: a line of text over a hidden-entry field, an error line that appears
+// after a refused attempt, and OK / Cancel.
+struct PasswordRequest {
+    QString title;
+    QString text;
+    QString errorText;
+};
+// Tries one typed password; true when it was accepted (the sheet then closes).
+using PasswordCheck = std::function<bool(const QString& password)>;
 
 class DocumentUi {
 public:
@@ -35,6 +46,11 @@ public:
     // A disk error stopped an operation; the GUI shows the disk-error panel.
     virtual void diskError(const QString& step, const QString& path, const QString& detail) = 0;
 
+    // Shows the password sheet and hands every attempt to `check`; a refused attempt shows
+    // the error line and leaves the sheet up. Answers true once an attempt was accepted,
+    // false when the person cancelled. The interface keeps no copy of what was typed.
+    virtual bool askPassword(const PasswordRequest& request, const PasswordCheck& check) = 0;
+
     // Browser updates; a window without a browser ignores them.
     virtual void reloadBrowser() {}
     virtual void revealItem(const IndexItem* item, bool expand) { (void)item, (void)expand; }
@@ -44,6 +60,7 @@ public:
 class SilentUi : public DocumentUi {
 public:
     int ask(const Prompt&) override { return 0; }
+    bool askPassword(const PasswordRequest&, const PasswordCheck&) override { return false; }
     void progressStart(const QString&, const QString&, int) override {}
     void progressSetText(const QString&) override {}
     void progressStop() override {}
