@@ -140,6 +140,16 @@ void setFaultHook(FaultHook h)
     hook() = std::move(h);
 }
 
+bool recordFailure(const char* step, const QString& abs, int err)
+{
+    return fail(step, abs, err);
+}
+
+bool faultInjected(Op op, const QString& abs, const char* step)
+{
+    return injected(op, abs, step);
+}
+
 QString lastError()
 {
     return tLastError;

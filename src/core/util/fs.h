@@ -28,6 +28,10 @@ struct ScopedFault {
 
 // The last failure on this thread, for messages: "step: path: reason".
 QString lastError();
+// For writers that do their own system calls (the cipher streams): records a failure as
+// lastError and answers false, and asks the test seam whether `op` on `abs` must fail.
+bool recordFailure(const char* step, const QString& abs, int err);
+bool faultInjected(Op op, const QString& abs, const char* step);
 
 // lstat-based queries: a symbolic link is never followed.
 bool exists(const QString& abs);
