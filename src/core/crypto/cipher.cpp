@@ -357,6 +357,14 @@ bool decipherStream(Cipher& decryptor, const QString& enciphered, Take take)
 
 } // namespace
 
+bool decipherFile(Cipher& decryptor, const QString& enciphered,
+                  const std::function<bool(const char* data, qsizetype size)>& sink)
+{
+    return decipherStream(decryptor, enciphered, [&](const unsigned char* data, int size) {
+        return size == 0 || sink(reinterpret_cast<const char*>(data), size);
+    });
+}
+
 bool decipheredEquals(Cipher& decryptor, const QString& enciphered, const QString& plain)
 {
     Fd p(openRegularForReading(plain));

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -89,6 +90,12 @@ CryptResult useCryptor(Cipher& cipher, const QString& input, const QString& outp
 
 // The same over bytes in memory; nullopt on a cipher error (a wrong key when deciphering).
 std::optional<QByteArray> cryptData(Cipher& cipher, QByteArrayView input);
+
+// Deciphers the file `enciphered` piece by piece into `sink`, which answers whether to go on;
+// nothing is held whole in memory. False when reading, the cipher or the sink failed (the
+// sink may then have been given text that a wrong key produced: only trust it on true).
+bool decipherFile(Cipher& decryptor, const QString& enciphered,
+                  const std::function<bool(const char* data, qsizetype size)>& sink);
 
 // Whether deciphering the file `enciphered` gives exactly the content of the file `plain`,
 // compared as both stream; nothing is written.
