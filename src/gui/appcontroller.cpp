@@ -70,7 +70,8 @@ void StartDialog::closeEvent(QCloseEvent* event)
 
 void reportOpenFailure(QWidget* parent, const OpenResult& result, bool creating)
 {
-    // Invalid and encrypted packages were explained by the store, and a cancel needs no word.
+    // An invalid package was explained by the store, and a cancel (also of the password
+    // sheet) needs no word.
     if (result.status != OpenStatus::NotFound && result.status != OpenStatus::Failed)
         return;
     QMessageBox box(parent);

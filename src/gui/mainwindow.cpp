@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -56,6 +57,20 @@ MainWindow::MainWindow(AppController* app, QWidget* parent)
     splitter_->setChildrenCollapsible(false);
     setCentralWidget(splitter_);
     statusBar()->addWidget(status_, 1);
+    lock_ = new QLabel(this);
+    lock_->setObjectName(QStringLiteral("lockIcon"));
+    {
+        // The theme's padlock where there is one; a plain word otherwise.
+        const QIcon padlock = QIcon::fromTheme(QStringLiteral("changes-prevent"),
+                                               QIcon::fromTheme(QStringLiteral("object-locked")));
+        if (!padlock.isNull())
+            lock_->setPixmap(padlock.pixmap(16, 16));
+        else
+            lock_->setText(tr("Encrypted"));
+    }
+    lock_->setToolTip(tr("This database is encrypted: its files are stored enciphered under its password."));
+    lock_->setVisible(false);
+    statusBar()->addPermanentWidget(lock_);
     resize(1000, 650);
 
     connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -267,6 +282,7 @@ void MainWindow::updateStatus()
 {
     if (!doc_->dbOpen()) {
         status_->clear();
+        lock_->setVisible(false);
         return;
     }
     const auto count = doc_->tree().size();
@@ -274,6 +290,7 @@ void MainWindow::updateStatus()
     if (!doc_->dbWriteable())
         text += tr(" — read-only");
     status_->setText(text);
+    lock_->setVisible(doc_->dbEncrypted());
 }
 
 void MainWindow::about()

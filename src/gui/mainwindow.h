@@ -69,6 +69,7 @@ private:
     QTreeView* view_;
     DetailsPane* details_;
     QLabel* status_;
+    QLabel* lock_; // shown while the database is encrypted
 
     // What the person had expanded and selected, by path: a model reset forgets indexes,
     // and the items behind them may have gone.

@@ -3,6 +3,8 @@
 #include "support/testsupport.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,9 +17,9 @@ using folivo::test::Scratch;
 
 namespace {
 
-ProcessResult cli(const QStringList& args)
+ProcessResult cli(const QStringList& args, const QByteArray& input = {})
 {
-    return folivo::test::run(QStringLiteral(FOLIVO_CLI), args);
+    return folivo::test::run(QStringLiteral(FOLIVO_CLI), args, input);
 }
 
 QJsonValue json(const QByteArray& text)
@@ -62,7 +64,7 @@ TEST_F(Cli, RefusalsExitWithOneAndSayWhy)
         const char* says;
     } cases[] = {
         {{"tree", fixture("NotADatabase.fvdb")}, "not a valid Folivo database"},
-        {{"tree", fixture("Encrypted.fvdb")}, "encrypted"},
+        {{"--password-stdin", "tree", fixture("Encrypted.fvdb")}, "no password was given or accepted"},
         {{"tree", fixture("Missing.fvdb")}, "no database"},
         {{"show", fixture("Household.fvdb"), "No/Such/Item"}, "no item"},
         {{"create", fixture("Household.fvdb")}, "already exists"},
@@ -137,4 +139,92 @@ TEST_F(Cli, RebuildOptionRebuildsFromAttributesFiles)
 
     const ProcessResult crashed = cli({"tree", fixture("Crashed.fvdb")});
     EXPECT_TRUE(crashed.out.contains("Late.txt"));
+}
+
+namespace {
+
+// Plain files inside an encrypted package other than the few that hold nothing of the
+// owner's: a plain item, attributes file, index or transient container is a leak.
+QStringList plainLeftovers(const QString& root)
+{
+    static const QStringList allowed = {".attributesState", ".customAttributeNames", ".dindexVer4", ".changed",
+                                        ".encrypted", ".warnedaboutbackup", ".backupCount"};
+    QStringList found;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString rel = it.next().mid(root.size() + 1);
+        const QString suffix = QFileInfo(rel).suffix();
+        if (!allowed.contains(rel) && suffix != "fvdbe" && suffix != "fvdbzre" && suffix != "fvdbze")
+            found << rel;
+    }
+    return found;
+}
+
+} // namespace
+
+TEST_F(Cli, CatGivesEachItemsExactBytesFromAnEncryptedDatabase)
+{
+    const QJsonObject manifest =
+        QJsonDocument::fromJson(folivo::test::readAll(fixture("manifest.json"))).object().value("Encrypted.fvdb").toObject();
+    const QString password = manifest.value("password").toString();
+    Scratch copy;
+    const QString pkg = copy.file("E.fvdb");
+    ASSERT_EQ(folivo::test::run("cp", {"-a", fixture("Encrypted.fvdb"), pkg}).exitCode, 0);
+    ASSERT_TRUE(folivo::test::writeAll(copy.file("pw"), password.toUtf8() + "\n"));
+
+    QList<QPair<QString, QByteArray>> expected;
+    const QJsonObject contents = manifest.value("contents").toObject();
+    for (auto it = contents.begin(); it != contents.end(); ++it)
+        expected << qMakePair(it.key(), QByteArray::fromHex(it.value().toString().toLatin1()));
+    const QJsonObject bundles = manifest.value("bundles").toObject();
+    for (auto b = bundles.begin(); b != bundles.end(); ++b) {
+        const QJsonObject inner = b.value().toObject();
+        for (auto it = inner.begin(); it != inner.end(); ++it)
+            expected << qMakePair(b.key() + "/" + it.key(), QByteArray::fromHex(it.value().toString().toLatin1()));
+    }
+    ASSERT_GE(expected.size(), 8);
+    bool viaStdin = false;
+    for (const auto& [path, bytes] : expected) {
+        SCOPED_TRACE(path.toStdString());
+        // Both ways of giving the password, in turn.
+        viaStdin = !viaStdin;
+        const ProcessResult r = viaStdin ? cli({"--password-stdin", "cat", pkg, path}, password.toUtf8() + "\n")
+                                         : cli({"--password-file", copy.file("pw"), "cat", pkg, path});
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        EXPECT_EQ(r.out.toHex(), bytes.toHex());
+    }
+    EXPECT_TRUE(plainLeftovers(pkg).isEmpty()) << plainLeftovers(pkg).join(", ").toStdString();
+
+    // A folder item alone, a folder, a missing file inside a bundle: refused, nothing written.
+    for (const QString path : {"Notes/Report.rtfd", "Notes", "Notes/Report.rtfd/nothing.txt", "Nope.txt"}) {
+        const ProcessResult r = cli({"--password-file", copy.file("pw"), "cat", pkg, path});
+        EXPECT_EQ(r.exitCode, 1) << path.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    const ProcessResult tree = cli({"--password-stdin", "tree", pkg}, password.toUtf8());
+    EXPECT_EQ(tree.exitCode, 0) << tree.err.constData();
+    EXPECT_TRUE(tree.out.contains("Tom's café.txt"));
+    EXPECT_TRUE(plainLeftovers(pkg).isEmpty()) << plainLeftovers(pkg).join(", ").toStdString();
+}
+
+TEST_F(Cli, PasswordsComeFromAFileOrStdinNeverTheCommandLine)
+{
+    Scratch copy;
+    ASSERT_TRUE(folivo::test::writeAll(copy.file("wrong"), "not the password\n"));
+    const ProcessResult wrong = cli({"--password-file", copy.file("wrong"), "tree", fixture("EncryptedNoMarker.fvdb")});
+    EXPECT_EQ(wrong.exitCode, 1);
+    EXPECT_TRUE(wrong.err.contains("Wrong password")) << wrong.err.constData();
+    EXPECT_TRUE(wrong.out.isEmpty());
+
+    const ProcessResult missing = cli({"--password-file", copy.file("none"), "tree", fixture("EncryptedNoMarker.fvdb")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains("cannot be read")) << missing.err.constData();
+
+    EXPECT_EQ(cli({"--password", "password", "tree", fixture("EncryptedNoMarker.fvdb")}).exitCode, 2);
+    EXPECT_EQ(cli({"tree", fixture("Household.fvdb"), "--password-file"}).exitCode, 2);
+
+    // A plain database needs no password and reads the same way.
+    const ProcessResult plain = cli({"cat", fixture("Household.fvdb"), "Unfiled/Note.txt"});
+    EXPECT_EQ(plain.exitCode, 0) << plain.err.constData();
+    EXPECT_EQ(plain.out, QByteArray("fixture Unfiled/Note.txt\n"));
 }

@@ -7,6 +7,7 @@
 #include "store/messages.h"
 #include "store/mydocument.h"
 #include "support/fakeui.h"
+#include "support/packagefixtures.h"
 #include "support/testsupport.h"
 #include "util/fs.h"
 
@@ -21,59 +22,12 @@
 
 using namespace folivo;
 using folivo::test::FakeUi;
+using folivo::test::Fixtures;
 using folivo::test::Scratch;
 
 namespace {
 
-class Fixtures : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        fixtures_ = new Scratch;
-        ASSERT_TRUE(folivo::test::makeFixtures(fixtures_->path()));
-        manifest_ = QJsonDocument::fromJson(folivo::test::readAll(fixtures_->file("manifest.json"))).object();
-    }
-    static void TearDownTestSuite()
-    {
-        delete fixtures_;
-        fixtures_ = nullptr;
-    }
-    // A private copy of a fixture package that a test may change.
-    QString copyOf(const QString& name)
-    {
-        const QString to = scratch_.file(name);
-        EXPECT_TRUE(fs::copyTree(fixtures_->file(name), to)) << fs::lastError().toStdString();
-        return to;
-    }
-    static QStringList manifestPaths(const QString& name)
-    {
-        QStringList out;
-        for (const auto& v : manifest_.value(name).toObject().value("paths").toArray())
-            out << v.toString();
-        return out;
-    }
-    static QStringList preOrder(const IndexTree& tree)
-    {
-        QStringList out;
-        std::function<void(const ItemList&)> walk = [&](const ItemList& items) {
-            for (const auto& i : items) {
-                out << i->path();
-                if (!i->isSmartFolder())
-                    walk(i->children());
-            }
-        };
-        walk(tree.categoriesArray());
-        return out;
-    }
 
-    static Scratch* fixtures_;
-    static QJsonObject manifest_;
-    Scratch scratch_;
-    FakeUi ui_;
-};
-
-Scratch* Fixtures::fixtures_ = nullptr;
-QJsonObject Fixtures::manifest_;
 
 QJsonValue pythonDump(const QStringList& args)
 {
@@ -247,10 +201,12 @@ TEST_F(Fixtures, RefusesWhatIsNotAnOpenableDatabase)
         EXPECT_EQ(ui_.asked.back().text, msg::InvalidDatabaseText);
     }
     {
+        // An encrypted database whose password sheet is cancelled stays closed and untouched.
         const QString pkg = copyOf("Encrypted.fvdb");
         const QByteArray before = folivo::test::readAll(pkg + "/.index.fvdbe");
         MyDocument doc(ui_);
-        EXPECT_EQ(doc.openDatabase(pkg).status, OpenStatus::Encrypted);
+        EXPECT_EQ(doc.openDatabase(pkg).status, OpenStatus::Cancelled);
+        EXPECT_EQ(ui_.passwordSheets.size(), 1);
         EXPECT_EQ(folivo::test::readAll(pkg + "/.index.fvdbe"), before);
         EXPECT_FALSE(QFile::exists(pkg + "/.index"));
     }

@@ -206,8 +206,6 @@ TEST_F(OpenFailure, EachFailureIsExplainedOnceAndOpensNoWindow)
          QStringLiteral("is not a valid Folivo database")},
         {"nothing there", fixtures_ + "/Missing.fvdb", QStringLiteral("Cannot Open Database"),
          QStringLiteral("There is no database at")},
-        {"encrypted", fixtures_ + "/Encrypted.fvdb", msg::EncryptedNotSupportedTitle,
-         QStringLiteral("cannot open encrypted databases")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -37,10 +37,14 @@ inline const QString MustConvert = QStringLiteral(
     "be backed up first.");
 
 // Texts of this edition where the store needs words of its own.
-inline const QString EncryptedNotSupportedTitle = QStringLiteral("Encrypted Database");
-inline const QString EncryptedNotSupportedText = QStringLiteral(
-    "This database is encrypted. This version of Folivo cannot open encrypted databases yet; the database "
-    "was left unchanged.");
+// The password sheet of an encrypted database.
+inline const QString PasswordTitle = QStringLiteral("Password");
+inline const QString PasswordText = QStringLiteral("Enter the password of the encrypted database \"%1\".");
+inline const QString PasswordWrong = QStringLiteral("Wrong password. Please try again.");
+inline const QString BackupWarning = QStringLiteral(
+    "Your database is encrypted, making it secure, but also increasing the chance that a disk error leaves it "
+    "unopenable.  It is STRONGLY suggested that you use Time Machine or set up automatic backups to allow you "
+    "to go back to a recent copy if this happens.");
 inline const QString ConversionBackupFailedTitle = QStringLiteral("Backup Failed");
 inline const QString ConversionBackupFailedText = QStringLiteral(
     "The database could not be backed up before its index is converted, so it was not converted. It opens "

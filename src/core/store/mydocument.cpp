@@ -33,6 +33,9 @@ MyDocument::~MyDocument()
 
 void MyDocument::close()
 {
+    cipher_.reset(); // the key is wiped with it
+    decipheredIndex_.reset();
+    markerNeeded_ = false;
     if (!tempDir_.isEmpty())
         fs::deleteTree(tempDir_);
     tempDir_.clear();
@@ -104,6 +107,56 @@ bool MyDocument::writeArchive(const QString& abs, const plist::Value& root, fs::
     return true;
 }
 
+bool MyDocument::writeStoredArchive(const QString& abs, const plist::Value& root, fs::Durability durability)
+{
+    if (!dbEncrypted_)
+        return writeArchive(abs, root, durability);
+    if (!cipher_)
+        return false;
+    const QByteArray plain = plist::encodeKeyedArchive(root);
+    if (plain.isEmpty())
+        return false;
+    const auto stored = cipher_->encipher(plain);
+    if (!stored || !fs::writeFileAtomic(abs + '.' + pkg::EncFile, *stored, 0644, durability))
+        return false;
+    // Whatever an older version or an interrupted write left beside it is stale now, and a
+    // plain copy must not outlive the enciphered one.
+    for (const QString& stale : {abs + '.' + pkg::EncFile + pkg::OldSuffix, abs, abs + pkg::OldSuffix})
+        if (fs::exists(stale))
+            fs::removeFile(stale);
+    return true;
+}
+
+std::optional<plist::Value> MyDocument::readStoredArchive(const QString& abs) const
+{
+    // After a crash while the file was being replaced only another copy may be readable:
+    // the stored form first, then what a write in progress leaves behind.
+    if (!dbEncrypted_) {
+        if (auto v = plist::readKeyedArchiveFile(abs))
+            return v;
+        return plist::readKeyedArchiveFile(abs + pkg::OldSuffix);
+    }
+    if (!cipher_)
+        return std::nullopt;
+    const QString enciphered = abs + '.' + pkg::EncFile;
+    for (const QString& candidate : {enciphered, abs, enciphered + pkg::OldSuffix}) {
+        if (!fs::isRegularFile(candidate))
+            continue;
+        const auto bytes = fs::readFile(candidate);
+        if (!bytes)
+            continue;
+        if (candidate == abs) {
+            if (auto v = plist::decodeKeyedArchive(*bytes))
+                return v;
+            continue;
+        }
+        if (const auto plain = cipher_->decipher(*bytes))
+            if (auto v = plist::decodeKeyedArchive(*plain))
+                return v;
+    }
+    return std::nullopt;
+}
+
 bool MyDocument::writeAttributesFileForItem(const IndexItem* item, fs::Durability durability)
 {
     if (!item) {
@@ -111,7 +164,7 @@ bool MyDocument::writeAttributesFileForItem(const IndexItem* item, fs::Durabilit
         paths.reserve(tree_.categoriesArray().size());
         for (const auto& top : tree_.categoriesArray())
             paths.push_back(top->path());
-        return writeArchive(dbPath_ + '/' + pkg::DIndex, paths, durability);
+        return writeStoredArchive(dbPath_ + '/' + pkg::DIndex, paths, durability);
     }
     const auto itemPath = PackagePath::fromString(item->path());
     if (!itemPath || itemPath->isRoot())
@@ -119,7 +172,7 @@ bool MyDocument::writeAttributesFileForItem(const IndexItem* item, fs::Durabilit
     const QString target = attributesPathForPath(item->path());
     const QString parentDir = parentFolder(*itemPath);
     fs::ScopedWritable writable(parentDir);
-    return writeArchive(dbPath_ + '/' + target, item->attributesValue(), durability);
+    return writeStoredArchive(dbPath_ + '/' + target, item->attributesValue(), durability);
 }
 
 bool MyDocument::writeIndexArchive()
@@ -128,7 +181,7 @@ bool MyDocument::writeIndexArchive()
     top.reserve(tree_.categoriesArray().size());
     for (const auto& item : tree_.categoriesArray())
         top.push_back(item->toValue());
-    return writeArchive(categoriesArchiveFile_, top, fs::Durability::Flush);
+    return writeStoredArchive(categoriesArchiveFile_, top, fs::Durability::Flush);
 }
 
 bool MyDocument::changed()
@@ -181,6 +234,11 @@ OpenResult MyDocument::openDatabase(const QString& path, OpenOptions options)
         close();
         return checked;
     }
+    if (dbEncrypted_ && !promptForPassword()) {
+        close();
+        return {OpenStatus::Cancelled,
+                QStringLiteral("\"%1\" was not opened: no password was given or accepted.").arg(QFileInfo(dbPath_).fileName())};
+    }
 
     // The rebuild question is asked only when there is a distributed index to rebuild from.
     bool rebuild = false;
@@ -194,8 +252,11 @@ OpenResult MyDocument::openDatabase(const QString& path, OpenOptions options)
         rebuild = choice == 1;
     }
     OpenResult result = finishDatabaseOpen(rebuild);
-    if (!result.ok())
+    if (!result.ok()) {
         close();
+        return result;
+    }
+    writeMarkerIfNeeded();
     return result;
 }
 
@@ -220,14 +281,18 @@ OpenResult MyDocument::checkPackage()
         return {OpenStatus::Invalid, QStringLiteral("\"%1\" is not a valid Folivo database.").arg(dbPath_)};
     }
 
-    dbEncrypted_ = fs::isReadable(at(pkg::EncryptedIndex)) || fs::isReadable(at(pkg::LegacyEncryptedIndex));
-    if (dbEncrypted_) {
-        ui_.alert(msg::EncryptedNotSupportedTitle, msg::EncryptedNotSupportedText);
-        return {OpenStatus::Encrypted,
-                QStringLiteral("\"%1\" is encrypted; this version cannot open encrypted databases yet.").arg(dbPath_)};
+    dbEncryptedIndex_ = pkg::EncryptedIndex;
+    dbEncrypted_ = fs::isReadable(at(dbEncryptedIndex_));
+    if (!dbEncrypted_ && fs::isReadable(at(pkg::LegacyEncryptedIndex))) {
+        dbEncryptedIndex_ = pkg::LegacyEncryptedIndex;
+        dbEncrypted_ = true;
     }
 
-    if (!dbWriteable_ && !fs::isReadable(at(pkg::Index)))
+    // The index is kept as this one path; in an encrypted database it is only ever written
+    // enciphered, beside it.
+    if (dbEncrypted_)
+        categoriesArchiveFile_ = at(dbEncryptedIndex_.chopped(pkg::EncFile.size() + 1));
+    else if (!dbWriteable_ && !fs::isReadable(at(pkg::Index)))
         categoriesArchiveFile_ = at(pkg::LegacyIndex);
     else
         categoriesArchiveFile_ = at(pkg::Index);
@@ -242,14 +307,14 @@ OpenResult MyDocument::checkPackage()
         else
             dbReadOnly_ = dbEncrypted_;
     }
-    dindexPresent_ = fs::isReadable(at(pkg::DIndex));
+    dindexPresent_ = fs::isReadable(at(dbEncrypted_ ? pkg::EncryptedDIndex : pkg::DIndex));
     return {OpenStatus::Opened, {}};
 }
 
 QStringList MyDocument::readDIndex() const
 {
     QStringList paths;
-    const auto root = plist::readKeyedArchiveFile(dbPath_ + '/' + pkg::DIndex);
+    const auto root = readStoredArchive(dbPath_ + '/' + pkg::DIndex);
     if (root && root->isArray())
         for (const auto& v : root->array())
             paths << (v.isString() ? v.string() : QString());
@@ -347,7 +412,13 @@ std::unique_ptr<IndexItem> MyDocument::itemFromRecord(plist::Value&& record, con
 
 bool MyDocument::loadIndexArchive()
 {
-    auto root = plist::readKeyedArchiveFile(categoriesArchiveFile_);
+    std::optional<plist::Value> root;
+    if (decipheredIndex_) {
+        root = std::move(decipheredIndex_);
+        decipheredIndex_.reset();
+    } else {
+        root = readStoredArchive(categoriesArchiveFile_);
+    }
     if (!root || !root->isArray()) {
         tree_.reset({});
         return false;
@@ -450,15 +521,10 @@ void MyDocument::rebuildItemWithPath(const QString& path, const QString& parentP
 {
     if (!acceptLoadedPath(path, parentPath, depth))
         return;
-    const QString attributes = dbPath_ + '/' + attributesPathForPath(path);
-    auto record = plist::readKeyedArchiveFile(attributes);
+    auto record = readStoredArchive(dbPath_ + '/' + attributesPathForPath(path));
     if (!record || !record->isDict()) {
-        // A crash while an attributes file was being replaced can leave only the old copy.
-        record = plist::readKeyedArchiveFile(attributes + pkg::OldSuffix);
-        if (!record || !record->isDict()) {
-            addProblem(path, QStringLiteral("its attributes file cannot be read"));
-            return;
-        }
+        addProblem(path, QStringLiteral("its attributes file cannot be read"));
+        return;
     }
     plist::Dict& d = record->dict();
     // Each file decodes its own copy of every key name; sharing one copy per name saves
@@ -732,6 +798,236 @@ void MyDocument::sortAll()
     writeAttributesFileForItem(nullptr);
     changed();
     ui_.reloadBrowser();
+}
+
+// ---------------------------------------------------------------------------------------
+// Encrypted databases
+
+bool MyDocument::promptForPassword()
+{
+    const PasswordRequest request{msg::PasswordTitle, msg::PasswordText.arg(QFileInfo(dbPath_).fileName()),
+                                  msg::PasswordWrong};
+    return ui_.askPassword(request, [this](const QString& password) { return checkPassword(password); });
+}
+
+bool MyDocument::checkPassword(const QString& password)
+{
+    auto key = crypto::DatabaseKey::fromPassword(password);
+    if (!key)
+        return false;
+    auto decipherFile = [&](const QString& name) -> std::optional<QByteArray> {
+        const auto bytes = fs::readFile(dbPath_ + '/' + name, qint64(1) << 30);
+        if (!bytes)
+            return std::nullopt;
+        return crypto::cryptData(key->decryptor(), *bytes);
+    };
+
+    // The marker settles it when it can be read. Without one (older databases, or a
+    // marker the disk cannot give back) the password is right only when the index
+    // deciphers to a readable archive: a wrong key gives valid padding about once in 256
+    // tries, but never an archive.
+    bool markerChecked = false;
+    const QString marker = dbPath_ + '/' + pkg::EncryptedMarkerStored;
+    if (fs::isRegularFile(marker) && fs::isReadable(marker)) {
+        const auto plain = decipherFile(pkg::EncryptedMarkerStored);
+        if (!plain || *plain != pkg::EncryptedMarkerContent)
+            return false;
+        markerChecked = true;
+    }
+
+    std::optional<plist::Value> index;
+    if (const auto plain = decipherFile(dbEncryptedIndex_))
+        if (auto decoded = plist::decodeKeyedArchive(*plain); decoded && decoded->isArray())
+            index = std::move(decoded);
+    if (!markerChecked && !index) {
+        // An unreadable index with a readable distributed index still proves the key.
+        const auto dindex = decipherFile(pkg::EncryptedDIndex);
+        const auto decoded = dindex ? plist::decodeKeyedArchive(*dindex) : std::nullopt;
+        if (!decoded || !decoded->isArray())
+            return false;
+    }
+
+    cipher_ = std::make_unique<DocumentCipher>(dbPath_, tempDir_, std::move(key));
+    decipheredIndex_ = std::move(index);
+    markerNeeded_ = !markerChecked && !fs::exists(marker);
+
+    const QString unfiled = dbPath_ + '/' + pkg::Unfiled;
+    if (dbWriteable_ && !fs::isReadable(unfiled))
+        fs::makeDirectories(unfiled, pkg::ReadWriteMode);
+    return true;
+}
+
+void MyDocument::writeMarkerIfNeeded()
+{
+    // Only once the database has opened with this key: a marker written with a wrong key
+    // would lock the owner out for good.
+    if (!markerNeeded_ || !dbWriteable_ || !cipher_)
+        return;
+    markerNeeded_ = false;
+    const auto stored = cipher_->encipher(pkg::EncryptedMarkerContent);
+    const bool ok = stored && fs::writeFileAtomic(dbPath_ + '/' + pkg::EncryptedMarker, pkg::EncryptedMarkerContent)
+                    && fs::writeFileAtomic(dbPath_ + '/' + pkg::EncryptedMarkerStored, *stored);
+    if (!ok) // the next open tries again
+        appendDebugInfo(QStringLiteral("\n\nPassword marker of %1 not written: %2").arg(dbPath_, fs::lastError()));
+}
+
+bool MyDocument::backupWarningNeeded(bool writable, bool alreadyWarned, bool backupPreference, bool backupFolderGood)
+{
+    return writable && !alreadyWarned && !(backupPreference && backupFolderGood);
+}
+
+bool MyDocument::needsBackupWarning(bool backupPreference, bool backupFolderGood) const
+{
+    return dbEncrypted_
+           && backupWarningNeeded(dbWriteable_, fs::exists(dbPath_ + '/' + pkg::WarnedAboutBackup), backupPreference,
+                                  backupFolderGood);
+}
+
+bool MyDocument::markWarnedAboutBackup()
+{
+    return fs::writeFileAtomic(dbPath_ + '/' + pkg::WarnedAboutBackup, QByteArrayLiteral("Warned"));
+}
+
+StoreResult MyDocument::encryptFile(const QString& path)
+{
+    const auto pp = PackagePath::fromString(path);
+    if (!pp || !cipher_) {
+        StoreResult r;
+        r.error = QStringLiteral("\"%1\" cannot be enciphered here.").arg(path);
+        return r;
+    }
+    return cipher_->encryptFile(*pp);
+}
+
+StoreResult MyDocument::decryptFile(const QString& path, bool leaveEncryptedFile, const QString* password)
+{
+    StoreResult r;
+    const auto pp = PackagePath::fromString(path);
+    if (!pp || !cipher_) {
+        r.error = QStringLiteral("\"%1\" cannot be deciphered here.").arg(path);
+        return r;
+    }
+    if (!leaveEncryptedFile && dbReadOnly_) {
+        r.error = QStringLiteral("The database cannot be changed.");
+        return r;
+    }
+    std::unique_ptr<crypto::DatabaseKey> other;
+    if (password) {
+        other = crypto::DatabaseKey::fromPassword(*password);
+        if (!other) {
+            r.error = QStringLiteral("No key could be made from the password.");
+            return r;
+        }
+        if (other->key().sameAs(cipher_->key().key()))
+            other.reset();
+    }
+    return cipher_->decryptFile(*pp, leaveEncryptedFile, other.get());
+}
+
+bool MyDocument::cryptForCopy(const IndexItem* item, bool encrypt)
+{
+    if (!dbEncrypted_ || !item || item->isSmartFolder())
+        return true;
+    if (item->hasChildren()) {
+        bool ok = true;
+        for (const auto& child : item->children())
+            ok = cryptForCopy(child.get(), encrypt) && ok;
+        return ok;
+    }
+    if (!item->isFile())
+        return true;
+    const StoreResult r = encrypt ? encryptFile(item->path()) : decryptFile(item->path(), false);
+    if (!r.ok)
+        appendDebugInfo(QStringLiteral("\n\n%1 of %2 failed: %3")
+                            .arg(encrypt ? QStringLiteral("Enciphering") : QStringLiteral("Deciphering"), item->path(),
+                                 r.error));
+    return r.ok;
+}
+
+QString MyDocument::encryptedPath(const QString& path) const
+{
+    if (!dbEncrypted_)
+        return path;
+    const QString abs = absolutePath(path);
+    if (abs.isEmpty())
+        return path;
+    for (const QString& suffix : pkg::EncipheredSuffixes)
+        if (fs::exists(abs + '.' + suffix))
+            return path + '.' + suffix;
+    return path;
+}
+
+QString MyDocument::decryptedPath(const QString& path) const
+{
+    if (!dbEncrypted_)
+        return path;
+    for (const QString& suffix : pkg::EncipheredSuffixes)
+        if (path.endsWith('.' + suffix))
+            return path.chopped(suffix.size() + 1);
+    return path;
+}
+
+std::optional<PlainCopy> MyDocument::plainCopyForReading(const QString& path, QString* error)
+{
+    const auto pp = PackagePath::fromString(path);
+    if (!pp || pp->isRoot()) {
+        if (error)
+            *error = QStringLiteral("\"%1\" is not a path inside the database.").arg(path);
+        return std::nullopt;
+    }
+    if (dbEncrypted_ && cipher_ && cipher_->storedFormOf(*pp) != StoredForm::None)
+        return cipher_->plainCopy(*pp, error);
+    const QString abs = pp->absoluteUnder(dbPath_);
+    if (!fs::exists(abs)) {
+        if (error)
+            *error = QStringLiteral("\"%1\" is not in the database.").arg(path);
+        return std::nullopt;
+    }
+    return PlainCopy(abs, QString());
+}
+
+bool MyDocument::readItemContent(const QString& path, const QString& inner,
+                                 const std::function<bool(const char*, qsizetype)>& sink, QString* error)
+{
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    const auto pp = PackagePath::fromString(path);
+    if (!pp || pp->isRoot())
+        return fail(QStringLiteral("\"%1\" is not a path inside the database.").arg(path));
+    if (dbEncrypted_ && cipher_ && cipher_->storedFormOf(*pp) != StoredForm::None)
+        return cipher_->readContent(*pp, inner, sink, error);
+
+    std::optional<PackagePath> target = pp;
+    if (!inner.isEmpty()) {
+        const auto innerPath = PackagePath::fromString(pp->str() + '/' + inner);
+        if (!innerPath || !fs::isDirectory(pp->absoluteUnder(dbPath_)))
+            return fail(QStringLiteral("\"%1\" has no file \"%2\".").arg(path, inner));
+        target = innerPath;
+    }
+    // A link inside a folder item must not lead the reader out of the package.
+    const QString abs = target->absoluteUnder(dbPath_);
+    const QString canonical = QFileInfo(abs).canonicalFilePath();
+    const QString root = QFileInfo(dbPath_).canonicalFilePath();
+    if (canonical.isEmpty() || !canonical.startsWith(root + '/'))
+        return fail(QStringLiteral("\"%1\" is not in the database.").arg(target->str()));
+    if (fs::isDirectory(canonical))
+        return fail(QStringLiteral("\"%1\" is a folder; name a file inside it.").arg(target->str()));
+    QFile file(canonical);
+    if (!fs::isRegularFile(canonical) || !file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("\"%1\" cannot be read: %2").arg(target->str(), file.errorString()));
+    QByteArray buffer(qsizetype(1) << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = file.read(buffer.data(), buffer.size());
+        if (n < 0)
+            return fail(QStringLiteral("\"%1\" cannot be read: %2").arg(target->str(), file.errorString()));
+        if (n == 0)
+            return true;
+        if (!sink(buffer.constData(), n))
+            return fail(QStringLiteral("The content of \"%1\" could not be written out.").arg(target->str()));
+    }
 }
 
 } // namespace folivo

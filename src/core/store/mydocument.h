@@ -4,6 +4,7 @@
 // root held here; the process's current directory is never used or changed, so several
 // databases can be open at once.
 
+#include "crypto/storedforms.h"
 #include "store/dbsettings.h"
 #include "store/documentui.h"
 #include "store/packagepath.h"
@@ -13,6 +14,8 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <memory>
 #include <optional>
 
 namespace folivo {
@@ -21,8 +24,7 @@ enum class OpenStatus {
     Opened,
     NotFound,    // nothing at the path, or not a folder
     Invalid,     // not a database (the "Invalid Database" alert was shown)
-    Encrypted,   // an encrypted database, which this version cannot open yet
-    Cancelled,   // the person chose "Cancel"
+    Cancelled,   // the person chose "Cancel" (also on the password sheet)
     Failed,      // the disk refused something needed to open
 };
 
@@ -108,6 +110,35 @@ public:
     // Rebuilds the tree from the distributed index.
     void rebuildIndex();
 
+    // Encrypted databases. The password sheet hands each attempt to checkPassword, which
+    // derives the key and accepts it when the marker deciphers to its known text (or, for a
+    // database from before the marker, when the index deciphers to a readable archive).
+    // The password itself is not kept: the key is, in locked memory, until close.
+    bool promptForPassword();
+    bool checkPassword(const QString& password);
+    DocumentCipher* cipher() { return cipher_.get(); }
+    // Whether to tell the owner once to keep backups of this encrypted database: only while
+    // backups are not set up (the preference is off or the folder is not usable).
+    static bool backupWarningNeeded(bool writable, bool alreadyWarned, bool backupPreference, bool backupFolderGood);
+    bool needsBackupWarning(bool backupPreference, bool backupFolderGood) const;
+    // Notes in the package that the warning was given.
+    bool markWarnedAboutBackup();
+
+    // Stored forms of items, by stored path.
+    StoreResult encryptFile(const QString& path);
+    StoreResult decryptFile(const QString& path, bool leaveEncryptedFile, const QString* password = nullptr);
+    // Enciphers (true) or deciphers for good (false) the files of an item and of all its
+    // descendants; false when any of them failed. Nothing happens in a plain database.
+    bool cryptForCopy(const IndexItem* item, bool encrypt);
+    QString encryptedPath(const QString& path) const;
+    QString decryptedPath(const QString& path) const;
+    // A plain, read-only copy of an item for a reader: in an encrypted database a copy in
+    // the private temporary folder, otherwise the item where it is.
+    std::optional<PlainCopy> plainCopyForReading(const QString& path, QString* error = nullptr);
+    // Streams an item's plain content; `inner` names a file inside a folder item.
+    bool readItemContent(const QString& path, const QString& inner,
+                         const std::function<bool(const char*, qsizetype)>& sink, QString* error = nullptr);
+
     // Reports a disk error: logs it and tells the user interface.
     void diskError(const QString& step, const QString& path);
 
@@ -130,6 +161,11 @@ private:
     void rebuildItemWithPath(const QString& path, const QString& parentPath, ItemList& into, int depth);
     QStringList readDIndex() const;
     bool writeArchive(const QString& abs, const plist::Value& root, fs::Durability durability);
+    // Index, distributed index and attributes files: enciphered in memory in an encrypted
+    // database, so no plain copy of them is ever written into the package.
+    bool writeStoredArchive(const QString& abs, const plist::Value& root, fs::Durability durability);
+    std::optional<plist::Value> readStoredArchive(const QString& abs) const;
+    void writeMarkerIfNeeded();
 
     DocumentUi& ui_;
     const PrefsSource* prefs_;
@@ -144,6 +180,10 @@ private:
     bool dbReadOnly_ = false;
     bool dbEncrypted_ = false;
     bool dindexPresent_ = false;
+    QString dbEncryptedIndex_;
+    std::unique_ptr<DocumentCipher> cipher_;
+    std::optional<plist::Value> decipheredIndex_; // read while the password was checked
+    bool markerNeeded_ = false;
     bool rebuiltAtOpen_ = false;
     bool needsBackup_ = false;
     bool noNeedToSaveNow_ = false;
