@@ -1,5 +1,6 @@
 #include "qtdocumentui.h"
 
+#include "passwordsheet.h"
 #include "treemodel.h"
 
 #include <QApplication>
@@ -281,9 +282,15 @@ void QtDocumentUi::revealItem(const IndexItem* item, bool expand)
     view_->scrollTo(index);
 }
 
-bool QtDocumentUi::askPassword(const PasswordRequest&, const PasswordCheck&)
+bool QtDocumentUi::askPassword(const PasswordRequest& request, const PasswordCheck& check)
 {
-    return false;
+    // On the heap: should the window go while the dialog is up, it takes the dialog with
+    // it and exec() answers Rejected.
+    QPointer<PasswordSheet> sheet = new PasswordSheet(request, check, dialogParent());
+    Waiting waiting(waiting_);
+    const int result = sheet->exec();
+    delete sheet.data(); // the dialog overwrites what was typed as it goes
+    return result == QDialog::Accepted;
 }
 
 } // namespace folivo::gui

@@ -1,6 +1,7 @@
 #pragma once
-// The window side of a document: questions, alerts, the progress sheet and the disk-error
-// panel as window-modal dialogs over the document's window, and the browser updates.
+// The window side of a document: questions, alerts, the progress sheet, the password
+// dialog and the disk-error panel as window-modal dialogs over the document's window, and
+// the browser updates.
 
 #include "store/documentui.h"
 
@@ -68,8 +69,8 @@ public:
     void revealItem(const IndexItem* item, bool expand) override;
 
     ProgressSheet* progressSheet() const { return sheet_; }
-    // Whether the store is waiting on this interface (a question, a panel, the rest of a
-    // sheet's minimum time): its document is in the middle of a step then.
+    // Whether the store is waiting on this interface (a question, a panel, the password,
+    // the rest of a sheet's minimum time): its document is in the middle of a step then.
     bool busy() const { return waiting_ > 0; }
 
 private:

@@ -90,4 +90,41 @@ private:
     QList<SeenBox> seen_;
 };
 
+// Drives the modal dialogs of type D that come up while it lives: every few milliseconds
+// the next step runs on the dialog then up, with events handled in between, so that a
+// test can type, press a button, look at the result and go on in the same dialog. A dialog still up a few seconds after
+// the last step is rejected, so that a test fails instead of hanging.
+template <class D>
+class ModalScript {
+public:
+    using Step = std::function<void(D*)>;
+    explicit ModalScript(QList<Step> steps) : steps_(std::move(steps))
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+        timer_.start(10);
+        idle_.start();
+    }
+    qsizetype stepsRun() const { return next_; }
+
+private:
+    void poll()
+    {
+        auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        if (next_ < steps_.size()) {
+            const Step step = steps_[next_++];
+            step(dialog);
+            idle_.restart();
+        } else if (idle_.elapsed() > 5000) {
+            dialog->reject(); // the script ran out while the dialog stayed up
+        }
+    }
+
+    QList<Step> steps_;
+    qsizetype next_ = 0;
+    QTimer timer_;
+    QElapsedTimer idle_;
+};
+
 } // namespace folivo::test

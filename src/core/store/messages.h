@@ -38,7 +38,7 @@ inline const QString MustConvert = QStringLiteral(
 
 // Texts of this edition where the store needs words of its own.
 // The password sheet of an encrypted database.
-inline const QString PasswordTitle = QStringLiteral("Password");
+inline const QString PasswordTitle = QStringLiteral("Encrypted Database");
 inline const QString PasswordText = QStringLiteral("Enter the password of the encrypted database \"%1\".");
 inline const QString PasswordWrong = QStringLiteral("Wrong password. Please try again.");
 inline const QString BackupWarning = QStringLiteral(
