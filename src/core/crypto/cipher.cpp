@@ -142,11 +142,13 @@ std::optional<SecureKey> SecureKey::derive(const QString& password)
     SecureKey key;
     if (!key.bytes_)
         return std::nullopt;
-    QByteArray input = passwordBytes(password);
-    const int ok = PKCS5_PBKDF2_HMAC(input.constData(), int(input.size()), Salt, int(sizeof Salt), Rounds, EVP_sha1(),
-                                     KeyLength, key.bytes_);
-    if (!input.isEmpty())
-        OPENSSL_cleanse(input.data(), size_t(input.size()));
+    // The whole UTF-8 text is wiped afterwards, the part beyond the cut included.
+    QByteArray utf8 = password.toUtf8();
+    const int length = int(std::min<qsizetype>(utf8.size(), password.size()));
+    const int ok = PKCS5_PBKDF2_HMAC(utf8.constData(), length, Salt, int(sizeof Salt), Rounds, EVP_sha1(), KeyLength,
+                                     key.bytes_);
+    if (!utf8.isEmpty())
+        OPENSSL_cleanse(utf8.data(), size_t(utf8.size()));
     if (ok != 1)
         return std::nullopt;
     return key;
