@@ -1,11 +1,38 @@
 #!/usr/bin/env bash
-# Installs what building needs, builds the release benchmark and runs it.
-#   scripts/bench.sh [--items N] [--dir D] [--keep] [--repeat R] [--breakdown]
-# Arguments go to open_bench unchanged; see bench/README.md.
+# Installs what building needs, builds the release benchmarks and runs them.
+#   scripts/bench.sh [options]             open_bench with the options, then crypto_bench
+#   scripts/bench.sh open [options]        open_bench only:   [--items N] [--dir D] [--keep] [--repeat R] [--breakdown]
+#   scripts/bench.sh crypto [options]      crypto_bench only: [--size-mib N] [--files N] [--repeat R] [--dir D] [--keep]
+# Options go to the benchmark unchanged; with no name they go to open_bench and
+# crypto_bench runs with its defaults. See bench/README.md.
+# The exit status is 1 when a benchmark broke (not when it missed a target).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+which=all
+case "${1:-}" in
+  open | crypto | all) which=$1; shift ;;
+esac
+
 scripts/install-deps.sh
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DFOLIVO_BUILD_GUI=OFF -DFOLIVO_BUILD_TESTS=OFF -DFOLIVO_BUILD_BENCH=ON >/dev/null
-ninja -C build/bench open_bench
-exec build/bench/bench/open_bench "$@"
+
+case "$which" in
+  open)
+    ninja -C build/bench open_bench
+    exec build/bench/bench/open_bench "$@"
+    ;;
+  crypto)
+    ninja -C build/bench crypto_bench
+    exec build/bench/bench/crypto_bench "$@"
+    ;;
+  all)
+    ninja -C build/bench open_bench crypto_bench
+    status=0
+    build/bench/bench/open_bench "$@" || status=$?
+    echo
+    build/bench/bench/crypto_bench || { s=$?; [ "$status" -ne 0 ] || status=$s; }
+    exit "$status"
+    ;;
+esac
