@@ -117,7 +117,7 @@ void setTime(const QString& path, qint64 mtime)
 // a name full of shell and quoting characters, relative links, modes a reader must not
 // get back unmasked (setuid, sticky, world-writable), and times before 1970 and after
 // 2038 that 32-bit and DOS fields get wrong.
-struct Spec {
+struct BundleItem {
     const char* rel;
     char kind;
     unsigned mode;
@@ -127,7 +127,7 @@ struct Spec {
 
 const QString kOddName = QString::fromUtf8("it's a \"quoted\" $(touch pwned) `x` \\ résumé.txt");
 
-std::vector<Spec> bundleSpec()
+std::vector<BundleItem> bundleItems()
 {
     QByteArray big;
     for (int i = 0; i < 4000; ++i)
@@ -156,8 +156,8 @@ constexpr qint64 kRootTime = 1400000001;
 void buildBundle(const QString& root)
 {
     ASSERT_TRUE(QDir().mkpath(root));
-    const std::vector<Spec> spec = bundleSpec();
-    for (const Spec& s : spec) {
+    const std::vector<BundleItem> items = bundleItems();
+    for (const BundleItem& s : items) {
         const QString path = root + '/' + QString::fromUtf8(s.rel);
         if (s.kind == 'd') {
             ASSERT_TRUE(QDir().mkdir(path));
@@ -168,7 +168,7 @@ void buildBundle(const QString& root)
         }
     }
     // Modes and times once everything exists, so that nothing created later moves them.
-    for (const Spec& s : spec) {
+    for (const BundleItem& s : items) {
         const QString path = root + '/' + QString::fromUtf8(s.rel);
         if (s.kind != 'l') {
             ASSERT_EQ(::chmod(native(path).constData(), s.mode), 0);
@@ -365,7 +365,7 @@ TEST(ZipRoundTrip, BundleComesBackWithContentsModesAndTimes)
     const QString bundle = s.file("D/Report.rtfd");
     buildBundle(bundle);
     const Tree source = snapshot(bundle);
-    ASSERT_EQ(source.size(), bundleSpec().size());
+    ASSERT_EQ(source.size(), bundleItems().size());
 
     struct Case {
         EntryNaming naming;
@@ -582,7 +582,7 @@ TEST(ZipInterop, OurArchivesReadCleanWithInfoZip)
             ASSERT_EQ(unzipped.exitCode, 0) << unzipped.err.constData();
             trees[i] = snapshot(out);
         }
-        EXPECT_EQ(trees[0].size(), bundleSpec().size() + (c.naming == EntryNaming::WithItemName ? 1 : 0));
+        EXPECT_EQ(trees[0].size(), bundleItems().size() + (c.naming == EntryNaming::WithItemName ? 1 : 0));
         EXPECT_EQ(describe(trees[0]), describe(trees[1]));
     }
 }
