@@ -22,6 +22,7 @@
 
 #include "crypto/cipher.h"
 #include "crypto/zipcontainer.h"
+#include "util/fdio.h"
 #include "util/fs.h"
 
 #include <QByteArray>
@@ -49,6 +50,9 @@
 #include <vector>
 
 using namespace folivo;
+using folivo::fdio::Fd;
+using folivo::fdio::readFull;
+using folivo::fdio::writeFull;
 
 namespace {
 
@@ -111,51 +115,6 @@ struct Random {
         return z ^ (z >> 31);
     }
     std::uint64_t below(std::uint64_t n) { return next() % n; }
-};
-
-qint64 readFull(int fd, char* data, qint64 size)
-{
-    qint64 done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, data + done, size_t(size - done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (n == 0)
-            break;
-        done += n;
-    }
-    return done;
-}
-
-bool writeFull(int fd, const char* data, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
-struct Fd {
-    int fd = -1;
-    explicit Fd(int f) : fd(f) {}
-    Fd(Fd&& other) noexcept : fd(other.fd) { other.fd = -1; }
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
 };
 
 Fd openOrDie(const QString& path, int flags, mode_t mode = 0644)

@@ -69,6 +69,16 @@ class Encrypted : public Fixtures {
 protected:
     QString pw(const QString& name) const { return password(manifest_, name); }
     QJsonObject entry(const QString& name) const { return manifest_.value(name).toObject(); }
+    // Opens the package `pkg`, a copy of the fixture `name`, with the right password.
+    MyDocument& open(const QString& pkg, const QString& name)
+    {
+        ui_.passwords = {pw(name)};
+        doc_ = std::make_unique<MyDocument>(ui_);
+        const OpenResult r = doc_->openDatabase(pkg);
+        EXPECT_TRUE(r.ok()) << r.message.toStdString();
+        return *doc_;
+    }
+    std::unique_ptr<MyDocument> doc_;
 };
 
 } // namespace
@@ -131,10 +141,8 @@ TEST_F(Encrypted, MarkerIsWrittenOnlyAfterAnOpenWithTheRightKey)
         EXPECT_FALSE(fs::exists(pkg + "/" + pkg::EncryptedMarkerStored));
     }
     {
-        folivo::test::FakeUi ui;
-        ui.passwords = {pw(name)};
-        MyDocument doc(ui);
-        ASSERT_TRUE(doc.openDatabase(pkg).ok());
+        MyDocument& doc = open(pkg, name);
+        ASSERT_TRUE(doc.dbOpen());
     }
     // The marker now holds the known text under the right key, and settles later opens.
     auto key = crypto::DatabaseKey::fromPassword(pw(name));
@@ -155,10 +163,8 @@ TEST_F(Encrypted, ADamagedIndexBehindAGoodMarkerIsRebuiltNotALockOut)
     QByteArray index = readAll(pkg + "/" + pkg::EncryptedIndex);
     index.chop(5);
     ASSERT_TRUE(writeAll(pkg + "/" + pkg::EncryptedIndex, index));
-    folivo::test::FakeUi ui;
-    ui.passwords = {pw(name)};
-    MyDocument doc(ui);
-    ASSERT_TRUE(doc.openDatabase(pkg).ok());
+    MyDocument& doc = open(pkg, name);
+    ASSERT_TRUE(doc.dbOpen());
     EXPECT_TRUE(doc.rebuiltAtOpen());
     EXPECT_EQ(preOrder(doc.tree()), manifestPaths(name));
 }
@@ -168,10 +174,8 @@ TEST_F(Encrypted, MetadataIsWrittenEncipheredAndReadsBack)
     const QString name = "Encrypted.fvdb";
     const QString pkg = copyOf(name);
     {
-        folivo::test::FakeUi ui;
-        ui.passwords = {pw(name)};
-        MyDocument doc(ui);
-        ASSERT_TRUE(doc.openDatabase(pkg).ok());
+        MyDocument& doc = open(pkg, name);
+        ASSERT_TRUE(doc.dbOpen());
         IndexItem* bank = doc.tree().itemForPath("Bank");
         ASSERT_TRUE(bank);
         ASSERT_TRUE(doc.findOrCreateDateCategoryFor(bank, QDate(2023, 7, 4)));
@@ -187,10 +191,8 @@ TEST_F(Encrypted, MetadataIsWrittenEncipheredAndReadsBack)
     for (bool removeChanged : {false, true}) {
         if (removeChanged)
             fs::removeFile(pkg + "/" + pkg::Changed);
-        folivo::test::FakeUi ui;
-        ui.passwords = {pw(name)};
-        MyDocument doc(ui);
-        ASSERT_TRUE(doc.openDatabase(pkg).ok());
+        MyDocument& doc = open(pkg, name);
+        ASSERT_TRUE(doc.dbOpen());
         EXPECT_EQ(doc.rebuiltAtOpen(), !removeChanged);
         EXPECT_TRUE(doc.tree().itemForPath("Bank/2023/July"));
         EXPECT_TRUE(doc.indexProblems().empty());
@@ -203,10 +205,8 @@ TEST_F(Encrypted, ItemsReadBackExactlyWithoutPlainCopiesInThePackage)
     for (const QString name : {"Encrypted.fvdb", "EncryptedNoMarker.fvdb"}) {
         SCOPED_TRACE(name.toStdString());
         const QString pkg = copyOf(name);
-        folivo::test::FakeUi ui;
-        ui.passwords = {pw(name)};
-        MyDocument doc(ui);
-        ASSERT_TRUE(doc.openDatabase(pkg).ok());
+        MyDocument& doc = open(pkg, name);
+        ASSERT_TRUE(doc.dbOpen());
         auto read = [&](const QString& path, const QString& inner) {
             QByteArray out;
             QString error;
@@ -235,10 +235,8 @@ TEST_F(Encrypted, PlainCopiesForReadersArePrivateReadOnlyAndGoAway)
 {
     const QString name = "Encrypted.fvdb";
     const QString pkg = copyOf(name);
-    folivo::test::FakeUi ui;
-    ui.passwords = {pw(name)};
-    MyDocument doc(ui);
-    ASSERT_TRUE(doc.openDatabase(pkg).ok());
+    MyDocument& doc = open(pkg, name);
+    ASSERT_TRUE(doc.dbOpen());
     const QJsonObject contents = entry(name).value("contents").toObject();
     const QJsonObject bundles = entry(name).value("bundles").toObject();
 
@@ -277,10 +275,8 @@ TEST_F(Encrypted, StoredFormsRoundTripAndNeverLoseTheOldOne)
 {
     const QString name = "Encrypted.fvdb";
     const QString pkg = copyOf(name);
-    folivo::test::FakeUi ui;
-    ui.passwords = {pw(name)};
-    MyDocument doc(ui);
-    ASSERT_TRUE(doc.openDatabase(pkg).ok());
+    MyDocument& doc = open(pkg, name);
+    ASSERT_TRUE(doc.dbOpen());
 
     // Files of 0 and 32 bytes: deciphered for good, then enciphered again.
     for (const QString path : {"Unfiled/empty.txt", "Unfiled/Block32.txt", "Notes/Report.rtfd", "Notes/Old.rtfd"}) {
@@ -335,10 +331,8 @@ TEST_F(Encrypted, AContainerStoredUnderAnOldNameUnpacksUnderTheNewOne)
 {
     const QString name = "Encrypted.fvdb";
     const QString pkg = copyOf(name);
-    folivo::test::FakeUi ui;
-    ui.passwords = {pw(name)};
-    MyDocument doc(ui);
-    ASSERT_TRUE(doc.openDatabase(pkg).ok());
+    MyDocument& doc = open(pkg, name);
+    ASSERT_TRUE(doc.dbOpen());
     {
         fs::ScopedWritable w(pkg + "/Notes");
         ASSERT_TRUE(fs::rename(pkg + "/Notes/Report.rtfd.fvdbzre", pkg + "/Notes/Renamed.rtfd.fvdbzre"));
@@ -353,10 +347,8 @@ TEST_F(Encrypted, AHostileContainerIsRefusedAndWritesNothingOutside)
 {
     const QString name = "EncryptedHostile.fvdb";
     const QString pkg = copyOf(name);
-    folivo::test::FakeUi ui;
-    ui.passwords = {pw(name)};
-    MyDocument doc(ui);
-    ASSERT_TRUE(doc.openDatabase(pkg).ok());
+    MyDocument& doc = open(pkg, name);
+    ASSERT_TRUE(doc.dbOpen());
     const QString outside = QFileInfo(pkg).path();
     const QStringList around = QDir(outside).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 
@@ -394,10 +386,8 @@ TEST_F(Encrypted, BackupWarningIsGivenOncePerDatabase)
 {
     const QString name = "Encrypted.fvdb";
     const QString pkg = copyOf(name);
-    folivo::test::FakeUi ui;
-    ui.passwords = {pw(name)};
-    MyDocument doc(ui);
-    ASSERT_TRUE(doc.openDatabase(pkg).ok());
+    MyDocument& doc = open(pkg, name);
+    ASSERT_TRUE(doc.dbOpen());
     EXPECT_TRUE(doc.needsBackupWarning(false, false));
     EXPECT_FALSE(doc.needsBackupWarning(true, true));
     ASSERT_TRUE(doc.markWarnedAboutBackup());
@@ -411,10 +401,8 @@ TEST_F(Encrypted, EveryReaderLooksForTheStoredFormsInOneOrder)
     // readers and deciphering for good must agree on which one is the item.
     const QString name = "Encrypted.fvdb";
     const QString pkg = copyOf(name);
-    folivo::test::FakeUi ui;
-    ui.passwords = {pw(name)};
-    MyDocument doc(ui);
-    ASSERT_TRUE(doc.openDatabase(pkg).ok());
+    MyDocument& doc = open(pkg, name);
+    ASSERT_TRUE(doc.dbOpen());
     const QString path = "Notes/Tom's café.txt";
     {
         fs::ScopedWritable w(pkg + "/Notes");

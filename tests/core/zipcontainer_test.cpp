@@ -322,24 +322,7 @@ RawEntry linkEntry(const QByteArray& name, const QByteArray& text)
 
 // ---- Info-ZIP as an independent checker -----------------------------------------------
 
-folivo::test::ProcessResult runIn(const QString& dir, const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("LC_ALL", "C.UTF-8");
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    folivo::test::ProcessResult r;
-    if (!p.waitForStarted(10000))
-        return r;
-    p.closeWriteChannel();
-    p.waitForFinished(60000);
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
-}
+using folivo::test::runIn;
 
 QStringList infoZipNames(const QString& archive)
 {

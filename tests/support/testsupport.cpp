@@ -26,9 +26,10 @@ Scratch::~Scratch()
     }
 }
 
-ProcessResult run(const QString& program, const QStringList& args, const QByteArray& input)
+namespace {
+
+ProcessResult runProcess(QProcess& p, const QString& program, const QStringList& args, const QByteArray& input)
 {
-    QProcess p;
     p.start(program, args);
     ProcessResult r;
     if (!p.waitForStarted(10000))
@@ -41,6 +42,24 @@ ProcessResult run(const QString& program, const QStringList& args, const QByteAr
     r.out = p.readAllStandardOutput();
     r.err = p.readAllStandardError();
     return r;
+}
+
+} // namespace
+
+ProcessResult run(const QString& program, const QStringList& args, const QByteArray& input)
+{
+    QProcess p;
+    return runProcess(p, program, args, input);
+}
+
+ProcessResult runIn(const QString& dir, const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LC_ALL", "C.UTF-8");
+    p.setProcessEnvironment(env);
+    return runProcess(p, program, args, {});
 }
 
 bool makeFixtures(const QString& outDir)

@@ -28,6 +28,8 @@ struct ProcessResult {
 
 // Runs a program to completion (60 s at most) and collects its output.
 ProcessResult run(const QString& program, const QStringList& args, const QByteArray& input = {});
+// The same in the folder `dir`, with a UTF-8 C locale so that tools print names as bytes.
+ProcessResult runIn(const QString& dir, const QString& program, const QStringList& args);
 
 // Runs the fixture generator into `outDir` and answers whether it succeeded.
 bool makeFixtures(const QString& outDir);

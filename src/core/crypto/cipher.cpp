@@ -1,5 +1,6 @@
 #include "crypto/cipher.h"
 
+#include "util/fdio.h"
 #include "util/fs.h"
 
 #include <QFile>
@@ -36,51 +37,6 @@ void initSecureHeap()
         if (!CRYPTO_secure_malloc_initialized())
             CRYPTO_secure_malloc_init(1 << 16, 16);
     });
-}
-
-struct Fd {
-    int fd = -1;
-    explicit Fd(int f) : fd(f) {}
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-};
-
-// Reads until `size` bytes are in or the file ends; a short read is not the end of a file.
-qint64 readFull(int fd, unsigned char* data, qint64 size)
-{
-    qint64 done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, data + done, size_t(size - done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (n == 0)
-            break;
-        done += n;
-    }
-    return done;
-}
-
-bool writeFull(int fd, const unsigned char* data, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= n;
-    }
-    return true;
 }
 
 int openRegularForReading(const QString& path)
@@ -228,13 +184,13 @@ CryptResult useCryptor(Cipher& cipher, const QString& input, const QString& outp
     if (!cipher.reset())
         return failWith(QStringLiteral("cryptor"), input, EINVAL);
 
-    Fd in(openRegularForReading(input));
+    fdio::Fd in(openRegularForReading(input));
     if (in.fd < 0)
         return failWith(QStringLiteral("input stream"), input, errno);
     if (fs::faultInjected(fs::Op::Write, output, "Write"))
         return failWith(QStringLiteral("output stream"), output, EIO);
     const QByteArray nativeOut = QFile::encodeName(output);
-    Fd out(::open(nativeOut.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode_t(mode)));
+    fdio::Fd out(::open(nativeOut.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode_t(mode)));
     if (out.fd < 0)
         return failWith(QStringLiteral("output stream"), output, errno);
 
@@ -242,7 +198,7 @@ CryptResult useCryptor(Cipher& cipher, const QString& input, const QString& outp
     std::vector<unsigned char> outBuffer(size_t(ChunkBytes + BlockLength));
     bool ok = true;
     for (;;) {
-        const qint64 n = readFull(in.fd, inBuffer.data(), ChunkBytes);
+        const qint64 n = fdio::readFull(in.fd, inBuffer.data(), ChunkBytes);
         if (n < 0) {
             failWith(QStringLiteral("input stream"), input, errno);
             ok = false;
@@ -254,7 +210,7 @@ CryptResult useCryptor(Cipher& cipher, const QString& input, const QString& outp
             ok = false;
             break;
         }
-        if (produced > 0 && !writeFull(out.fd, outBuffer.data(), produced)) {
+        if (produced > 0 && !fdio::writeFull(out.fd, outBuffer.data(), produced)) {
             failWith(QStringLiteral("output stream"), output, errno);
             ok = false;
             break;
@@ -266,7 +222,7 @@ CryptResult useCryptor(Cipher& cipher, const QString& input, const QString& outp
             if (!cipher.finish(outBuffer.data(), &last)) {
                 failWith(QStringLiteral("cryptor"), input, EBADMSG);
                 ok = false;
-            } else if (last > 0 && !writeFull(out.fd, outBuffer.data(), last)) {
+            } else if (last > 0 && !fdio::writeFull(out.fd, outBuffer.data(), last)) {
                 failWith(QStringLiteral("output stream"), output, errno);
                 ok = false;
             } else {
@@ -333,14 +289,14 @@ bool decipherStream(Cipher& decryptor, const QString& enciphered, Take take)
 {
     if (!decryptor.reset())
         return false;
-    Fd in(openRegularForReading(enciphered));
+    fdio::Fd in(openRegularForReading(enciphered));
     if (in.fd < 0)
         return false;
     std::vector<unsigned char> inBuffer(static_cast<size_t>(ChunkBytes));
     std::vector<unsigned char> outBuffer(size_t(ChunkBytes + BlockLength));
     bool ok = true;
     for (;;) {
-        const qint64 n = readFull(in.fd, inBuffer.data(), ChunkBytes);
+        const qint64 n = fdio::readFull(in.fd, inBuffer.data(), ChunkBytes);
         int produced = 0;
         if (n < 0 || (n > 0 && !decryptor.update(inBuffer.data(), int(n), outBuffer.data(), &produced))
             || !take(outBuffer.data(), produced)) {
@@ -369,15 +325,15 @@ bool decipherFile(Cipher& decryptor, const QString& enciphered,
 
 bool decipheredEquals(Cipher& decryptor, const QString& enciphered, const QString& plain)
 {
-    Fd p(openRegularForReading(plain));
+    fdio::Fd p(openRegularForReading(plain));
     if (p.fd < 0)
         return false;
     std::vector<unsigned char> expected(size_t(ChunkBytes + BlockLength));
     const bool same = decipherStream(decryptor, enciphered, [&](const unsigned char* data, int size) {
-        return size == 0 || (readFull(p.fd, expected.data(), size) == size && std::memcmp(expected.data(), data, size_t(size)) == 0);
+        return size == 0 || (fdio::readFull(p.fd, expected.data(), size) == size && std::memcmp(expected.data(), data, size_t(size)) == 0);
     });
     unsigned char extra = 0;
-    return same && readFull(p.fd, &extra, 1) == 0;
+    return same && fdio::readFull(p.fd, &extra, 1) == 0;
 }
 
 bool decipheredEquals(Cipher& decryptor, const QString& enciphered, QByteArrayView plain)

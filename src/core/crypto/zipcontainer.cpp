@@ -1,5 +1,6 @@
 #include "crypto/zipcontainer.h"
 
+#include "util/fdio.h"
 #include "util/fs.h"
 
 #include <QDir>
@@ -62,32 +63,6 @@ Result failure(const QString& error)
 {
     return Result{false, error};
 }
-
-struct Fd {
-    int fd = -1;
-    Fd() = default;
-    explicit Fd(int f) : fd(f) {}
-    ~Fd() { reset(); }
-    Fd(Fd&& o) noexcept : fd(o.fd) { o.fd = -1; }
-    Fd& operator=(Fd&& o) noexcept
-    {
-        if (this != &o) {
-            reset();
-            fd = o.fd;
-            o.fd = -1;
-        }
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    void reset()
-    {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
-    bool valid() const { return fd >= 0; }
-};
 
 struct ZipDiscard {
     void operator()(zip_t* za) const { zip_discard(za); }
@@ -538,21 +513,6 @@ Result verifyOpened(zip_t* za)
 // ---------------------------------------------------------------------------------
 // Unpacking
 
-bool writeFully(int fd, const char* p, qint64 n)
-{
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, size_t(std::min<qint64>(n, qint64(1) << 30)));
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += w;
-        n -= w;
-    }
-    return true;
-}
-
 bool setTimes(int fd, qint64 mtime)
 {
     const timespec times[2] = {{time_t(mtime), 0}, {time_t(mtime), 0}};
@@ -599,9 +559,9 @@ private:
 
     // Opens the folder `rel` by walking down from the target one component at a time,
     // never through a link, making missing folders when `create` is set.
-    Fd openFolder(const QByteArray& rel, bool create)
+    fdio::Fd openFolder(const QByteArray& rel, bool create)
     {
-        Fd current(::fcntl(rootFd_, F_DUPFD_CLOEXEC, 0));
+        fdio::Fd current(::fcntl(rootFd_, F_DUPFD_CLOEXEC, 0));
         if (!current.valid()) {
             fail(rel, sysError(errno));
             return {};
@@ -629,7 +589,7 @@ private:
                                                                          : sysError(errno));
                 return {};
             }
-            current = Fd(next);
+            current = fdio::Fd(next);
             start = slash + 1;
         }
         return current;
@@ -675,11 +635,11 @@ private:
         if (parent < 0)
             return false;
         const QByteArray leaf = leafOf(e.rel);
-        Fd out(::openat(parent, leaf.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        fdio::Fd out(::openat(parent, leaf.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!out.valid())
             return fail(e.rel, sysError(errno));
         if (!readEntryData(za_, e.index, e.size, e.name, error_, [&](const char* p, qint64 n) {
-                return writeFully(out.fd, p, n) || fail(e.rel, sysError(errno));
+                return fdio::writeFull(out.fd, p, n) || fail(e.rel, sysError(errno));
             }))
             return false;
         unsigned mode = e.mode ? ((*e.mode & 0755) | 0600) : 0644;
@@ -732,7 +692,7 @@ private:
         });
         for (const QByteArray& rel : order) {
             const Finish& f = folders[rel];
-            Fd dir = openFolder(rel, false);
+            fdio::Fd dir = openFolder(rel, false);
             if (!dir.valid())
                 return false;
             if (::fchmod(dir.fd, options_.readOnly ? 0500 : f.mode) != 0)
@@ -749,7 +709,7 @@ private:
     UnpackOptions options_;
     QString* error_ = nullptr;
     QSet<QByteArray> implicitFolders_;
-    Fd cached_;
+    fdio::Fd cached_;
     QByteArray cachedRel_;
 };
 
@@ -775,7 +735,7 @@ Result unpackOpened(zip_t* za, const QString& target, const UnpackOptions& optio
         return failure(fs::lastError());
     bool ok = false;
     {
-        Fd root(::open(QFile::encodeName(target).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        fdio::Fd root(::open(QFile::encodeName(target).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!root.valid())
             error = target + QStringLiteral(": ") + sysError(errno);
         else
@@ -846,7 +806,7 @@ bool walkFolder(int dirFd, const QByteArray& rel, PackPlan& plan, QString* error
         if (S_ISDIR(item.st.st_mode)) {
             item.kind = Kind::Folder;
             plan.items.push_back(item);
-            Fd child(::openat(dirFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            fdio::Fd child(::openat(dirFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             if (!child.valid()) {
                 *error = shownItem + QStringLiteral(": ") + sysError(errno);
                 return false;
@@ -886,7 +846,7 @@ bool makePlan(const QString& folder, EntryNaming naming, PackPlan& plan, QString
             return false;
         }
     }
-    Fd root(::open(plan.folderNative.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    fdio::Fd root(::open(plan.folderNative.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!root.valid()) {
         *error = clean + QStringLiteral(": ") + (errno == ELOOP || errno == ENOTDIR ? QStringLiteral("not a folder") : sysError(errno));
         return false;
@@ -1202,7 +1162,7 @@ Result packToFile(const QString& folder, const QString& archive, EntryNaming nam
     // A fresh sibling, renamed over the archive only once it is complete and checked.
     QByteArray temp = QFile::encodeName(archive) + ".XXXXXX";
     {
-        Fd fd(::mkstemp(temp.data()));
+        fdio::Fd fd(::mkstemp(temp.data()));
         if (!fd.valid())
             return failure(archive + QStringLiteral(": ") + sysError(errno));
     }
@@ -1213,8 +1173,8 @@ Result packToFile(const QString& folder, const QString& archive, EntryNaming nam
 
     if (plan.entryCount() == 0) {
         const QByteArray empty = emptyArchive();
-        Fd fd(::open(temp.constData(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC));
-        if (!fd.valid() || !writeFully(fd.fd, empty.constData(), empty.size()))
+        fdio::Fd fd(::open(temp.constData(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC));
+        if (!fd.valid() || !fdio::writeFull(fd.fd, empty.constData(), empty.size()))
             return discard(archive + QStringLiteral(": ") + sysError(errno));
     } else {
         int code = 0;

@@ -1,5 +1,7 @@
 #include "util/fs.h"
 
+#include "util/fdio.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -43,33 +45,6 @@ bool injected(Op op, const QString& abs, const char* step)
     return false;
 }
 
-struct Fd {
-    int fd = -1;
-    explicit Fd(int f) : fd(f) {}
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-};
-
-bool writeAll(int fd, const char* data, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(std::min<qint64>(size, 1 << 30)));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
 // Removes everything inside the open folder `dirFd`, depth first, never following links.
 bool removeContents(int dirFd, const QString& shownPath, int depth)
 {
@@ -96,7 +71,7 @@ bool removeContents(int dirFd, const QString& shownPath, int depth)
             continue;
         const QString childShown = shownPath + '/' + QFile::decodeName(n);
         if (S_ISDIR(est.st_mode)) {
-            Fd child(::openat(dirFd, n, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            fdio::Fd child(::openat(dirFd, n, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             if (child.fd < 0) {
                 ok = fail("Delete", childShown, errno);
                 continue;
@@ -124,7 +99,7 @@ bool removeEntry(int parentFd, const QByteArray& name, const QString& shownPath)
             return fail("Delete", shownPath, errno);
         return true;
     }
-    Fd dirFd(::openat(parentFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    fdio::Fd dirFd(::openat(parentFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (dirFd.fd < 0)
         return fail("Delete", shownPath, errno);
     bool ok = removeContents(dirFd.fd, shownPath, 0);
@@ -258,10 +233,10 @@ bool copyTree(const QString& from, const QString& to)
         return true; // sockets and devices have no place in a package
     if (injected(Op::Write, to, "Copy"))
         return false;
-    Fd in(::open(native(from).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    fdio::Fd in(::open(native(from).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (in.fd < 0)
         return fail("Copy", from, errno);
-    Fd out(::open(native(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    fdio::Fd out(::open(native(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (out.fd < 0)
         return fail("Copy", to, errno);
     QByteArray buf(1 << 20, Qt::Uninitialized);
@@ -273,7 +248,7 @@ bool copyTree(const QString& from, const QString& to)
             return fail("Copy", from, errno);
         if (n == 0)
             break;
-        if (!writeAll(out.fd, buf.constData(), n))
+        if (!fdio::writeFull(out.fd, buf.constData(), n))
             return fail("Copy", to, errno);
     }
     if (::fchmod(out.fd, st.st_mode & 07777) != 0)
@@ -315,7 +290,7 @@ bool removeFile(const QString& abs)
 std::optional<QByteArray> readFile(const QString& abs, qint64 maxBytes)
 {
     // O_NONBLOCK: opening a FIFO must not hang; regular files ignore the flag.
-    Fd fd(::open(native(abs).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    fdio::Fd fd(::open(native(abs).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.fd < 0) {
         fail("Read", abs, errno);
         return std::nullopt;
@@ -350,7 +325,7 @@ bool writeFileAtomic(const QString& abs, const QByteArray& data, unsigned m, Dur
     const int fd = ::open(nativeTmp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return fail("Write", abs, errno);
-    bool ok = writeAll(fd, data.constData(), data.size()) && ::fchmod(fd, mode_t(m)) == 0;
+    bool ok = fdio::writeFull(fd, data.constData(), data.size()) && ::fchmod(fd, mode_t(m)) == 0;
     if (ok && durability == Durability::Flush)
         ok = ::fdatasync(fd) == 0;
     int err = errno;
@@ -375,7 +350,7 @@ bool syncFileSystem(const QString& abs)
 {
     if (injected(Op::Sync, abs, "Sync"))
         return false;
-    Fd fd(::open(native(abs).constData(), O_RDONLY | O_CLOEXEC));
+    fdio::Fd fd(::open(native(abs).constData(), O_RDONLY | O_CLOEXEC));
     if (fd.fd < 0 || ::syncfs(fd.fd) != 0)
         return fail("Sync", abs, errno);
     return true;
@@ -390,7 +365,7 @@ bool deleteInside(const QString& root, const PackagePath& path)
         return false;
     // Walk down to the parent one component at a time, refusing links, so that a link
     // planted inside the package can never redirect the deletion outside it.
-    Fd dirFd(::open(native(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    fdio::Fd dirFd(::open(native(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dirFd.fd < 0)
         return fail("Delete", root, errno);
     int current = ::dup(dirFd.fd);
@@ -405,7 +380,7 @@ bool deleteInside(const QString& root, const PackagePath& path)
             current = next;
         }
     }
-    Fd parentFd(current);
+    fdio::Fd parentFd(current);
     return removeEntry(parentFd.fd, native(path.name()), abs);
 }
 
@@ -418,7 +393,7 @@ bool deleteTree(const QString& abs)
     if (slash < 0 || clean == "/")
         return fail("Delete", abs, EPERM);
     const QString parent = slash == 0 ? QStringLiteral("/") : clean.left(slash);
-    Fd parentFd(::open(native(parent).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    fdio::Fd parentFd(::open(native(parent).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (parentFd.fd < 0)
         return errno == ENOENT ? true : fail("Delete", abs, errno);
     return removeEntry(parentFd.fd, native(clean.mid(slash + 1)), abs);
