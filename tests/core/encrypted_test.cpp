@@ -419,3 +419,27 @@ TEST_F(Encrypted, EveryReaderLooksForTheStoredFormsInOneOrder)
     EXPECT_EQ(readAll(pkg + "/" + path), expected);
     EXPECT_TRUE(fs::exists(pkg + "/" + path + ".fvdbze"));
 }
+
+TEST_F(Encrypted, AReadOnlyPackageOpensWithoutAMarkerAndStillReads)
+{
+    const QString name = "EncryptedNoMarker.fvdb";
+    const QString pkg = copyOf(name);
+    const auto before = snapshot(pkg);
+    // The package's own folder says it cannot be written, as on a read-only volume.
+    fs::ScopedFault readOnly([pkg](fs::Op op, const QString& p) { return op == fs::Op::Write && p == pkg; });
+    MyDocument& doc = open(pkg, name);
+    ASSERT_TRUE(doc.dbOpen());
+    EXPECT_FALSE(doc.dbWriteable());
+    EXPECT_FALSE(doc.needsBackupWarning(false, false));
+    EXPECT_EQ(preOrder(doc.tree()), manifestPaths(name));
+    const QJsonObject contents = entry(name).value("contents").toObject();
+    for (auto it = contents.begin(); it != contents.end(); ++it) {
+        auto copy = doc.plainCopyForReading(it.key());
+        ASSERT_TRUE(copy && copy->valid());
+        EXPECT_EQ(readAll(copy->path()).toHex(), it.value().toString().toLatin1());
+    }
+    EXPECT_FALSE(doc.decryptFile(contents.begin().key(), false).ok);
+    EXPECT_FALSE(doc.encryptFile(contents.begin().key()).ok);
+    doc.close();
+    EXPECT_EQ(snapshot(pkg), before);
+}

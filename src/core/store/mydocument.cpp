@@ -205,7 +205,7 @@ bool MyDocument::dbSpecificInit(const QString& path)
     tempDir_ = createPrivateTempFolder(QFileInfo(dbPath_).fileName());
     if (tempDir_.isEmpty())
         return false;
-    dbWriteable_ = ::access(QFile::encodeName(dbPath_).constData(), W_OK) == 0;
+    dbWriteable_ = fs::isWritable(dbPath_);
     return true;
 }
 
@@ -891,7 +891,7 @@ bool MyDocument::markWarnedAboutBackup()
 StoreResult MyDocument::encryptFile(const QString& path)
 {
     const auto pp = PackagePath::fromString(path);
-    if (!pp || !cipher_) {
+    if (!pp || !cipher_ || !dbWriteable_ || dbReadOnly_) {
         StoreResult r;
         r.error = QStringLiteral("\"%1\" cannot be enciphered here.").arg(path);
         return r;
@@ -907,7 +907,7 @@ StoreResult MyDocument::decryptFile(const QString& path, bool leaveEncryptedFile
         r.error = QStringLiteral("\"%1\" cannot be deciphered here.").arg(path);
         return r;
     }
-    if (!leaveEncryptedFile && dbReadOnly_) {
+    if (!leaveEncryptedFile && (!dbWriteable_ || dbReadOnly_)) {
         r.error = QStringLiteral("The database cannot be changed.");
         return r;
     }

@@ -153,6 +153,13 @@ bool isReadable(const QString& abs)
     return exists(abs) && ::access(native(abs).constData(), R_OK) == 0;
 }
 
+bool isWritable(const QString& abs)
+{
+    if (hook() && hook()(Op::Write, abs))
+        return false;
+    return ::access(native(abs).constData(), W_OK) == 0;
+}
+
 std::optional<unsigned> mode(const QString& abs)
 {
     struct stat st {};

@@ -38,6 +38,9 @@ bool exists(const QString& abs);
 bool isDirectory(const QString& abs);
 bool isRegularFile(const QString& abs);
 bool isReadable(const QString& abs); // access(R_OK) on what exists (links not followed)
+// Whether the folder can be changed; the test seam can answer no (Op::Write on `abs`), which
+// is how tests see a package on a read-only volume while running as root.
+bool isWritable(const QString& abs);
 std::optional<unsigned> mode(const QString& abs);
 
 bool setMode(const QString& abs, unsigned mode);
