@@ -443,3 +443,33 @@ TEST_F(Encrypted, AReadOnlyPackageOpensWithoutAMarkerAndStillReads)
     doc.close();
     EXPECT_EQ(snapshot(pkg), before);
 }
+
+TEST_F(Encrypted, CryptForCopyTakesAWholeFolderEitherWay)
+{
+    const QString name = "Encrypted.fvdb";
+    const QString pkg = copyOf(name);
+    MyDocument& doc = open(pkg, name);
+    const IndexItem* notes = doc.tree().itemForPath("Notes");
+    ASSERT_TRUE(notes);
+    const QStringList items = {"Notes/Report.rtfd", "Notes/Old.rtfd", "Notes/Tom's café.txt"};
+
+    ASSERT_TRUE(doc.cryptForCopy(notes, false));
+    for (const QString& item : items) {
+        EXPECT_TRUE(fs::exists(pkg + "/" + item)) << item.toStdString();
+        EXPECT_EQ(doc.encryptedPath(item), item) << "no stored form left";
+    }
+    EXPECT_FALSE(fs::exists(pkg + "/Notes.fvdbe")) << "the folder itself is never enciphered";
+
+    ASSERT_TRUE(doc.cryptForCopy(notes, true));
+    for (const QString& item : items) {
+        const QString stored = doc.encryptedPath(item);
+        EXPECT_NE(stored, item);
+        // What was stored reads back as the plain item it came from.
+        auto copy = doc.plainCopyForReading(item);
+        ASSERT_TRUE(copy && copy->valid());
+        if (QFileInfo(copy->path()).isDir())
+            EXPECT_EQ(readAll(copy->path() + "/TXT.rtf"), readAll(pkg + "/" + item + "/TXT.rtf"));
+        else
+            EXPECT_EQ(readAll(copy->path()), readAll(pkg + "/" + item));
+    }
+}
