@@ -2,6 +2,7 @@
 
 #include "crypto/zipcontainer.h"
 #include "store/keys.h"
+#include "util/debuglog.h"
 #include "util/fs.h"
 
 #include <QFile>
@@ -182,8 +183,10 @@ StoreResult DocumentCipher::encryptFile(const PackagePath& path)
         else
             result.ok = true;
     }
-    if (!result.ok)
+    if (!result.ok) {
         fs::removeFile(fresh);
+        appendDebugInfo(QStringLiteral("\n\nEnciphering %1 failed: %2").arg(path.str(), result.error));
+    }
     if (!container.isEmpty())
         fs::deleteTree(container.section('/', 0, -2));
     result.path = target;
@@ -254,6 +257,7 @@ StoreResult DocumentCipher::decryptFile(const PackagePath& path, bool leaveEncry
             fs::deleteTree(holder);
         else if (fs::exists(built))
             fs::deleteInside(root_, path.withSuffix(dot(pkg::CheckCopy)));
+        appendDebugInfo(QStringLiteral("\n\nDeciphering %1 failed: %2").arg(path.str(), error));
         return failure(error);
     };
 
