@@ -98,26 +98,14 @@ std::optional<SecureKey> SecureKey::derive(const QString& password)
     SecureKey key;
     if (!key.bytes_)
         return std::nullopt;
-    // The whole UTF-8 text is wiped afterwards, the part beyond the cut included.
-    QByteArray utf8 = password.toUtf8();
-    const int length = int(std::min<qsizetype>(utf8.size(), password.size()));
-    const int ok = PKCS5_PBKDF2_HMAC(utf8.constData(), length, Salt, int(sizeof Salt), Rounds, EVP_sha1(), KeyLength,
-                                     key.bytes_);
-    if (!utf8.isEmpty())
-        OPENSSL_cleanse(utf8.data(), size_t(utf8.size()));
+    QByteArray input = passwordBytes(password);
+    const int ok = PKCS5_PBKDF2_HMAC(input.constData(), int(input.size()), Salt, int(sizeof Salt), Rounds, EVP_sha1(),
+                                     KeyLength, key.bytes_);
+    // The cut leaves the rest of the UTF-8 text in the same buffer: wipe all of it.
+    if (input.capacity() > 0)
+        OPENSSL_cleanse(input.data(), size_t(input.capacity()));
     if (ok != 1)
         return std::nullopt;
-    return key;
-}
-
-std::optional<SecureKey> SecureKey::fromBytes(QByteArrayView bytes)
-{
-    if (bytes.size() != KeyLength)
-        return std::nullopt;
-    SecureKey key;
-    if (!key.bytes_)
-        return std::nullopt;
-    std::memcpy(key.bytes_, bytes.data(), KeyLength);
     return key;
 }
 

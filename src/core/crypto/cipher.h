@@ -28,7 +28,6 @@ class SecureKey {
 public:
     // The key for `password`; nullopt only when memory or the derivation failed.
     static std::optional<SecureKey> derive(const QString& password);
-    static std::optional<SecureKey> fromBytes(QByteArrayView bytes); // exactly KeyLength bytes
 
     SecureKey(SecureKey&& other) noexcept;
     SecureKey& operator=(SecureKey&& other) noexcept;

@@ -6,6 +6,7 @@
 #include "util/fs.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -193,25 +194,19 @@ StoreResult DocumentCipher::encryptFile(const PackagePath& path)
     return result;
 }
 
-StoreResult DocumentCipher::unzipFile(const QString& dir, const QString& name, bool readOnly)
+StoreResult DocumentCipher::unzipFile(const QString& container, const QString& target, bool readOnly)
 {
-    const QString target = dir + '/' + name;
     zipc::UnpackOptions options;
     options.readOnly = readOnly;
-    const QString current = target + dot(pkg::ZipR);
-    const QString older = target + dot(pkg::Zip);
-    zipc::Result r;
-    if (fs::isRegularFile(current)) {
+    if (container.endsWith(dot(pkg::ZipR)))
         options.naming = zipc::EntryNaming::WithItemName;
-        r = zipc::unpackArchive(current, target, options);
-    } else if (fs::isRegularFile(older)) {
+    else if (container.endsWith(dot(pkg::Zip)))
         options.naming = zipc::EntryNaming::InsideItem;
-        r = zipc::unpackArchive(older, target, options);
-    } else {
-        return failure(QStringLiteral("No container for \"%1\".").arg(name));
-    }
+    else
+        return failure(QStringLiteral("\"%1\" is not a container.").arg(container));
+    const zipc::Result r = zipc::unpackArchive(container, target, options);
     if (!r.ok)
-        return failure(QStringLiteral("\"%1\" could not be unpacked: %2").arg(name, r.error));
+        return failure(QStringLiteral("\"%1\" could not be unpacked: %2").arg(QFileInfo(target).fileName(), r.error));
     StoreResult ok;
     ok.ok = true;
     ok.path = target;
@@ -276,18 +271,12 @@ StoreResult DocumentCipher::decryptFile(const PackagePath& path, bool leaveEncry
             return fail(QStringLiteral("No private temporary folder: %1").arg(fs::lastError()));
         const QString zip = zipHolder + '/' + name + dot(form == StoredForm::Container ? pkg::ZipR : pkg::Zip);
         const crypto::CryptResult run = crypto::useCryptor(key.decryptor(), stored, zip, 0600);
-        zipc::Result unpacked;
-        if (run.ok) {
-            zipc::UnpackOptions options;
-            options.naming = namingOf(form);
-            options.readOnly = leaveEncryptedFile;
-            unpacked = zipc::unpackArchive(zip, built, options);
-        }
+        const StoreResult unpacked = run.ok ? unzipFile(zip, built, leaveEncryptedFile) : StoreResult{};
         fs::deleteTree(zipHolder);
         if (!run.ok)
             return fail(run.error);
         if (!unpacked.ok)
-            return fail(QStringLiteral("\"%1\" could not be unpacked: %2").arg(path.str(), unpacked.error));
+            return fail(unpacked.error);
     }
     copyModificationTime(stored, built);
 

@@ -92,9 +92,10 @@ public:
     StoreResult decryptFile(const PackagePath& path, bool leaveEncryptedFile, crypto::DatabaseKey* otherKey = nullptr,
                             QString* holder = nullptr);
 
-    // Unpacks the container "name.fvdbzr", else the older "name.fvdbz", found in the
-    // folder `dir` into the folder `dir`/name.
-    StoreResult unzipFile(const QString& dir, const QString& name, bool readOnly);
+    // Unpacks a plain container into the folder `target`, which must not exist yet: a
+    // "….fvdbzr" holds entries that begin with the item's name, an older "….fvdbz" entries
+    // relative to the item's inside; either way they land inside `target`.
+    StoreResult unzipFile(const QString& container, const QString& target, bool readOnly);
 
     // A read-only plain copy of an item for a reader.
     std::optional<PlainCopy> plainCopy(const PackagePath& path, QString* error = nullptr);
