@@ -252,6 +252,7 @@ OpenResult MyDocument::openDatabase(const QString& path, OpenOptions options)
         rebuild = choice == 1;
     }
     OpenResult result = finishDatabaseOpen(rebuild);
+    decipheredIndex_.reset(); // unused when the tree was rebuilt instead
     if (!result.ok()) {
         close();
         return result;
