@@ -473,3 +473,34 @@ TEST_F(Encrypted, CryptForCopyTakesAWholeFolderEitherWay)
             EXPECT_EQ(readAll(copy->path()), readAll(pkg + "/" + item));
     }
 }
+
+TEST_F(Encrypted, ARebuildFindsAttributesThatACrashLeftInAnotherForm)
+{
+    // A crash while an attributes file was replaced leaves the old enciphered copy as
+    // ".fvdbe.old", or (in older versions) the new one still plain beside a damaged ".fvdbe".
+    const QString name = "Encrypted.fvdb";
+    const QString pkg = copyOf(name);
+    QByteArray plainLetter;
+    {
+        MyDocument& doc = open(pkg, name);
+        auto plain = doc.cipher()->decipher(readAll(pkg + "/Bank/.+Letter.pdf.fvdbe"));
+        ASSERT_TRUE(plain);
+        plainLetter = *plain;
+        doc.close();
+    }
+    {
+        fs::ScopedWritable w(pkg + "/Bank");
+        ASSERT_TRUE(writeAll(pkg + "/Bank/.+Letter.pdf", plainLetter));
+        ASSERT_TRUE(writeAll(pkg + "/Bank/.+Letter.pdf.fvdbe", "damaged"));
+        ASSERT_TRUE(fs::rename(pkg + "/.+Notes.fvdbe", pkg + "/.+Notes.fvdbe.old"));
+    }
+    ASSERT_TRUE(fs::createMarker(pkg + "/" + pkg::Changed, pkg::MarkerMode));
+    MyDocument& doc = open(pkg, name);
+    EXPECT_TRUE(doc.rebuiltAtOpen());
+    EXPECT_TRUE(doc.indexProblems().empty());
+    EXPECT_EQ(preOrder(doc.tree()), manifestPaths(name));
+    // Written again, the plain copy goes and only the enciphered form stays.
+    ASSERT_TRUE(doc.writeAttributesFileForItem(doc.tree().itemForPath("Bank/Letter.pdf")));
+    EXPECT_FALSE(fs::exists(pkg + "/Bank/.+Letter.pdf"));
+    EXPECT_TRUE(fs::exists(pkg + "/Bank/.+Letter.pdf.fvdbe"));
+}
