@@ -23,6 +23,13 @@ public:
     QList<PasswordRequest> passwordSheets; // each sheet shown
     int passwordAttempts = 0;
     int passwordErrorsShown = 0;
+    // Recovery: the folder chosen in the save dialog (none: cancelled) and the passwords
+    // typed into the recovery password panel, in order (when they run out: Cancel).
+    std::optional<QString> recoveryFolder;
+    QStringList recoveryFolderProposals;
+    QStringList recoveryPasswords;
+    QStringList recoveryPrompts;
+    QStringList progressTexts;
 
     int ask(const Prompt& prompt) override
     {
@@ -46,7 +53,19 @@ public:
         progressTitles << (text.isEmpty() ? title : title + " | " + text);
         progressMinimums << minimumMs;
     }
-    void progressSetText(const QString&) override {}
+    void progressSetText(const QString& text) override { progressTexts << text; }
+    std::optional<QString> chooseRecoveryFolder(const QString& proposedName) override
+    {
+        recoveryFolderProposals << proposedName;
+        return recoveryFolder;
+    }
+    std::optional<QString> askRecoveryPassword(const QString& prompt) override
+    {
+        recoveryPrompts << prompt;
+        if (recoveryPasswords.isEmpty())
+            return std::nullopt;
+        return recoveryPasswords.takeFirst();
+    }
     void progressStop() override {}
     void diskError(const QString& step, const QString& path, const QString&) override
     {

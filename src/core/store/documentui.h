@@ -51,6 +51,21 @@ public:
     // false when the person cancelled. The interface keeps no copy of what was typed.
     virtual bool askPassword(const PasswordRequest& request, const PasswordCheck& check) = 0;
 
+    // Recovery of files found in the package without an item: a save dialog for a new
+    // folder (button "Create", `proposedName` filled in); nullopt when cancelled.
+    virtual std::optional<QString> chooseRecoveryFolder(const QString& proposedName)
+    {
+        (void)proposedName;
+        return std::nullopt;
+    }
+    // The password panel of recovery for a file the current key cannot decipher; nullopt
+    // when the person chose Cancel (the file is then skipped).
+    virtual std::optional<QString> askRecoveryPassword(const QString& prompt)
+    {
+        (void)prompt;
+        return std::nullopt;
+    }
+
     // Browser updates; a window without a browser ignores them.
     virtual void reloadBrowser() {}
     virtual void revealItem(const IndexItem* item, bool expand) { (void)item, (void)expand; }

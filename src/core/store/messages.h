@@ -51,6 +51,12 @@ inline const QString ConversionBackupFailedText = QStringLiteral(
     "as it is. Free some disk space next to the database and open it again to convert it.\r\r%1");
 inline const QString RebuildProblemsTitle = QStringLiteral("Index Entries Skipped");
 
+// ---- Recorded operations ----
+
+// ---- Consistency check ----
+
+// ---- Saving and backups ----
+
 // Minimum display times of the progress sheets, in milliseconds.
 constexpr int OpenMinimumMs = 1000;
 constexpr int RebuildMinimumMs = 5000;

@@ -5,6 +5,7 @@
 // databases can be open at once.
 
 #include "crypto/storedforms.h"
+#include "store/dboperation.h"
 #include "store/dbsettings.h"
 #include "store/documentui.h"
 #include "store/packagepath.h"
@@ -19,6 +20,8 @@
 #include <optional>
 
 namespace folivo {
+
+class KTPrefs;
 
 enum class OpenStatus {
     Opened,
@@ -42,6 +45,37 @@ struct OpenResult {
 struct IndexProblem {
     QString path;
     QString reason;
+};
+
+// The application preferences that decide backups, read at the moment they are needed.
+struct BackupSettings {
+    QString folder;              // "backupFolderPath"
+    std::optional<bool> enabled; // "BackupDatabase"; absent: the close counter does not run
+    int interval = 0;            // "BackupInterval", clamped to 0-255
+    int keep = 4;                // "BackupKeep": copies kept minus one, clamped to 0-255
+    static BackupSettings from(const PrefsSource* prefs);
+};
+
+// Why a backup folder cannot be used.
+enum class BackupFolderProblem { None, NotSet, Missing, NotAFolder, NotWritable, InsidePackage };
+
+struct SaveOutcome {
+    bool saved = false;    // the save ran (false when there was nothing to save or it was deferred)
+    bool deferred = false; // the document was busy; the next timer tick tries again
+    QString error;         // a step that failed; ".changed" stays so the next open rebuilds
+};
+
+struct BackupOutcome {
+    bool ok = false;
+    bool skipped = false; // the folder is not usable (the person was told) or nothing was due
+    QString path;         // copy 1 when made
+    QString error;
+};
+
+struct CloseOutcome {
+    bool saved = false;
+    int backupCount = -1;               // the new value of ".backupCount"; -1 when not counted
+    std::optional<BackupOutcome> backup; // when a backup was due
 };
 
 class MyDocument {
@@ -142,6 +176,76 @@ public:
     // Reports a disk error: logs it and tells the user interface.
     void diskError(const QString& step, const QString& path);
 
+    // The application preferences (backups, "Last DB File", "ImportLog", the one-time
+    // notice of the consistency check); none in tests that do not need them.
+    void setApplicationPreferences(KTPrefs* prefs) { appPrefs_ = prefs; }
+    KTPrefs* applicationPreferences() const { return appPrefs_; }
+
+    // Every open document of this process, for copies between databases.
+    static MyDocument* openDocumentWithPath(const QString& dbPath);
+
+    // ---- Recorded operations -------------------------------------------------------
+    // Each change that touches the package and the tree goes through doDBOperation: the
+    // disk first where it can, so that a refused step leaves tree, attributes files and
+    // disk in agreement; a disk error is logged, reported through the interface and
+    // answered; the database stays marked changed.
+    OperationResult doDBOperation(const DBOperation& op);
+    OperationResult recordDelete(const QString& path);
+    OperationResult recordNewCategory(const QString& path, const IndexItem* parent, int index);
+    OperationResult recordRename(const QString& oldPath, const QString& newPath);
+    OperationResult recordImport(const QString& file, const std::optional<QByteArray>& data, const QString& parentPath,
+                                 int parentIndex, std::optional<QDateTime> startingDate,
+                                 std::optional<QDateTime> endingDate);
+    OperationResult recordMovePath(const QString& path, const IndexItem* parent, int index);
+    OperationResult recordDuplicate(const QString& path, const QString& parentPath);
+    OperationResult recordCopyPath(const QString& path, const QString& fromDBPath, const IndexItem* parent, int index);
+    // The import log text of this session ("%@ -> %@" lines), kept while "ImportLog" is on.
+    QString& importLog() { return log_; }
+    // Set when an import's copy failed.
+    bool importFailed() const { return importFailed_; }
+    void clearImportFailed() { importFailed_ = false; }
+
+    // Renames `from` to `to`, never replacing anything at `to`; a read-only folder is made
+    // writable for the move and gets its mode back. 0 or an errno value.
+    static int renameWorkaround(const QString& from, const QString& to);
+
+    // ---- Busy guard ----------------------------------------------------------------
+    // A save must not run inside an operation, a repair or a modal prompt (timers fire in
+    // modal dialogs). Whatever holds a BusyScope makes saveChanges wait.
+    class BusyScope {
+    public:
+        explicit BusyScope(MyDocument& doc) : doc_(doc) { ++doc_.busy_; }
+        ~BusyScope() { --doc_.busy_; }
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        MyDocument& doc_;
+    };
+    bool busy() const { return busy_ > 0; }
+
+    // ---- Consistency check -------------------------------------------------------
+    // Compares the tree with the package and lets the person decide through the interface;
+    // true when the report was shown. Run at every open.
+    bool repairDBandFindReminders();
+    // Paths of items carrying a reminder, found by the last check.
+    const QStringList& remindersFound() const { return remindersFound_; }
+
+    // ---- Saving, closing and backups ---------------------------------------------
+    SaveOutcome saveChanges(bool fromTimer);
+    bool saveDBSpecificPreferences();
+    bool deleteDecrypted();
+    // Saves, notes "Last DB File", counts the close and backs up when due, then closes.
+    CloseOutcome closeDatabase();
+    // The backup copy itself, with rotation; the menu backup saves the index first.
+    BackupOutcome doBackup(const BackupSettings& settings);
+    BackupOutcome backupDatabase(const BackupSettings& settings);
+    // Whether `folder` can receive backups of the package at `dbPath`.
+    static BackupFolderProblem backupFolderProblem(const QString& folder, const QString& dbPath);
+    // The check the application makes before a backup: alerts "Backup Folder Not Found"
+    // through `ui` when a folder is set but not usable.
+    static bool checkBackupFolder(const QString& folder, const QString& dbPath, DocumentUi& ui);
+
 private:
     bool dbSpecificInit(const QString& path);
     OpenResult checkPackage();
@@ -191,6 +295,16 @@ private:
     std::vector<IndexProblem> problems_;
     QSet<QString> rebuildSeen_; // paths taken during one rebuild or load
     QSet<QString> keyPool_;     // one copy of each key name during a rebuild
+
+    KTPrefs* appPrefs_ = nullptr;
+    int busy_ = 0;
+    QString log_;
+    bool importFailed_ = false;
+    QStringList remindersFound_;
+
+    friend struct DocumentOps;
+    friend struct DocumentRepair;
+    friend struct DocumentSave;
 };
 
 } // namespace folivo
