@@ -142,11 +142,16 @@ StoredForm DocumentCipher::storedFormOf(const PackagePath& path) const
 
 StoreResult DocumentCipher::encryptFile(const PackagePath& path)
 {
+    return encryptFrom(path.absoluteUnder(root_), path);
+}
+
+StoreResult DocumentCipher::encryptFrom(const QString& sourceItem, const PackagePath& path)
+{
     if (path.isRoot())
         return failure(QStringLiteral("The package itself cannot be enciphered."));
     const QString abs = path.absoluteUnder(root_);
-    const bool folder = fs::isDirectory(abs);
-    if (!folder && !fs::isRegularFile(abs))
+    const bool folder = fs::isDirectory(sourceItem);
+    if (!folder && !fs::isRegularFile(sourceItem))
         return failure(QStringLiteral("\"%1\" is not a file or folder that can be enciphered.").arg(path.str()));
 
     const QString target = abs + dot(folder ? pkg::EncZipR : pkg::EncFile);
@@ -154,7 +159,7 @@ StoreResult DocumentCipher::encryptFile(const PackagePath& path)
     fs::ScopedWritable writable(parentDir(path));
     fs::removeFile(fresh); // left by an interrupted run
 
-    QString source = abs;
+    QString source = sourceItem;
     QString container;
     if (folder) {
         // The container is made in the private temporary folder: it holds plain text.
@@ -162,7 +167,18 @@ StoreResult DocumentCipher::encryptFile(const PackagePath& path)
         if (holder.isEmpty())
             return failure(QStringLiteral("No private temporary folder: %1").arg(fs::lastError()));
         container = holder + '/' + path.name() + dot(pkg::ZipR);
-        zipc::Result packed = zipc::packFolder(abs, container, zipc::EntryNaming::WithItemName);
+        // The entries carry the item's own name, so a folder coming from elsewhere under
+        // another name is first copied under the name it will have here.
+        QString packedFrom = sourceItem;
+        if (QFileInfo(sourceItem).fileName() != path.name()) {
+            packedFrom = holder + '/' + path.name();
+            if (!fs::copyTree(sourceItem, packedFrom)) {
+                const QString why = fs::lastError();
+                fs::deleteTree(holder);
+                return failure(QStringLiteral("\"%1\" could not be packed: %2").arg(path.str(), why));
+            }
+        }
+        zipc::Result packed = zipc::packFolder(packedFrom, container, zipc::EntryNaming::WithItemName);
         if (packed.ok)
             packed = zipc::verifyArchive(container);
         if (!packed.ok) {
@@ -178,7 +194,7 @@ StoreResult DocumentCipher::encryptFile(const PackagePath& path)
     } else if (!crypto::decipheredEquals(key_->decryptor(), fresh, source)) {
         result.error = QStringLiteral("The enciphered copy of \"%1\" does not read back.").arg(path.str());
     } else {
-        copyModificationTime(abs, fresh);
+        copyModificationTime(sourceItem, fresh);
         if (!fs::rename(fresh, target))
             result.error = fs::lastError();
         else

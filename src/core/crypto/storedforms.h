@@ -83,6 +83,10 @@ public:
     // form is written to a fresh sibling and renamed into place, so a failure or a crash
     // never destroys an earlier stored form.
     StoreResult encryptFile(const PackagePath& path);
+    // The same for content that is not in the package yet (an import, a copy from another
+    // database): `sourceItem` is enciphered straight into the stored form of `path`, so no
+    // plain copy ever lands in the package.
+    StoreResult encryptFrom(const QString& sourceItem, const PackagePath& path);
 
     // Produces the plain item from its stored form. With `leaveEncryptedFile` the stored
     // form stays and the plain copy goes to the private temporary folder (hold it with

@@ -86,4 +86,8 @@ struct OperationResult {
     bool ok() const { return status == Status::Done || status == Status::Nothing; }
 };
 
+// Dates in records are seconds since 2001-01-01 UTC.
+plist::Date toPlistDate(const QDateTime& when);
+QDateTime fromPlistDate(plist::Date date);
+
 } // namespace folivo

@@ -52,6 +52,26 @@ inline const QString ConversionBackupFailedText = QStringLiteral(
 inline const QString RebuildProblemsTitle = QStringLiteral("Index Entries Skipped");
 
 // ---- Recorded operations ----
+inline const QString ImportFailed =
+    QStringLiteral("File \"%1\" cannot be imported for an unknown reason.  Please try again.");
+// Refusals of this edition: a change that would break the database is not carried out.
+inline const QString NoDatabaseOpen = QStringLiteral("No database is open.");
+inline const QString DatabaseNotWritable = QStringLiteral("The database cannot be changed: it is on a read-only disk or folder.");
+inline const QString DatabaseLocked = QStringLiteral("The database is encrypted and its password has not been given.");
+inline const QString NoSuchItem = QStringLiteral("There is no item \"%1\" in the database.");
+inline const QString InvalidPath = QStringLiteral("\"%1\" is not a valid place in the database.");
+inline const QString NotInsideParent = QStringLiteral("\"%1\" is not inside the folder \"%2\".");
+inline const QString CannotHoldItems = QStringLiteral("\"%1\" is not a folder that can hold items.");
+inline const QString NameTaken = QStringLiteral("The name \"%1\" is already taken in this folder. Please choose another name.");
+inline const QString RenameStaysInFolder = QStringLiteral("A rename keeps the item in its folder; move it to put it elsewhere.");
+inline const QString CannotRename = QStringLiteral("\"%1\" cannot be renamed.");
+inline const QString CannotDeleteUnfiled = QStringLiteral("The folder \"Unfiled\" cannot be deleted.");
+inline const QString CannotMoveUnfiled = QStringLiteral("The folder \"Unfiled\" stays at the top level.");
+inline const QString MoveIntoItself = QStringLiteral("\"%1\" cannot be put inside itself.");
+inline const QString NoDateFolder = QStringLiteral("The year and month folders for the date could not be made.");
+inline const QString OnlyFilesDuplicate = QStringLiteral("Only files can be duplicated.");
+inline const QString SourceNotOpen = QStringLiteral("The database \"%1\" is no longer open.");
+inline const QString NothingToImport = QStringLiteral("There is nothing to import.");
 
 // ---- Consistency check ----
 

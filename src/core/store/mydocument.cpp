@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <unistd.h>
 
 namespace folivo {
@@ -22,13 +23,44 @@ namespace {
 // Folders nest at most this deep in a package we accept; deeper records are hostile.
 constexpr int MaxTreeDepth = 1000;
 
+QString lastComponentOf(const QString& path)
+{
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
 } // namespace
 
-MyDocument::MyDocument(DocumentUi& ui, const PrefsSource* prefs) : ui_(ui), prefs_(prefs) {}
+namespace {
+
+std::vector<MyDocument*>& allDocuments()
+{
+    static std::vector<MyDocument*> documents;
+    return documents;
+}
+
+} // namespace
+
+MyDocument::MyDocument(DocumentUi& ui, const PrefsSource* prefs) : ui_(ui), prefs_(prefs)
+{
+    allDocuments().push_back(this);
+}
 
 MyDocument::~MyDocument()
 {
     close();
+    auto& all = allDocuments();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+}
+
+MyDocument* MyDocument::openDocumentWithPath(const QString& dbPath)
+{
+    if (dbPath.isEmpty())
+        return nullptr;
+    const QString wanted = QDir::cleanPath(QFileInfo(dbPath).absoluteFilePath());
+    for (MyDocument* doc : allDocuments())
+        if (doc->dbOpen_ && doc->dbPath_ == wanted)
+            return doc;
+    return nullptr;
 }
 
 void MyDocument::close()
@@ -518,8 +550,15 @@ void MyDocument::rebuildIndex()
     tree_.reset(std::move(items));
 }
 
-void MyDocument::rebuildItemWithPath(const QString& path, const QString& parentPath, ItemList& into, int depth)
+void MyDocument::rebuildItemWithPath(const QString& listedPath, const QString& parentPath, ItemList& into, int depth)
 {
+    // A folder renamed or moved just before a crash may still list its children under the
+    // old folder's path, while their files and attributes files already are in the folder
+    // itself: each child is looked for inside the folder that lists it.
+    QString path = listedPath;
+    if (const auto listed = PackagePath::fromString(listedPath); listed && !listed->isRoot() && depth > 0
+        && listed->parent().str() != parentPath)
+        path = parentPath + '/' + listed->name();
     if (!acceptLoadedPath(path, parentPath, depth))
         return;
     auto record = readStoredArchive(dbPath_ + '/' + attributesPathForPath(path));
@@ -537,8 +576,14 @@ void MyDocument::rebuildItemWithPath(const QString& path, const QString& parentP
         entry.first = *known;
     }
     if (const plist::Value* stored = d.find(keys::Path); !stored || !stored->isString() || stored->string() != path) {
-        addProblem(path, QStringLiteral("its attributes file names another path"));
-        return;
+        // The same interrupted rename leaves the old path inside the record; the file's
+        // place is what counts when the name agrees.
+        const auto storedPath = stored && stored->isString() ? PackagePath::fromString(stored->string()) : std::nullopt;
+        if (!storedPath || storedPath->name() != lastComponentOf(path)) {
+            addProblem(path, QStringLiteral("its attributes file names another path"));
+            return;
+        }
+        d.set(keys::Path, path);
     }
     rebuildSeen_.insert(path);
 

@@ -172,6 +172,23 @@ std::unique_ptr<IndexItem> IndexTree::take(IndexItem* item)
     return owned;
 }
 
+void IndexTree::moveItem(IndexItem* item, IndexItem* newParent, int index)
+{
+    const int from = indexOf(item);
+    if (from < 0)
+        return;
+    ItemList& source = item->parent_ ? item->parent_->children_ : root_->children_;
+    std::unique_ptr<IndexItem> owned = std::move(source[std::size_t(from)]);
+    source.erase(source.begin() + from);
+    ItemList& target = newParent ? newParent->children_ : root_->children_;
+    owned->parent_ = newParent;
+    if (index < 0 || std::size_t(index) >= target.size())
+        target.push_back(std::move(owned));
+    else
+        target.insert(target.begin() + index, std::move(owned));
+    flat_.clear();
+}
+
 void IndexTree::setPath(IndexItem* item, const QString& path)
 {
     const QString old = item->path();

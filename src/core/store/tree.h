@@ -79,6 +79,11 @@ public:
     IndexItem* insert(IndexItem* parent, std::unique_ptr<IndexItem> item, int index = -1);
     // Takes an item (with its subtree) out of the tree after telling the observers.
     std::unique_ptr<IndexItem> take(IndexItem* item);
+    // Moves an item (with its subtree) to another place in the tree, or to another index
+    // among its siblings; index -1 (or past the end) appends. The item does not leave the
+    // tree, so observers hear nothing: whoever holds it keeps it (paths change later
+    // through setPath).
+    void moveItem(IndexItem* item, IndexItem* newParent, int index);
     // Changes one item's path (its descendants are the caller's business).
     void setPath(IndexItem* item, const QString& path);
     int indexOf(const IndexItem* item) const;

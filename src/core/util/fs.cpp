@@ -11,6 +11,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <stdio.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -292,6 +295,89 @@ bool removeFile(const QString& abs)
     if (::unlink(native(abs).constData()) != 0 && errno != ENOENT)
         return fail("Delete", abs, errno);
     return true;
+}
+
+bool renameNoReplace(const QString& from, const QString& to)
+{
+    if (injected(Op::Rename, from, "Rename"))
+        return false;
+    const QByteArray f = native(from), t = native(to);
+    if (::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return fail("Rename", from, errno);
+    // A file system without the flag: a file can still move without replacing (link fails
+    // on an existing name); a folder is checked first, which leaves only a tiny window.
+    struct stat st {};
+    if (::lstat(f.constData(), &st) != 0)
+        return fail("Rename", from, errno);
+    if (!S_ISDIR(st.st_mode)) {
+        if (::link(f.constData(), t.constData()) != 0)
+            return fail("Rename", from, errno);
+        if (::unlink(f.constData()) != 0) {
+            const int err = errno;
+            ::unlink(t.constData());
+            return fail("Rename", from, err);
+        }
+        return true;
+    }
+    if (exists(to))
+        return fail("Rename", to, EEXIST);
+    if (::rename(f.constData(), t.constData()) != 0)
+        return fail("Rename", from, errno);
+    return true;
+}
+
+bool link(const QString& from, const QString& to)
+{
+    if (injected(Op::Link, to, "Link"))
+        return false;
+    if (::link(native(from).constData(), native(to).constData()) != 0)
+        return fail("Link", to, errno);
+    return true;
+}
+
+bool cloneFile(const QString& from, const QString& to)
+{
+    if (injected(Op::Copy, to, "Copy"))
+        return false;
+    fdio::Fd in(::open(native(from).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (in.fd < 0)
+        return fail("Copy", from, errno);
+    struct stat st {};
+    if (::fstat(in.fd, &st) != 0)
+        return fail("Copy", from, errno);
+    if (!S_ISREG(st.st_mode))
+        return fail("Copy", from, EINVAL);
+    const QByteArray t = native(to);
+    fdio::Fd out(::open(t.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (out.fd < 0)
+        return fail("Copy", to, errno);
+    bool ok = ::ioctl(out.fd, FICLONE, in.fd) == 0;
+    if (!ok) {
+        QByteArray buf(1 << 20, Qt::Uninitialized);
+        ok = true;
+        for (;;) {
+            const ssize_t n = ::read(in.fd, buf.data(), size_t(buf.size()));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                ok = fail("Copy", from, errno);
+                break;
+            }
+            if (n == 0)
+                break;
+            if (!fdio::writeFull(out.fd, buf.constData(), n)) {
+                ok = fail("Copy", to, errno);
+                break;
+            }
+        }
+    }
+    if (ok && (::fchmod(out.fd, st.st_mode & 07777) != 0 || ::fdatasync(out.fd) != 0))
+        ok = fail("Copy", to, errno);
+    if (!ok)
+        ::unlink(t.constData());
+    return ok;
 }
 
 std::optional<QByteArray> readFile(const QString& abs, qint64 maxBytes)

@@ -12,7 +12,7 @@
 
 namespace folivo::fs {
 
-enum class Op { Write, Rename, Remove, MakeDir, Chmod, Sync };
+enum class Op { Write, Rename, Remove, MakeDir, Chmod, Sync, Link, Copy };
 
 // Test seam: when set and it answers true for an operation on an absolute path, that
 // operation fails with EIO without touching the disk.
@@ -51,6 +51,15 @@ bool copyTree(const QString& from, const QString& to);
 bool createMarker(const QString& abs, unsigned mode);              // empty file, exact mode
 bool rename(const QString& from, const QString& to);
 bool removeFile(const QString& abs);                               // files and links only
+// Renames without ever replacing what is at `to` (EEXIST then). Where the file system
+// cannot promise that, a file is linked and unlinked and a folder is checked first.
+bool renameNoReplace(const QString& from, const QString& to);
+// A second name for the same file (a hard link); `to` must not exist.
+bool link(const QString& from, const QString& to);
+// A copy of one regular file that shares the blocks where the file system can (a reflink),
+// else an ordinary copy; the mode is kept and `to` must not exist. A symbolic link at
+// `from` is followed: the copy holds the content.
+bool cloneFile(const QString& from, const QString& to);
 
 std::optional<QByteArray> readFile(const QString& abs, qint64 maxBytes = qint64(1) << 30);
 
