@@ -76,6 +76,29 @@ inline const QString NothingToImport = QStringLiteral("There is nothing to impor
 // ---- Consistency check ----
 
 // ---- Saving and backups ----
+inline const QString BackingUpDatabase = QStringLiteral("Backing Up Database ...");
+inline const QString CopyingToBackupFolder = QStringLiteral("Copying database to backup folder...");
+inline const QString DeletingOldestBackupCopy = QStringLiteral("Deleting oldest backup copy...");
+inline const QString ProgressDone = QStringLiteral("DONE");
+inline const QString BackupFailed = QStringLiteral("\n\nBackup Failed.");
+inline const QString BackupFolderNotFoundTitle = QStringLiteral("Backup Folder Not Found");
+inline const QString BackupFolderNotFoundText = QStringLiteral(
+    "Your backup folder is specified as \"%1\".  It cannot be found or is not writeable (probably because it was "
+    "renamed or noved after you specified it).  Databases cannot be backed up until a new backup folder is "
+    "specified in the Preferences.");
+// Texts of this edition: a backup folder inside the database would copy the database into itself, and
+// a failed index write no longer loses changes (the change marker stays, so the next open rebuilds).
+inline const QString BackupFolderInsideTitle = QStringLiteral("Backup Folder Inside Database");
+inline const QString BackupFolderInsideText = QStringLiteral(
+    "Your backup folder is specified as \"%1\", which is inside the database \"%2\" (or is the database "
+    "itself).  A database cannot be backed up into itself.  Please specify a backup folder outside the "
+    "database in the Preferences.");
+inline const QString IndexNotReencrypted = QStringLiteral(
+    "Index could not be re-encrypted for an unknown reason.  Your changes are kept: the index will be rebuilt "
+    "the next time the database is opened.  If this happens again, close the database and retrieve the latest "
+    "copy from your backup.");
+// The progress sheet of a backup stays up at least this long, so that it can be read.
+constexpr int BackupMinimumMs = 1000;
 
 // Minimum display times of the progress sheets, in milliseconds.
 constexpr int OpenMinimumMs = 1000;
