@@ -364,8 +364,9 @@ TEST_F(BackupTest, CloseCounterBacksUpEveryIntervalPlusOneClosesWithChanges)
         EXPECT_EQ(c.backupCount, wantCount[i]);
         EXPECT_EQ(readAll(pkg + "/.backupCount"), QByteArray(1, char(wantCount[i])));
         ASSERT_EQ(c.backup.has_value(), wantBackup[i]);
-        if (c.backup)
+        if (c.backup) {
             EXPECT_TRUE(c.backup->ok) << c.backup->error.toStdString();
+        }
     }
     EXPECT_EQ(backupNames(), (QStringList{"1Household.fvdb", "2Household.fvdb"}));
     EXPECT_EQ(readAll(copy(1) + "/.backupCount"), QByteArray(1, char(2)));

@@ -102,16 +102,6 @@ bool sameTree(const QString& a, const QString& b)
     return true;
 }
 
-// Renames `from` to `to` without ever replacing what is at `to`. 0 or an errno value.
-int renameNoReplace(const QString& from, const QString& to)
-{
-    if (fs::exists(to))
-        return EEXIST;
-    if (fs::rename(from, to))
-        return 0;
-    return errno != 0 ? errno : EIO;
-}
-
 } // namespace
 
 // Private steps of saving; a friend of MyDocument.
@@ -470,7 +460,7 @@ BackupOutcome MyDocument::doBackup(const BackupSettings& settings)
         if (!fs::exists(from))
             continue;
         const QString to = copyPath(n + 1);
-        const int result = renameNoReplace(from, to);
+        const int result = MyDocument::renameWorkaround(from, to);
         appendDebugInfo(QStringLiteral("\n\nBackup Rename %1 to %2 with return %3").arg(from, to, QString::number(result)));
         if (result != 0)
             return DocumentSave::backupFailed(
@@ -478,7 +468,7 @@ BackupOutcome MyDocument::doBackup(const BackupSettings& settings)
                 partial);
     }
     const QString destination = copyPath(1);
-    const int placed = renameNoReplace(partial, destination);
+    const int placed = MyDocument::renameWorkaround(partial, destination);
     if (placed != 0)
         return DocumentSave::backupFailed(
             *this, out,
