@@ -1,6 +1,7 @@
 #include "store/mydocument.h"
 
 #include "plist/keyedarchive.h"
+#include "prefs/ktprefs.h"
 #include "store/keys.h"
 #include "store/messages.h"
 #include "store/months.h"
@@ -103,6 +104,14 @@ void MyDocument::addProblem(const QString& path, const QString& reason)
     appendDebugInfo(QStringLiteral("\n\nIndex entry skipped in %1: \"%2\": %3").arg(dbPath_, path, reason));
 }
 
+QString MyDocument::logDateFormat() const
+{
+    const plist::Value* european = prefs_ ? prefs_->value(QStringLiteral("EuropeanDates")) : nullptr;
+    if (!european && appPrefs_)
+        european = appPrefs_->value(QStringLiteral("EuropeanDates"));
+    return european && european->toBool() ? QStringLiteral("dd-M-yyyy h:mm AP") : QStringLiteral("M-dd-yyyy h:mm AP");
+}
+
 void MyDocument::diskError(const QString& step, const QString& path)
 {
     const QString detail = fs::lastError();
@@ -114,7 +123,7 @@ void MyDocument::diskError(const QString& step, const QString& path)
     QDir().mkpath(dir);
     QFile log(dir + QStringLiteral("/Folivo.log"));
     if (log.open(QIODevice::Append | QIODevice::Text)) {
-        const QString time = QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("M-dd-yyyy h:mm AP"));
+        const QString time = QLocale::c().toString(QDateTime::currentDateTime(), logDateFormat());
         log.write(QStringLiteral("%1 -- %2:%3\n").arg(time, step, path).toUtf8());
     }
     appendDebugInfo(QStringLiteral("\n\nDisk error: %1: %2 (%3)").arg(step, path, detail));

@@ -173,6 +173,9 @@ public:
     bool readItemContent(const QString& path, const QString& inner,
                          const std::function<bool(const char*, qsizetype)>& sink, QString* error = nullptr);
 
+    // The time format of the disk-error log and the repair report: month first, or day
+    // first when the application uses European dates.
+    QString logDateFormat() const;
     // Reports a disk error: logs it and tells the user interface.
     void diskError(const QString& step, const QString& path);
 

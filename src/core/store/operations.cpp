@@ -236,6 +236,18 @@ struct DocumentOps {
         fs::removeFile(attrs + '.' + pkg::EncFile);
     }
 
+    // After a move or a copy: the item and its descendants get their new paths, their
+    // records are written at the new place (children before their folder, so the folder
+    // lists the new paths), then the folder that now holds the item. The old attributes
+    // file is removed by the caller once the old folder's record no longer lists it.
+    void setNewAttributePathesForItem(IndexItem* item, const QString& newPath, bool copy, OperationResult& r)
+    {
+        (void)copy; // a copy is made with its new paths already; a move gets them here
+        setPathsInTree(item, newPath);
+        writeSubtree(item, r);
+        writeAttributes(item->parent(), r);
+    }
+
     // Gives an item and its descendants new paths in the tree (children first, so the
     // item's own record lists the new paths), without touching any file.
     void setPathsInTree(IndexItem* item, const QString& newPath)
@@ -521,11 +533,9 @@ struct DocumentOps {
         OperationResult r = done(newPath);
         const int insertAt = t.redirected ? -1 : clampIndex(index < 0 ? 0 : index, d.tree_.childrenOf(t.parent).size());
         d.tree_.moveItem(item, t.parent, insertAt);
-        setPathsInTree(item, newPath);
-        writeSubtree(item, r);
         if (d.tree_.sorting.keepSorted)
             d.tree_.sortByName(t.parent);
-        writeAttributes(t.parent, r);
+        setNewAttributePathesForItem(item, newPath, false, r);
         writeAttributes(d.tree_.itemForPath(oldParentPath), r);
         removeAttributesFile(path);
         d.deleteDateCategoryIfEmpty(d.tree_.itemForPath(oldParentPath));
@@ -689,10 +699,9 @@ struct DocumentOps {
         OperationResult r = done(newPath);
         const int insertAt = t.redirected ? -1 : clampIndex(index < 0 ? 0 : index, d.tree_.childrenOf(t.parent).size());
         IndexItem* copy = d.tree_.insert(t.parent, cloneItem(*original, newPath), insertAt);
-        writeSubtree(copy, r);
         if (d.tree_.sorting.keepSorted)
             d.tree_.sortByName(t.parent);
-        writeAttributes(t.parent, r);
+        setNewAttributePathesForItem(copy, newPath, true, r);
         selectAfterPlacing(r, copy, t.parent);
         return r;
     }
