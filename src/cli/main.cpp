@@ -3,10 +3,14 @@
 // Exit codes: 0 success, 1 the database said no (not found, invalid, refused), 2 usage.
 
 #include "plist/typedjson.h"
+#include "prefs/ktprefs.h"
 #include "store/mydocument.h"
 #include "util/tempfolder.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QFile>
 #include <QStringList>
 #include <QTextStream>
@@ -14,6 +18,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <limits>
+#include <memory>
 #include <optional>
 #include <fcntl.h>
 #include <termios.h>
@@ -24,24 +31,47 @@ using namespace folivo;
 namespace {
 
 const char* kUsage =
-    "Usage: folivo-cli [--rebuild] COMMAND ARGS\n"
+    "Usage: folivo-cli [OPTIONS] COMMAND ARGS\n"
     "\n"
-    "Commands:\n"
-    "  create PATH            create a new database (\".fvdb\" is added when missing)\n"
-    "  tree PATH              print the tree, one item a line, indented, kinds marked\n"
-    "  show PATH ITEMPATH     print every key of one item with its type, as JSON\n"
-    "  dump PATH              print the whole tree with every key and type, as JSON\n"
-    "  cat PATH ITEMPATH      write an item's content to standard output; for a folder item\n"
+    "Reading:\n"
+    "  create DB              create a new database (\".fvdb\" is added when missing)\n"
+    "  tree DB                print the tree, one item a line, indented, kinds marked\n"
+    "  show DB ITEMPATH       print every key of one item with its type, as JSON\n"
+    "  dump DB                print the whole tree with every key and type, as JSON\n"
+    "  cat DB ITEMPATH        write an item's content to standard output; for a folder item\n"
     "                         (a document bundle) name a file inside it: Notes/Report.rtfd/TXT.rtf\n"
     "\n"
+    "Changing (each is saved at once; paths are inside the database, \"\" or \"/\" is the top level):\n"
+    "  mkdir DB PATH [--index N]          make a folder; its parent is the folder part of PATH\n"
+    "  mv DB PATH FOLDER [--index N]      move an item into FOLDER\n"
+    "  rename DB PATH NEWNAME             give an item a new name in the same folder\n"
+    "  rm DB PATH                         delete an item with everything inside it\n"
+    "  dup DB PATH                        duplicate a file into \"Unfiled\"\n"
+    "  cp DB PATH --from OTHERDB [--to FOLDER] [--index N]\n"
+    "                                     copy an item of OTHERDB into DB (top level without --to)\n"
+    "  store DB FILE [--to FOLDER] [--start-date YYYY-MM-DD] [--end-date YYYY-MM-DD]\n"
+    "                                     store a file or folder from disk in FOLDER (\"Unfiled\" without\n"
+    "                                     --to); with an ending date it goes into FOLDER's year and month\n"
+    "                                     folders; dates are taken as local midnight\n"
+    "  save DB                            bring the index and settings of the package up to date\n"
+    "  backup DB [--to DIR] [--keep K]    copy the package into DIR as \"1<name>\", shifting older copies\n"
+    "                                     up and keeping K+1; DIR and K default to the preferences\n"
+    "\n"
     "Options:\n"
-    "  --rebuild              rebuild the index from the attributes files while opening\n"
-    "  --password-file FILE   read the password of an encrypted database from the first line of FILE\n"
-    "  --password-stdin       read the password from the first line of standard input\n"
+    "  --rebuild              rebuild the index from the attributes files while opening DB\n"
+    "  --password-file FILE   read the password of an encrypted DB from the first line of FILE\n"
+    "  --password-stdin       read the password of DB from the first line of standard input\n"
+    "  --from-password-file FILE, --from-password-stdin\n"
+    "                         the same for OTHERDB of cp (only one database can read standard input)\n"
+    "  --index N              place in the folder's list, counted from 0; -1 (the default) lets the\n"
+    "                         database choose\n"
+    "  --                     everything after it is an argument, even when it starts with \"--\"\n"
     "  -h, --help             show this help\n"
     "\n"
-    "Without either password option the password is asked for on the terminal, without echo.\n"
-    "A password is never taken from the command line itself: other users could read it there.\n";
+    "Without a password option the password is asked for on the terminal, without echo.\n"
+    "A password is never taken from the command line itself: other users could read it there.\n"
+    "\n"
+    "Exit status: 0 done, 1 the database said no (the reason is on standard error), 2 usage.\n";
 
 void err(const QString& text)
 {
@@ -119,6 +149,7 @@ public:
         if (prompt.buttons.size() > 1 || !prompt.title.isEmpty() || !prompt.text.isEmpty()) {
             QString text = prompt.text;
             text.replace('\r', '\n');
+            shown_ << prompt.text;
             err((prompt.title.isEmpty() ? QString() : prompt.title + ": ") + text);
             if (prompt.buttons.size() > 1)
                 err(QStringLiteral("(answered \"%1\")").arg(prompt.buttons.value(chosen)));
@@ -168,8 +199,23 @@ public:
     void progressStop() override {}
     void diskError(const QString& step, const QString& path, const QString& detail) override
     {
-        err(QStringLiteral("Disk error while %1: %2 (%3)").arg(step.toLower(), path, detail));
+        // The core has logged it already; the step reads "Moving item to", so the path follows.
+        err(QStringLiteral("Disk error: %1 %2: %3").arg(step, path, detail));
     }
+
+    // Prints a message of the database unless an alert just said the same thing (a failed
+    // import alerts and also answers with its message).
+    void report(const QString& message)
+    {
+        if (!message.isEmpty() && !shown_.contains(message)) {
+            QString text = message;
+            text.replace('\r', '\n');
+            err(text);
+        }
+    }
+
+private:
+    QStringList shown_;
 };
 
 const char* marker(const IndexItem& item)
@@ -237,67 +283,384 @@ int catItem(MyDocument& doc, const QString& path)
     return 1;
 }
 
+// ---- Changing a database --------------------------------------------------------
+
+// Everything the command line said besides the command and its arguments.
+struct Options {
+    bool rebuild = false;
+    PasswordSource passwordSource = PasswordSource::Terminal;
+    QString passwordFile;
+    PasswordSource fromPasswordSource = PasswordSource::Terminal;
+    QString fromPasswordFile;
+    std::optional<int> index;
+    std::optional<QString> from; // cp: the other database
+    std::optional<QString> to;   // cp, store: a folder in the database; backup: a folder on disk
+    std::optional<int> keep;
+    std::optional<QDateTime> startDate, endDate;
+};
+
+// A path inside the database as people type it: "/Bank/Visa/" and "Bank/Visa" are the same,
+// and "" or "/" is the top level. `tree` prints folders with a slash after them, so a
+// pasted line works too.
+QString itemPath(const QString& typed)
+{
+    qsizetype from = 0, to = typed.size();
+    while (from < to && typed[from] == '/')
+        ++from;
+    while (to > from && typed[to - 1] == '/')
+        --to;
+    return typed.mid(from, to - from);
+}
+
+QString folderOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QString() : path.left(slash);
+}
+
+int noItem(const MyDocument& doc, const QString& path)
+{
+    err(QStringLiteral("There is no item \"%1\" in %2.").arg(path, doc.dbPath()));
+    return 1;
+}
+
+// Resolves a folder argument; nullptr with `*found` true is the top level.
+IndexItem* folderArgument(MyDocument& doc, const QString& typed, bool* found)
+{
+    const QString path = itemPath(typed);
+    *found = true;
+    if (path.isEmpty())
+        return nullptr;
+    IndexItem* item = doc.tree().itemForPath(path);
+    *found = item != nullptr;
+    return item;
+}
+
+// Saves what the operation left, as the GUI's save timer does a moment after a change.
+// After a disk error nothing is saved: the change marker stays so that the next open
+// rebuilds the index from the attributes files, which are what reached the disk.
+int finishOperation(MyDocument& doc, TerminalUi& ui, const OperationResult& r, const std::function<QString()>& line)
+{
+    using Status = OperationResult::Status;
+    if (r.status == Status::Refused || r.status == Status::Failed) {
+        ui.report(r.message.isEmpty() ? QStringLiteral("The change was not made.") : r.message);
+        if (r.status == Status::Refused)
+            return 1; // nothing changed, nothing to save
+    }
+    if (r.status == Status::DiskError) {
+        // The interface printed the step; the log holds it too.
+        err(QStringLiteral("The change did not complete; the index will be rebuilt the next time %1 is opened.")
+                .arg(QFileInfo(doc.dbPath()).fileName()));
+        return 1;
+    }
+    if (r.status == Status::Done)
+        std::printf("%s\n", line().toLocal8Bit().constData());
+    else if (r.status == Status::Nothing)
+        std::printf("Nothing to change.\n");
+    std::fflush(stdout);
+    const SaveOutcome saved = doc.saveChanges(false);
+    if (!saved.error.isEmpty()) {
+        err(QStringLiteral("The database was not completely saved: %1").arg(saved.error));
+        err(QStringLiteral("The index will be rebuilt the next time %1 is opened.").arg(QFileInfo(doc.dbPath()).fileName()));
+        return 1;
+    }
+    return r.status == Status::Failed ? 1 : 0;
+}
+
+int mkdirCommand(MyDocument& doc, TerminalUi& ui, const QString& typed, const Options& o)
+{
+    const QString path = itemPath(typed);
+    if (path.isEmpty()) {
+        err(QStringLiteral("A folder needs a name."));
+        return 1;
+    }
+    bool found = false;
+    const IndexItem* parent = folderArgument(doc, folderOf(path), &found);
+    if (!found)
+        return noItem(doc, folderOf(path));
+    const OperationResult r = doc.recordNewCategory(path, parent, o.index.value_or(-1));
+    return finishOperation(doc, ui, r, [&] { return QStringLiteral("Created folder %1").arg(r.resultPath); });
+}
+
+int mvCommand(MyDocument& doc, TerminalUi& ui, const QString& typed, const QString& folder, const Options& o)
+{
+    const QString path = itemPath(typed);
+    bool found = false;
+    const IndexItem* parent = folderArgument(doc, folder, &found);
+    if (!found)
+        return noItem(doc, itemPath(folder));
+    const OperationResult r = doc.recordMovePath(path, parent, o.index.value_or(-1));
+    return finishOperation(doc, ui, r, [&] {
+        return r.resultPath == path ? QStringLiteral("Moved %1 to another place in its folder").arg(path)
+                                    : QStringLiteral("Moved %1 -> %2").arg(path, r.resultPath);
+    });
+}
+
+int renameCommand(MyDocument& doc, TerminalUi& ui, const QString& typed, const QString& newName)
+{
+    const QString path = itemPath(typed);
+    const QString folder = folderOf(path);
+    const QString newPath = folder.isEmpty() ? newName : folder + '/' + newName;
+    const OperationResult r = doc.recordRename(path, newPath);
+    return finishOperation(doc, ui, r, [&] { return QStringLiteral("Renamed %1 -> %2").arg(path, r.resultPath); });
+}
+
+int rmCommand(MyDocument& doc, TerminalUi& ui, const QString& typed)
+{
+    const QString path = itemPath(typed);
+    const OperationResult r = doc.recordDelete(path);
+    return finishOperation(doc, ui, r, [&] { return QStringLiteral("Deleted %1").arg(path); });
+}
+
+int dupCommand(MyDocument& doc, TerminalUi& ui, const QString& typed)
+{
+    const QString path = itemPath(typed);
+    const OperationResult r = doc.recordDuplicate(path, QStringLiteral("Unfiled"));
+    return finishOperation(doc, ui, r, [&] { return QStringLiteral("Duplicated %1 -> %2").arg(path, r.resultPath); });
+}
+
+// `source` is the database the item comes from: another open document, or `doc` itself.
+int cpCommand(MyDocument& doc, TerminalUi& ui, MyDocument& source, const QString& typed, const Options& o)
+{
+    const QString path = itemPath(typed);
+    bool found = false;
+    const IndexItem* parent = folderArgument(doc, o.to.value_or(QString()), &found);
+    if (!found)
+        return noItem(doc, itemPath(*o.to));
+    const OperationResult r = doc.recordCopyPath(path, source.dbPath(), parent, o.index.value_or(-1));
+    return finishOperation(doc, ui, r, [&] {
+        return QStringLiteral("Copied %1 from %2 -> %3").arg(path, source.dbPath(), r.resultPath);
+    });
+}
+
+int storeCommand(MyDocument& doc, TerminalUi& ui, const QString& file, const Options& o)
+{
+    const QFileInfo info(file);
+    // A link that leads nowhere is no file either.
+    if (!info.exists()) {
+        err(QStringLiteral("There is no file \"%1\".").arg(file));
+        return 1;
+    }
+    QString folder;
+    if (o.to) {
+        bool found = false;
+        const IndexItem* target = folderArgument(doc, *o.to, &found);
+        if (!found)
+            return noItem(doc, itemPath(*o.to));
+        // The database would quietly store into the folder above a file or smart folder;
+        // naming one here is much more likely a slip.
+        if (target && (!target->hasChildren() || target->isSmartFolder())) {
+            err(QStringLiteral("\"%1\" is not a folder that can hold items.").arg(target->path()));
+            return 1;
+        }
+        folder = target ? target->path() : QString();
+    }
+    const OperationResult r =
+        doc.recordImport(info.absoluteFilePath(), std::nullopt, folder, -1, o.startDate, o.endDate);
+    return finishOperation(doc, ui, r, [&] { return QStringLiteral("Stored %1 -> %2").arg(file, r.resultPath); });
+}
+
+int saveCommand(MyDocument& doc)
+{
+    const SaveOutcome out = doc.saveChanges(false);
+    if (!out.error.isEmpty()) {
+        err(QStringLiteral("%1 was not completely saved: %2").arg(doc.dbPath(), out.error));
+        return 1;
+    }
+    std::printf("%s\n", (out.saved ? QStringLiteral("Saved %1") : QStringLiteral("Nothing to save in %1"))
+                            .arg(doc.dbPath()).toLocal8Bit().constData());
+    return 0;
+}
+
+// The application's preferences, shared with the GUI; read only, never written from here,
+// so that a running GUI's own changes to them are not overwritten.
+const QString kApplicationId = QStringLiteral("org.folivo.Folivo");
+
+int backupCommand(MyDocument& doc, TerminalUi& ui, const Options& o)
+{
+    BackupSettings settings;
+    if (!o.to || !o.keep) {
+        const KTPrefs prefs(kApplicationId);
+        settings = BackupSettings::from(&prefs);
+    }
+    if (o.to)
+        settings.folder = QFileInfo(*o.to).absoluteFilePath();
+    if (o.keep)
+        settings.keep = *o.keep;
+    if (settings.folder.isEmpty()) {
+        err(QStringLiteral("No backup folder is set in the preferences; name one with --to DIR."));
+        return 1;
+    }
+    const BackupOutcome out = doc.backupDatabase(settings);
+    if (!out.ok) {
+        ui.report(out.error.isEmpty() ? QStringLiteral("The backup was not made.") : out.error);
+        return 1;
+    }
+    std::printf("Backed up %s -> %s\n", doc.dbPath().toLocal8Bit().constData(), out.path.toLocal8Bit().constData());
+    return 0;
+}
+
+// ---- Arguments ---------------------------------------------------------------------
+
+struct CommandSpec {
+    int arguments;
+    QStringList options; // options of this command besides the common ones
+};
+
+const QHash<QString, CommandSpec>& commands()
+{
+    static const QHash<QString, CommandSpec> table{
+        {"create", {1, {}}},
+        {"tree", {1, {}}},
+        {"show", {2, {}}},
+        {"dump", {1, {}}},
+        {"cat", {2, {}}},
+        {"mkdir", {2, {"--index"}}},
+        {"mv", {3, {"--index"}}},
+        {"rename", {3, {}}},
+        {"rm", {2, {}}},
+        {"dup", {2, {}}},
+        {"cp", {2, {"--from", "--to", "--index", "--from-password-file", "--from-password-stdin"}}},
+        {"store", {2, {"--to", "--start-date", "--end-date"}}},
+        {"save", {1, {}}},
+        {"backup", {1, {"--to", "--keep"}}},
+    };
+    return table;
+}
+
+// A date as YYYY-MM-DD, taken as the start of that day in local time (which is midnight
+// except where a clock change skips midnight).
+std::optional<QDateTime> parseDate(const QString& text)
+{
+    static const QRegularExpression shape(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    if (!shape.match(text).hasMatch())
+        return std::nullopt;
+    const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    if (!date.isValid())
+        return std::nullopt;
+    return date.startOfDay();
+}
+
+std::optional<int> parseInt(const QString& text, int lowest, int highest)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (!ok || n < lowest || n > highest)
+        return std::nullopt;
+    return n;
+}
+
+int usageError(const QString& text)
+{
+    err(text);
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Folivo"));
-    QStringList args = app.arguments().mid(1);
-    bool rebuild = false;
+    const QStringList args = app.arguments().mid(1);
+    Options o;
     QStringList positional;
-    PasswordSource passwordSource = PasswordSource::Terminal;
-    QString passwordFile;
+    QStringList given; // options used, checked against the command once it is known
+    bool optionsEnded = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (a == "--rebuild")
-            rebuild = true;
-        else if (a == "--password-stdin")
-            passwordSource = PasswordSource::Stdin;
-        else if (a == "--password-file") {
-            if (i + 1 >= args.size()) {
-                err(QStringLiteral("--password-file needs a file name."));
-                return 2;
-            }
-            passwordSource = PasswordSource::File;
-            passwordFile = args[++i];
-        } else if (a == "--password") {
-            err(QStringLiteral("A password is not taken from the command line; use --password-file or --password-stdin."));
-            return 2;
+        if (optionsEnded || !a.startsWith("-") || a == "-") {
+            positional << a;
+            continue;
         }
-        else if (a == "-h" || a == "--help") {
+        if (a == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (a == "-h" || a == "--help") {
             std::fputs(kUsage, stdout);
             return 0;
-        } else if (a.startsWith("--")) {
-            err(QStringLiteral("Unknown option %1.").arg(a));
-            std::fputs(kUsage, stderr);
+        }
+        if (a == "--password" || a == "--from-password") {
+            err(QStringLiteral("A password is not taken from the command line; use %1-file or %1-stdin.").arg(a));
             return 2;
-        } else
-            positional << a;
+        }
+        static const QStringList flags{"--rebuild", "--password-stdin", "--from-password-stdin"};
+        static const QStringList valued{"--password-file", "--from-password-file", "--index", "--from",
+                                        "--to",            "--keep",               "--start-date", "--end-date"};
+        if (!flags.contains(a) && !valued.contains(a))
+            return usageError(QStringLiteral("Unknown option %1.").arg(a));
+        given << a;
+        if (a == "--rebuild") {
+            o.rebuild = true;
+            continue;
+        }
+        if (a == "--password-stdin") {
+            o.passwordSource = PasswordSource::Stdin;
+            continue;
+        }
+        if (a == "--from-password-stdin") {
+            o.fromPasswordSource = PasswordSource::Stdin;
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return usageError(QStringLiteral("%1 needs a value.").arg(a));
+        const QString value = args[++i];
+        if (a == "--password-file") {
+            o.passwordSource = PasswordSource::File;
+            o.passwordFile = value;
+        } else if (a == "--from-password-file") {
+            o.fromPasswordSource = PasswordSource::File;
+            o.fromPasswordFile = value;
+        } else if (a == "--index") {
+            o.index = parseInt(value, -1, std::numeric_limits<int>::max());
+            if (!o.index)
+                return usageError(QStringLiteral("--index needs a number from -1 up, not \"%1\".").arg(value));
+        } else if (a == "--keep") {
+            o.keep = parseInt(value, 0, 255);
+            if (!o.keep)
+                return usageError(QStringLiteral("--keep needs a number from 0 to 255, not \"%1\".").arg(value));
+        } else if (a == "--start-date" || a == "--end-date") {
+            const auto date = parseDate(value);
+            if (!date)
+                return usageError(QStringLiteral("%1 needs a date as YYYY-MM-DD, not \"%2\".").arg(a, value));
+            (a == "--start-date" ? o.startDate : o.endDate) = date;
+        } else if (a == "--from") {
+            o.from = value;
+        } else if (a == "--to") {
+            o.to = value;
+        }
     }
     if (positional.isEmpty()) {
         std::fputs(kUsage, stderr);
         return 2;
     }
     const QString command = positional.takeFirst();
-    const QHash<QString, int> arity{{"create", 1}, {"tree", 1}, {"show", 2}, {"dump", 1}, {"cat", 2}};
-    if (!arity.contains(command) || positional.size() != arity.value(command)) {
-        err(arity.contains(command) ? QStringLiteral("Wrong number of arguments for %1.").arg(command)
-                                    : QStringLiteral("Unknown command %1.").arg(command));
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
+    if (!commands().contains(command))
+        return usageError(QStringLiteral("Unknown command %1.").arg(command));
+    const CommandSpec& spec = commands().value(command);
+    if (positional.size() != spec.arguments)
+        return usageError(QStringLiteral("Wrong number of arguments for %1.").arg(command));
+    static const QStringList common{"--rebuild", "--password-file", "--password-stdin"};
+    for (const QString& option : given)
+        if (!common.contains(option) && !spec.options.contains(option))
+            return usageError(QStringLiteral("%1 does not take %2.").arg(command, option));
+    if (command == "cp" && !o.from)
+        return usageError(QStringLiteral("cp needs --from OTHERDB."));
+    if (command == "rename" && (positional[2].isEmpty() || positional[2].contains('/')))
+        return usageError(QStringLiteral("NEWNAME is a name, not a path: use mv to put an item elsewhere."));
 
     sweepStaleTempFolders();
     TerminalUi ui;
-    ui.passwordSource = passwordSource;
-    ui.passwordFile = passwordFile;
-    if (rebuild)
+    ui.passwordSource = o.passwordSource;
+    ui.passwordFile = o.passwordFile;
+    if (o.rebuild)
         ui.preset = QStringLiteral("Rebuild Index");
-    MyDocument doc(ui);
     QTextStream out(stdout);
 
     if (command == "create") {
+        MyDocument doc(ui);
         const OpenResult r = doc.createDatabase(positional[0]);
         if (!r.ok()) {
             err(r.message);
@@ -306,7 +669,30 @@ int main(int argc, char** argv)
         out << doc.dbPath() << '\n';
         return 0;
     }
-    if (int rc = openOrFail(doc, positional[0], rebuild))
+
+    // cp opens the database it reads from first, as the GUI has it open before anything
+    // is dropped from it. The same package is never opened twice: one process, one
+    // document per database.
+    TerminalUi fromUi;
+    fromUi.passwordSource = o.fromPasswordSource;
+    fromUi.passwordFile = o.fromPasswordFile;
+    std::unique_ptr<MyDocument> source;
+    if (command == "cp") {
+        const QString a = QFileInfo(positional[0]).canonicalFilePath();
+        const QString b = QFileInfo(*o.from).canonicalFilePath();
+        if (a.isEmpty() || a != b) {
+            if (o.passwordSource == PasswordSource::Stdin && o.fromPasswordSource == PasswordSource::Stdin) {
+                err(QStringLiteral("Only one of the two databases can read its password from standard input."));
+                return 2;
+            }
+            source = std::make_unique<MyDocument>(fromUi);
+            if (int rc = openOrFail(*source, *o.from, false))
+                return rc;
+        }
+    }
+
+    MyDocument doc(ui);
+    if (int rc = openOrFail(doc, positional[0], o.rebuild))
         return rc;
     if (command == "tree") {
         printTree(out, doc.tree().categoriesArray(), 0);
@@ -329,6 +715,24 @@ int main(int argc, char** argv)
         const QByteArray json = plist::toTypedJson(item->keys());
         std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
         std::fputc('\n', stdout);
+    } else if (command == "mkdir") {
+        return mkdirCommand(doc, ui, positional[1], o);
+    } else if (command == "mv") {
+        return mvCommand(doc, ui, positional[1], positional[2], o);
+    } else if (command == "rename") {
+        return renameCommand(doc, ui, positional[1], positional[2]);
+    } else if (command == "rm") {
+        return rmCommand(doc, ui, positional[1]);
+    } else if (command == "dup") {
+        return dupCommand(doc, ui, positional[1]);
+    } else if (command == "cp") {
+        return cpCommand(doc, ui, source ? *source : doc, positional[1], o);
+    } else if (command == "store") {
+        return storeCommand(doc, ui, positional[1], o);
+    } else if (command == "save") {
+        return saveCommand(doc);
+    } else if (command == "backup") {
+        return backupCommand(doc, ui, o);
     }
     return 0;
 }
