@@ -210,8 +210,15 @@ struct DocumentOps {
     {
         if (d.writeAttributesFileForItem(item))
             return true;
-        if (result.status != OperationResult::Status::DiskError)
-            result = diskFailure(step::WritingAttributes, item ? item->path() : pkg::DIndex);
+        // The change itself happened: the result keeps saying where the item is, and adds
+        // that its record could not be written.
+        if (result.status != OperationResult::Status::DiskError) {
+            const OperationResult failure = diskFailure(step::WritingAttributes, item ? item->path() : pkg::DIndex);
+            result.status = failure.status;
+            result.step = failure.step;
+            result.path = failure.path;
+            result.detail = failure.detail;
+        }
         return false;
     }
 
