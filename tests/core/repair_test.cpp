@@ -266,6 +266,11 @@ TEST_F(Repair, InventoryListsDocumentsOnceAndSkipsHiddenNames)
     ASSERT_EQ(doc.recordNewCategory("Letters.rtfd", nullptr, -1).status, OperationResult::Status::Done);
     ASSERT_EQ(doc.recordNewCategory("Letters.rtfd/Inner", doc.tree().itemForPath("Letters.rtfd"), -1).status,
               OperationResult::Status::Done);
+    // An item under a hidden name (an older version let such names in) is found by its
+    // file, though the listing leaves hidden names out: reported missing, its file would go.
+    doc.tree().insert(doc.tree().itemForPath("Unfiled"),
+                      std::make_unique<IndexItem>(plist::Dict{{keys::Path, QString("Unfiled/.profile")}}, false));
+    put("Unfiled/.profile");
     // A file item that is a folder on disk is one entry.
     ASSERT_TRUE(QDir().rename(pkg_ + "/Unfiled/Note.txt", pkg_ + "/Unfiled/tmp"));
     put("Unfiled/Note.txt/part");
