@@ -440,3 +440,21 @@ TEST_F(Repair, TheOneTimeNoticeIsShownOnce)
     EXPECT_FALSE(doc.repairDBandFindReminders());
     EXPECT_TRUE(ui_.asked.isEmpty());
 }
+
+TEST_F(Repair, PathsFromAHostileIndexNeverReachOutsideThePackage)
+{
+    MyDocument& doc = open("Corrupt.fvdb");
+    const QString outside = QFileInfo(pkg_).path() + "/outside";
+    ASSERT_TRUE(writeAll(outside, "beside the package\n"));
+    // Items with paths no loader lets in, as a careless caller could still insert them.
+    for (const QString bad : {"../outside", "/etc/hostname", "A/../../outside"})
+        doc.tree().insert(nullptr, std::make_unique<IndexItem>(plist::Dict{{keys::Path, bad}}, false));
+
+    const ConsistencyReport r = checkConsistency(doc);
+    for (const QString& p : r.itemsWithoutFiles + r.extraEntries)
+        EXPECT_TRUE(PackagePath::fromString(p).has_value()) << p.toStdString();
+    ui_.answers[msg::RepairTitle] = msg::Delete;
+    doc.repairDBandFindReminders();
+    EXPECT_EQ(readAll(outside), "beside the package\n");
+    EXPECT_TRUE(doc.tree().itemForPath("A/B/f.txt"));
+}
