@@ -74,6 +74,48 @@ inline const QString SourceNotOpen = QStringLiteral("The database \"%1\" is no l
 inline const QString NothingToImport = QStringLiteral("There is nothing to import.");
 
 // ---- Consistency check ----
+inline const QString RepairTitle = QStringLiteral("Database Check");
+inline const QString RepairHeader = QStringLiteral(
+    "%1: Your database has some internal inconsistancies, which likely occurred because Folivo was force-quit, "
+    "crashed, or the system froze during a disk operation.\r\r");
+inline const QString RepairMissingWritable = QStringLiteral(
+    "The following items in the Browser had no corresponding file or folder in the database, and will be removed "
+    "from the Browser.\r\r");
+inline const QString RepairMissingReadOnly = QStringLiteral(
+    "The following items in the Browser had no corresponding file or folder in the database, but cannot be removed "
+    "because the database is not writeable.\r\r");
+inline const QString RepairExtraWritable = QStringLiteral(
+    "The following files were found in the database but not in the Browser.  You can choose to delete these files "
+    "or recover them.  If you choose to recover them, you will be prompted to create a folder to hold the recovered "
+    "file(s), which will then be deleted from the database.  You can then import the recovered files into the "
+    "database if desired.\r\r");
+inline const QString RepairExtraReadOnly = QStringLiteral(
+    "The following files were found in the database but not in the Browser.  Do you want to recover them?  If you "
+    "choose to recover them, you will be prompted to create a folder to hold the recovered file(s).  They cannot be "
+    "deleted because the database is not writeable.\r\r");
+inline const QString Recover = QStringLiteral("Recover");
+inline const QString Delete = QStringLiteral("Delete");
+inline const QString Yes = QStringLiteral("Yes");
+inline const QString No = QStringLiteral("No");
+inline const QString RecoveredFilesName = QStringLiteral("Recovered Files (%1)");
+inline const QString RecoverFolderFailedTitle = QStringLiteral("Cannot Create Folder");
+inline const QString RecoverFolderFailed = QStringLiteral(
+    "The folder you specified cannot be created.  Repair will stop without recovering or deleting the extra files.");
+inline const QString RecoveringFiles = QStringLiteral("Recovering Files ...");
+inline const QString DeletingFiles = QStringLiteral("Deleting Files ...");
+inline const QString RecoverPassword = QStringLiteral(
+    "The file \"%1\" cannot be decrypted. This is likely because the database was previously encrypted%2. You can "
+    "enter a password below to try to decrypt the file, or click Cancel to recover the file as it is stored, still "
+    "encrypted.");
+inline const QString RecoverPasswordDifferent = QStringLiteral(" with a different password than the current one");
+inline const QString CannotRecoverTitle = QStringLiteral("Cannot Recover File");
+inline const QString CannotRecoverText = QStringLiteral("Sorry, the file \"%1\" cannot be recovered.");
+// Texts of this edition.
+inline const QString OpenCheckNoticeTitle = QStringLiteral("Database Check");
+inline const QString OpenCheckNotice = QStringLiteral(
+    "Each time a database is opened, Folivo checks that every item in the Browser has its file or folder in the "
+    "database and that every file in the database belongs to an item.  If it finds a difference, for example after "
+    "a crash or a force-quit, it tells you and lets you decide what to do.  This notice is shown only once.");
 
 // ---- Saving and backups ----
 inline const QString BackingUpDatabase = QStringLiteral("Backing Up Database ...");

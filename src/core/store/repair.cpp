@@ -1,0 +1,581 @@
+// The consistency check run at every open, and what it repairs.
+//
+// Paths come from two untrusted places here: the tree (read from files anyone could have
+// edited) and the directory listing. Every one goes through PackagePath before the disk
+// sees it, every deletion goes through fs::deleteInside (which never follows a link and
+// never leaves the package), and nothing is deleted that the person might still need: a
+// file is deleted after recovery only once its copy is safely outside the package.
+
+#include "store/repair.h"
+
+#include "crypto/cipher.h"
+#include "prefs/ktprefs.h"
+#include "store/keys.h"
+#include "store/messages.h"
+#include "store/mydocument.h"
+#include "util/debuglog.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QLocale>
+#include <QSet>
+
+namespace folivo {
+
+namespace {
+
+const QString NotifyOpenIndexCheckKey = QStringLiteral("NotifyOpenIndexCheck");
+
+// Directories that are one document to the person (shown, copied and deleted whole).
+const QStringList BundleExtensions = {QStringLiteral("rtfd"),    QStringLiteral("pages"), QStringLiteral("numbers"),
+                                      QStringLiteral("key"),     QStringLiteral("app"),   QStringLiteral("bundle")};
+
+bool ignoredName(const QString& name)
+{
+    // Hidden names are the package's own bookkeeping (attributes files, markers, the
+    // index); "Icon\r" is a folder icon some file managers write.
+    return name.startsWith('.') || name == QStringLiteral("Icon\r");
+}
+
+QString extensionOf(const QString& name)
+{
+    const qsizetype dot = name.lastIndexOf('.');
+    return dot > 0 ? name.mid(dot + 1) : QString();
+}
+
+QString lastComponent(const QString& path)
+{
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
+bool isEncipheredExtension(const QString& ext)
+{
+    return pkg::EncipheredSuffixes.contains(ext);
+}
+
+// What one entry of the package listing is.
+enum class EntryKind {
+    File,      // a file, a symbolic link or anything else that is not a directory
+    Bundle,    // a directory that is one document (or a check copy): listed as one entry
+    Directory, // an ordinary folder; its contents are listed on their own
+};
+
+} // namespace
+
+QStringList ConsistencyReport::buttons() const
+{
+    if (!foundOrphanedFile)
+        return {msg::OK};
+    return writable ? QStringList{msg::Recover, msg::Delete} : QStringList{msg::Yes, msg::No};
+}
+
+struct DocumentRepair {
+    MyDocument& d;
+
+    bool writable() const { return d.dbWriteable_ && !d.dbReadOnly_; }
+
+    QString absOf(const PackagePath& p) const { return p.absoluteUnder(d.dbPath_); }
+
+    // ---- The package listing ---------------------------------------------------------
+
+    struct Inventory {
+        QStringList order;               // listing order, for a stable report
+        QHash<QString, EntryKind> kinds; // what remains unaccounted for
+    };
+
+    // Lists `dir` (a package path) recursively without ever entering a symbolic link.
+    // `fileItems` are the tree's file items: a directory among them is one document
+    // whatever its extension, and a folder item is never one even when named "x.rtfd",
+    // so its children are always found.
+    void list(const PackagePath& dir, const QSet<QString>& fileItems, const QSet<QString>& folderItems,
+              Inventory& inv, int depth) const
+    {
+        // Deeper than any path the system can name; only a hostile package gets here.
+        if (depth > 512)
+            return;
+        const QString abs = dir.isRoot() ? d.dbPath_ : absOf(dir);
+        const QStringList names =
+            QDir(abs).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QString& name : names) {
+            if (ignoredName(name))
+                continue; // and never entered: hidden folders are not the person's
+            const auto child = dir.child(name);
+            if (!child)
+                continue;
+            const QString rel = child->str();
+            EntryKind kind = EntryKind::File;
+            if (fs::isDirectory(absOf(*child))) { // lstat: a link to a folder is a file here
+                const QString ext = extensionOf(name);
+                if (fileItems.contains(rel)
+                    || (!folderItems.contains(rel)
+                        && (ext == pkg::CheckCopy || BundleExtensions.contains(ext.toLower()))))
+                    kind = EntryKind::Bundle;
+                else
+                    kind = EntryKind::Directory;
+            }
+            inv.order << rel;
+            inv.kinds.insert(rel, kind);
+            if (kind == EntryKind::Directory)
+                list(*child, fileItems, folderItems, inv, depth + 1);
+        }
+    }
+
+    // ---- The check ---------------------------------------------------------------------
+
+    ConsistencyReport check()
+    {
+        ConsistencyReport r;
+        r.writable = writable();
+        r.encrypted = d.dbEncrypted_;
+
+        const std::vector<IndexItem*>& flat = d.tree_.flatArray();
+        QSet<QString> fileItems, folderItems;
+        for (const IndexItem* item : flat) {
+            if (item->isSmartFolder())
+                continue;
+            (item->hasChildren() ? folderItems : fileItems).insert(item->path());
+        }
+        Inventory inv;
+        list(PackagePath(), fileItems, folderItems, inv, 0);
+
+        // An entry is found when the listing has it, or (for names the listing leaves out,
+        // such as a hidden name an older version let in) when the disk has it: an item
+        // must never be reported missing, and its file deleted, while the file is there.
+        auto take = [&](const PackagePath& p) {
+            if (inv.kinds.remove(p.str()))
+                return true;
+            return fs::exists(absOf(p));
+        };
+
+        QSet<QString> seen;
+        for (const IndexItem* item : flat) {
+            if (item->isSmartFolder())
+                continue;
+            const QString path = item->path();
+            const auto pp = PackagePath::fromString(path);
+            // Loading refuses such paths; a second item with a path already checked would
+            // find its entry taken and be reported missing, and its removal would take
+            // the first item's file with it.
+            if (!pp || pp->isRoot() || seen.contains(path))
+                continue;
+            seen.insert(path);
+            if (item->has(keys::ReminderDate))
+                r.remindersFound << path;
+
+            const bool folder = item->hasChildren();
+            bool found = false;
+            if (!r.encrypted || folder) {
+                found = take(*pp);
+            } else {
+                for (const QString& suffix : pkg::EncipheredSuffixes)
+                    if (take(pp->withSuffix('.' + suffix))) {
+                        found = true;
+                        break;
+                    }
+                const bool plainThere = inv.kinds.remove(path) || fs::exists(absOf(*pp));
+                if (found && plainThere) {
+                    r.plainCopies << path;
+                } else if (!found && plainThere) {
+                    // Only the plain file is there: it is the item, not a stray file. A
+                    // writable database enciphers it; a read-only one reads it as it is.
+                    if (r.writable)
+                        r.plainOnlyItems << path;
+                    found = true;
+                }
+            }
+            if (found)
+                continue;
+            if (!item->parent() && path == pkg::Unfiled && folder) {
+                r.unfiledMissing = true; // made again, never removed
+                continue;
+            }
+            r.itemsWithoutFiles << path;
+        }
+
+        for (const QString& rel : inv.order)
+            if (inv.kinds.contains(rel))
+                r.extraEntries << rel;
+
+        if (!r.itemsWithoutFiles.isEmpty()) {
+            r.text += r.writable ? msg::RepairMissingWritable : msg::RepairMissingReadOnly;
+            for (const QString& p : r.itemsWithoutFiles)
+                r.text += p + '\r';
+            r.text += QStringLiteral("\r\r");
+        }
+
+        const QSet<QString> extra(r.extraEntries.begin(), r.extraEntries.end());
+        for (const QString& e : r.extraEntries) {
+            if (inv.kinds.value(e) == EntryKind::Directory)
+                continue; // a folder without an item is not listed; its files are
+            if (!r.foundOrphanedFile) {
+                r.text += r.writable ? msg::RepairExtraWritable : msg::RepairExtraReadOnly;
+                r.foundOrphanedFile = true;
+            }
+            const QString ext = extensionOf(lastComponent(e));
+            QString shown = e;
+            if (isEncipheredExtension(ext)) {
+                shown = e.chopped(ext.size() + 1);
+            } else {
+                bool hasStoredSibling = false;
+                for (const QString& suffix : pkg::EncipheredSuffixes)
+                    hasStoredSibling = hasStoredSibling || extra.contains(e + '.' + suffix);
+                if (hasStoredSibling)
+                    continue; // its stored form is listed instead
+            }
+            r.text += shown + '\r';
+            r.filesToRecover << e;
+        }
+        return r;
+    }
+
+    // ---- Silent repairs ----------------------------------------------------------------
+
+    void silentRepairs(const ConsistencyReport& r, RepairOutcome& out)
+    {
+        if (!writable())
+            return;
+        if (r.unfiledMissing) {
+            const QString unfiled = d.dbPath_ + '/' + pkg::Unfiled;
+            if (!fs::exists(unfiled) && !fs::makeDirectory(unfiled, pkg::ReadOnlyMode))
+                appendDebugInfo(QStringLiteral("\n\nUnfiled of %1 could not be made again: %2").arg(d.dbPath_, fs::lastError()));
+        }
+        for (const QString& path : r.plainCopies) {
+            const auto pp = PackagePath::fromString(path);
+            // Only beside a stored form that is really there; an empty one cannot hold
+            // the item and the plain copy is then all there is.
+            bool stored = false;
+            for (const QString& suffix : pkg::EncipheredSuffixes) {
+                const QString s = absOf(pp->withSuffix('.' + suffix));
+                stored = stored || (fs::isRegularFile(s) && QFileInfo(s).size() > 0);
+            }
+            if (!stored)
+                continue;
+            fs::ScopedWritable writable(d.parentFolder(*pp));
+            if (fs::deleteInside(d.dbPath_, *pp))
+                out.deleted << path;
+        }
+        for (const QString& path : r.plainOnlyItems) {
+            const auto pp = PackagePath::fromString(path);
+            const StoreResult stored = d.encryptFile(path);
+            if (!stored.ok) {
+                appendDebugInfo(QStringLiteral("\n\nEnciphering %1 found plain failed: %2").arg(path, stored.error));
+                continue; // the plain file stays; it is still the item
+            }
+            fs::ScopedWritable writable(d.parentFolder(*pp));
+            if (fs::deleteInside(d.dbPath_, *pp))
+                out.adopted << path;
+        }
+    }
+
+    // ---- Recovery ----------------------------------------------------------------------
+
+    // The folder the person chose, made new; empty when it cannot be used. Nothing that
+    // exists is reused (it would be emptied or mixed with recovered files), and nothing
+    // inside the package (it would be found and deleted at the next check).
+    QString makeRecoveryFolder(const QString& chosen) const
+    {
+        if (chosen.isEmpty() || !QDir::isAbsolutePath(chosen))
+            return {};
+        const QString g = QDir::cleanPath(chosen);
+        const QString name = QFileInfo(g).fileName();
+        if (name.isEmpty() || fs::exists(g))
+            return {};
+        const QString parent = QFileInfo(QFileInfo(g).path()).canonicalFilePath();
+        const QString package = QFileInfo(d.dbPath_).canonicalFilePath();
+        if (parent.isEmpty() || package.isEmpty())
+            return {};
+        const QString where = parent + '/' + name;
+        if (where == package || where.startsWith(package + '/') || parent == package)
+            return {};
+        if (!fs::makeDirectory(g, 0755))
+            return {};
+        return g;
+    }
+
+    static QString uniqueIn(const QString& folder, const QString& name)
+    {
+        if (!fs::exists(folder + '/' + name))
+            return folder + '/' + name;
+        const qsizetype dot = name.lastIndexOf('.');
+        const bool hasExtension = dot > 0 && dot < name.size() - 1;
+        const QString stem = hasExtension ? name.left(dot) : name;
+        const QString extension = hasExtension ? name.mid(dot) : QString();
+        for (qint64 n = 2;; ++n) {
+            const QString candidate = folder + '/' + stem + QString::number(n) + extension;
+            if (!fs::exists(candidate))
+                return candidate;
+        }
+    }
+
+    // A plain copy of the stored form `entry` (of the plain item `plain`) in the private
+    // temporary folder, with the current key or a password the person gives; empty when
+    // it cannot be deciphered.
+    QString decipherForRecovery(const PackagePath& plain, const QString& ext)
+    {
+        auto usable = [&](const StoreResult& r) { return r.ok && !r.nothingToDo && !r.path.isEmpty(); };
+        // Deciphering goes by the plain path and takes its first stored form; when that is
+        // another form than this entry, this entry cannot be reached that way.
+        auto sameForm = [&](DocumentCipher& c) { return suffixOf(c.storedFormOf(plain)) == ext; };
+        if (d.cipher_) {
+            if (!sameForm(*d.cipher_))
+                return {};
+            const StoreResult r = d.decryptFile(plain.str(), true);
+            if (usable(r))
+                return r.path;
+        }
+        for (;;) {
+            d.ui_.progressStop();
+            const auto password = d.ui_.askRecoveryPassword(msg::RecoverPassword.arg(
+                plain.name(), d.dbEncrypted_ ? msg::RecoverPasswordDifferent : QString()));
+            d.ui_.progressStart(msg::RecoveringFiles, QString(), 0);
+            if (!password)
+                return {};
+            StoreResult r;
+            if (d.cipher_) {
+                r = d.decryptFile(plain.str(), true, &*password);
+            } else if (auto key = crypto::DatabaseKey::fromPassword(*password)) {
+                // A plain database can still hold stored forms from when it was encrypted.
+                DocumentCipher once(d.dbPath_, d.tempDir_, std::move(key));
+                if (!sameForm(once))
+                    return {};
+                r = once.decryptFile(plain, true);
+            }
+            if (usable(r))
+                return r.path;
+        }
+    }
+
+    enum class Recovered { Copied, CopiedAsStored, Failed };
+
+    Recovered recoverOne(const QString& entry, const QString& folder)
+    {
+        const auto pp = PackagePath::fromString(entry);
+        if (!pp || pp->isRoot())
+            return Recovered::Failed;
+        const QString abs = absOf(*pp);
+        const QString name = pp->name();
+        const QString ext = extensionOf(name);
+        d.ui_.progressSetText(entry);
+
+        QString source = abs;
+        QString destName = name;
+        QString deciphered;
+        bool asStored = false;
+        if (isEncipheredExtension(ext) && fs::isRegularFile(abs)) {
+            const auto plain = PackagePath::fromString(entry.chopped(ext.size() + 1));
+            if (plain)
+                deciphered = decipherForRecovery(*plain, ext);
+            if (!deciphered.isEmpty()) {
+                source = deciphered;
+                destName = plain->name();
+            } else {
+                asStored = true; // still enciphered, but not lost
+            }
+        } else if (ext == pkg::CheckCopy && fs::isDirectory(abs)) {
+            destName = name.chopped(ext.size() + 1);
+        }
+
+        const bool copyable = fs::isRegularFile(source) || fs::isDirectory(source) || QFileInfo(source).isSymLink();
+        const QString dest = uniqueIn(folder, destName);
+        const bool ok = copyable && fs::copyTree(source, dest);
+        if (!deciphered.isEmpty()) {
+            // The copy is read-only in its private folder; the recovered file is the
+            // person's own again.
+            if (ok && fs::isRegularFile(dest))
+                fs::setMode(dest, 0644);
+            const QString holder = QFileInfo(deciphered).path();
+            if (holder.startsWith(d.tempDir_ + '/'))
+                fs::deleteTree(holder);
+        }
+        if (!ok) {
+            if (fs::exists(dest))
+                fs::deleteTree(dest);
+            d.ui_.progressStop();
+            d.ui_.alert(msg::CannotRecoverTitle, msg::CannotRecoverText.arg(abs));
+            d.ui_.progressStart(msg::RecoveringFiles, QString(), 0);
+            return Recovered::Failed;
+        }
+        return asStored ? Recovered::CopiedAsStored : Recovered::Copied;
+    }
+
+    // ---- Deleting ----------------------------------------------------------------------
+
+    void deleteExtraFiles(const QStringList& entries, const QStringList& items, const QStringList& kept,
+                          RepairOutcome& out)
+    {
+        if (!writable())
+            return;
+        if (!entries.isEmpty()) {
+            d.ui_.progressStart(msg::DeletingFiles, QString(), 0);
+            for (const QString& e : entries) {
+                const auto pp = PackagePath::fromString(e);
+                if (!pp || pp->isRoot())
+                    continue;
+                d.ui_.progressSetText(e);
+                fs::ScopedWritable writable(d.parentFolder(*pp));
+                if (fs::deleteInside(d.dbPath_, *pp))
+                    out.deleted << e;
+                else
+                    appendDebugInfo(QStringLiteral("\n\nRepair could not delete %1: %2").arg(e, fs::lastError()));
+            }
+            d.ui_.progressStop();
+        }
+        for (const QString& path : items) {
+            if (!d.tree_.itemForPath(path))
+                continue; // went with a folder removed before it
+            // The delete takes whatever forms of the item exist; one the person could not
+            // recover must stay, so the item stays with it.
+            bool holdsKept = false;
+            const auto pp = PackagePath::fromString(path);
+            for (const QString& k : kept) {
+                const auto kp = PackagePath::fromString(k);
+                holdsKept = holdsKept || !pp || (kp && (kp->isInside(*pp) || k == path));
+                for (const QString& suffix : pkg::EncipheredSuffixes)
+                    holdsKept = holdsKept || k == path + '.' + suffix;
+            }
+            if (holdsKept)
+                continue;
+            const OperationResult r = d.recordDelete(path);
+            if (r.status == OperationResult::Status::Done)
+                out.itemsRemoved << path;
+        }
+    }
+
+    RepairOutcome apply(const ConsistencyReport& r, RepairChoice choice)
+    {
+        RepairOutcome out;
+        if (choice == RepairChoice::Delete || !r.foundOrphanedFile) {
+            deleteExtraFiles(r.extraEntries, r.itemsWithoutFiles, {}, out);
+            return out;
+        }
+
+        // "/" cannot be part of a name, so the short date is written with dashes.
+        const QString proposed =
+            msg::RecoveredFilesName.arg(QLocale::c().toString(QDate::currentDate(), QStringLiteral("M-dd-yyyy")));
+        const auto chosen = d.ui_.chooseRecoveryFolder(proposed);
+        if (!chosen) {
+            out.stopped = true; // the person changed their mind: nothing is lost
+            return out;
+        }
+        const QString folder = makeRecoveryFolder(*chosen);
+        if (folder.isEmpty()) {
+            d.ui_.alert(msg::RecoverFolderFailedTitle, msg::RecoverFolderFailed);
+            out.stopped = true;
+            return out;
+        }
+
+        const QSet<QString> extra(r.extraEntries.begin(), r.extraEntries.end());
+        QSet<QString> deletable;
+        QStringList kept;
+        d.ui_.progressStart(msg::RecoveringFiles, QString(), 0);
+        for (const QString& e : r.filesToRecover) {
+            const Recovered result = recoverOne(e, folder);
+            if (result == Recovered::Copied)
+                deletable.insert(e);
+            else
+                kept << e;
+            const QString ext = extensionOf(lastComponent(e));
+            if (!isEncipheredExtension(ext))
+                continue;
+            // A plain file beside this stored form is not listed. It goes with the stored
+            // form when that was deciphered; otherwise it may be the only readable copy,
+            // so it is recovered too.
+            const QString plain = e.chopped(ext.size() + 1);
+            if (!extra.contains(plain) || deletable.contains(plain) || kept.contains(plain))
+                continue;
+            if (result == Recovered::Copied)
+                deletable.insert(plain);
+            else if (recoverOne(plain, folder) == Recovered::Copied)
+                deletable.insert(plain);
+            else
+                kept << plain;
+        }
+        d.ui_.progressStop();
+        out.kept = kept;
+
+        QStringList toDelete;
+        for (const QString& e : r.extraEntries) {
+            if (deletable.contains(e)) {
+                toDelete << e;
+                continue;
+            }
+            if (r.filesToRecover.contains(e) || kept.contains(e))
+                continue;
+            // Folders without an item go unless something kept lies inside them.
+            const auto ep = PackagePath::fromString(e);
+            bool holdsKept = !ep;
+            for (const QString& k : kept) {
+                const auto kp = PackagePath::fromString(k);
+                holdsKept = holdsKept || (kp && ep && kp->isInside(*ep));
+            }
+            if (!holdsKept)
+                toDelete << e;
+        }
+        deleteExtraFiles(toDelete, r.itemsWithoutFiles, kept, out);
+        return out;
+    }
+
+    void noticeOnce()
+    {
+        KTPrefs* prefs = d.appPrefs_;
+        if (!prefs || prefs->objectForKey(NotifyOpenIndexCheckKey))
+            return;
+        d.ui_.alert(msg::OpenCheckNoticeTitle, msg::OpenCheckNotice);
+        prefs->setBool(true, NotifyOpenIndexCheckKey);
+        prefs->synchronize();
+    }
+};
+
+ConsistencyReport checkConsistency(MyDocument& doc)
+{
+    return DocumentRepair{doc}.check();
+}
+
+void applySilentRepairs(MyDocument& doc, const ConsistencyReport& report, RepairOutcome* outcome)
+{
+    RepairOutcome ignored;
+    DocumentRepair{doc}.silentRepairs(report, outcome ? *outcome : ignored);
+}
+
+RepairOutcome applyConsistencyReport(MyDocument& doc, const ConsistencyReport& report, RepairChoice choice)
+{
+    MyDocument::BusyScope busy(doc);
+    return DocumentRepair{doc}.apply(report, choice);
+}
+
+bool MyDocument::repairDBandFindReminders()
+{
+    if (!dbOpen_)
+        return false;
+    BusyScope busy(*this);
+    DocumentRepair repair{*this};
+    repair.noticeOnce();
+
+    const ConsistencyReport report = repair.check();
+    remindersFound_ = report.remindersFound;
+    RepairOutcome silent;
+    repair.silentRepairs(report, silent);
+    if (!silent.deleted.isEmpty() || !silent.adopted.isEmpty())
+        appendDebugInfo(QStringLiteral("\n\nCheck of %1: %2 plain copies deleted, %3 plain items enciphered")
+                            .arg(dbPath_)
+                            .arg(silent.deleted.size())
+                            .arg(silent.adopted.size()));
+    if (!report.needsDecision())
+        return false;
+
+    const QString time = QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("M-dd-yyyy h:mm AP"));
+    ui_.progressStop();
+    const int answer = ui_.ask({msg::RepairTitle, msg::RepairHeader.arg(time) + report.text, report.buttons()});
+    // Closing the report without choosing decides nothing: the same report comes back at
+    // the next open, and nothing is deleted meanwhile.
+    if (answer < 0 || answer >= report.buttons().size())
+        return true;
+    const RepairChoice choice = answer == 0 && report.foundOrphanedFile ? RepairChoice::Recover : RepairChoice::Delete;
+    repair.apply(report, choice);
+    return true;
+}
+
+} // namespace folivo
