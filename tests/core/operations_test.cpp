@@ -356,6 +356,17 @@ TEST_F(Operations, RebuildAfterAnInterruptedFolderRenameKeepsTheChildren)
     }
 }
 
+TEST_F(Operations, WhatAnInterruptedDeleteLeftHiddenGoesAtTheNextOpen)
+{
+    const QString pkg = copyOf("Household.fvdb");
+    ASSERT_TRUE(writeAll(pkg + "/Bank/.deleting-4242-1", "already deleted"));
+    ASSERT_TRUE(writeAll(pkg + "/Bank/.keep-me", "someone else's hidden file"));
+    auto doc = open(pkg);
+    EXPECT_FALSE(QFile::exists(pkg + "/Bank/.deleting-4242-1"));
+    EXPECT_TRUE(QFile::exists(pkg + "/Bank/.keep-me"));
+    EXPECT_TRUE(ui_.asked.isEmpty());
+}
+
 TEST_F(Operations, NothingOperationsStillMarkTheDatabaseChanged)
 {
     const QString pkg = copyOf("Household.fvdb");

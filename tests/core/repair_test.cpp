@@ -356,7 +356,15 @@ TEST_F(Repair, EncryptedPlainCopiesGoAndPlainOnlyItemsAreEnciphered)
 {
     MyDocument& doc = open("Encrypted.fvdb");
     const QString leftover = "Unfiled/Block32.txt";
-    put(leftover, "plain copy left behind");
+    {
+        // A plain copy with the stored content, as an older version left it.
+        auto copy = doc.plainCopyForReading(leftover);
+        ASSERT_TRUE(copy && copy->valid());
+        put(leftover, readAll(copy->path()));
+    }
+    // One whose content differs may hold the owner's edits: reported, not deleted.
+    const QString edited = "Bank/Letter.pdf";
+    put(edited, "edited outside, never enciphered");
     const QString adopted = "Notes/Tom's café.txt";
     const QByteArray content = [&] {
         auto copy = doc.plainCopyForReading(adopted);
@@ -369,11 +377,16 @@ TEST_F(Repair, EncryptedPlainCopiesGoAndPlainOnlyItemsAreEnciphered)
     const ConsistencyReport r = checkConsistency(doc);
     EXPECT_EQ(r.plainCopies, QStringList{leftover});
     EXPECT_EQ(r.plainOnlyItems, QStringList{adopted});
-    EXPECT_FALSE(doc.repairDBandFindReminders());
-    EXPECT_TRUE(ui_.asked.isEmpty());
+    EXPECT_EQ(r.filesToRecover, QStringList{edited});
+    ui_.answers.insert(msg::RepairTitle, "Delete");
+    EXPECT_TRUE(doc.repairDBandFindReminders());
 
     EXPECT_FALSE(onDisk(leftover));
     EXPECT_TRUE(onDisk(leftover + ".fvdbe"));
+    // "Delete" took the differing plain copy only; the item and its stored form stay.
+    EXPECT_FALSE(onDisk(edited));
+    EXPECT_TRUE(onDisk(edited + ".fvdbe"));
+    EXPECT_TRUE(doc.tree().itemForPath(edited));
     EXPECT_FALSE(onDisk(adopted));
     EXPECT_TRUE(onDisk(adopted + ".fvdbe"));
     auto copy = doc.plainCopyForReading(adopted);

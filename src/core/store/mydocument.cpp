@@ -299,6 +299,8 @@ OpenResult MyDocument::openDatabase(const QString& path, OpenOptions options)
         return result;
     }
     writeMarkerIfNeeded();
+    // Every open compares the tree with the package and asks what to do about differences.
+    repairDBandFindReminders();
     return result;
 }
 

@@ -84,6 +84,7 @@ struct DocumentRepair {
     struct Inventory {
         QStringList order;               // listing order, for a stable report
         QHash<QString, EntryKind> kinds; // what remains unaccounted for
+        QStringList deletionLeftovers;   // what a delete interrupted by a crash left hidden
     };
 
     // Lists `dir` (a package path) recursively without ever entering a symbolic link.
@@ -100,6 +101,13 @@ struct DocumentRepair {
         const QStringList names =
             QDir(abs).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
         for (const QString& name : names) {
+            // A delete moves the files out of the way under a hidden name before the tree
+            // forgets the item; a crash in between leaves them behind, already deleted.
+            if (name.startsWith(QStringLiteral(".deleting-"))) {
+                if (const auto child = dir.child(name))
+                    inv.deletionLeftovers << child->str();
+                continue;
+            }
             if (ignoredName(name))
                 continue; // and never entered: hidden folders are not the person's
             const auto child = dir.child(name);
@@ -140,6 +148,7 @@ struct DocumentRepair {
         }
         Inventory inv;
         list(PackagePath(), fileItems, folderItems, inv, 0);
+        r.deletionLeftovers = inv.deletionLeftovers;
 
         // An entry is found when the listing has it, or (for names the listing leaves out,
         // such as a hidden name an older version let in) when the disk has it: an item
@@ -175,9 +184,22 @@ struct DocumentRepair {
                         found = true;
                         break;
                     }
+                const bool listed = inv.kinds.contains(path);
+                const EntryKind plainKind = inv.kinds.value(path, EntryKind::File);
                 const bool plainThere = inv.kinds.remove(path) || fs::exists(absOf(*pp));
                 if (found && plainThere) {
-                    r.plainCopies << path;
+                    // A plain copy that differs from its stored form may hold the owner's
+                    // changes: it is reported for recovery instead of being deleted.
+                    const QString plainAbs = absOf(*pp);
+                    const QString storedAbs = absOf(pp->withSuffix('.' + pkg::EncFile));
+                    const bool comparable = fs::isRegularFile(plainAbs) && fs::isRegularFile(storedAbs) && d.cipher_;
+                    if (comparable && !crypto::decipheredEquals(d.cipher_->key().decryptor(), storedAbs, plainAbs)) {
+                        if (listed) {
+                            inv.kinds.insert(path, plainKind);
+                        }
+                    } else {
+                        r.plainCopies << path;
+                    }
                 } else if (!found && plainThere) {
                     // Only the plain file is there: it is the item, not a stray file. A
                     // writable database enciphers it; a read-only one reads it as it is.
@@ -242,10 +264,17 @@ struct DocumentRepair {
             if (!fs::exists(unfiled) && !fs::makeDirectory(unfiled, pkg::ReadOnlyMode))
                 appendDebugInfo(QStringLiteral("\n\nUnfiled of %1 could not be made again: %2").arg(d.dbPath_, fs::lastError()));
         }
+        for (const QString& path : r.deletionLeftovers) {
+            const auto pp = PackagePath::fromString(path);
+            fs::ScopedWritable writable(d.parentFolder(*pp));
+            if (pp && fs::deleteInside(d.dbPath_, *pp))
+                out.deleted << path;
+        }
         for (const QString& path : r.plainCopies) {
             const auto pp = PackagePath::fromString(path);
             // Only beside a stored form that is really there; an empty one cannot hold
-            // the item and the plain copy is then all there is.
+            // the item and the plain copy is then all there is. (One that differs from its
+            // stored form was reported instead.)
             bool stored = false;
             for (const QString& suffix : pkg::EncipheredSuffixes) {
                 const QString s = absOf(pp->withSuffix('.' + suffix));
@@ -566,7 +595,7 @@ bool MyDocument::repairDBandFindReminders()
     if (!report.needsDecision())
         return false;
 
-    const QString time = QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("M-dd-yyyy h:mm AP"));
+    const QString time = QLocale::c().toString(QDateTime::currentDateTime(), logDateFormat());
     ui_.progressStop();
     const int answer = ui_.ask({msg::RepairTitle, msg::RepairHeader.arg(time) + report.text, report.buttons()});
     // Closing the report without choosing decides nothing: the same report comes back at

@@ -33,6 +33,8 @@ struct ConsistencyReport {
     // Encrypted database: file items that exist only as a plain file; enciphered in a
     // writable package (in a read-only one they are left as they are).
     QStringList plainOnlyItems;
+    // Hidden leftovers of a delete a crash interrupted; removed silently when writable.
+    QStringList deletionLeftovers;
     // "Unfiled" is in the tree but its folder is gone; it is made again, never removed.
     bool unfiledMissing = false;
     // Paths of items carrying a reminder.
