@@ -296,7 +296,7 @@ TEST_F(Encrypted, StoredFormsRoundTripAndNeverLoseTheOldOne)
         const QString form = fs::isDirectory(abs) ? ".fvdbzre" : ".fvdbe";
         EXPECT_TRUE(fs::exists(abs + form));
         EXPECT_TRUE(fs::exists(abs)); // the caller deletes the plain item
-        EXPECT_FALSE(fs::exists(abs + form + ".new"));
+        EXPECT_FALSE(fs::exists(fs::freshSibling(abs + form)));
         fs::ScopedWritable writable(QFileInfo(abs).path());
         ASSERT_TRUE(fs::deleteInside(pkg, *PackagePath::fromString(path)));
     }
@@ -313,7 +313,7 @@ TEST_F(Encrypted, StoredFormsRoundTripAndNeverLoseTheOldOne)
         EXPECT_FALSE(doc.encryptFile("Bank/Letter.pdf").ok);
     }
     EXPECT_EQ(readAll(letter), before);
-    EXPECT_FALSE(fs::exists(letter + ".new"));
+    EXPECT_FALSE(fs::exists(fs::freshSibling(letter)));
     fs::removeFile(pkg + "/Bank/Letter.pdf");
 
     // Deciphering for good with a refused move keeps the enciphered form and leaves no

@@ -155,7 +155,7 @@ StoreResult DocumentCipher::encryptFrom(const QString& sourceItem, const Package
         return failure(QStringLiteral("\"%1\" is not a file or folder that can be enciphered.").arg(path.str()));
 
     const QString target = abs + dot(folder ? pkg::EncZipR : pkg::EncFile);
-    const QString fresh = target + pkg::NewSuffix;
+    const QString fresh = fs::freshSibling(target);
     fs::ScopedWritable writable(parentDir(path));
     fs::removeFile(fresh); // left by an interrupted run
 

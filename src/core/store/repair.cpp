@@ -103,7 +103,9 @@ struct DocumentRepair {
         for (const QString& name : names) {
             // A delete moves the files out of the way under a hidden name before the tree
             // forgets the item; a crash in between leaves them behind, already deleted.
-            if (name.startsWith(QStringLiteral(".deleting-"))) {
+            // So does a write a crash interrupted: its hidden fresh copy is never the file.
+            if (name.startsWith(QStringLiteral(".deleting-"))
+                || (name.startsWith('.') && name.endsWith(QStringLiteral(".new")) && !fs::isDirectory(abs + '/' + name))) {
                 if (const auto child = dir.child(name))
                     inv.deletionLeftovers << child->str();
                 continue;

@@ -408,9 +408,16 @@ std::optional<QByteArray> readFile(const QString& abs, qint64 maxBytes)
     return data;
 }
 
+QString freshSibling(const QString& abs)
+{
+    const qsizetype slash = abs.lastIndexOf('/');
+    const QString name = abs.mid(slash + 1);
+    return abs.left(slash + 1) + (name.startsWith('.') ? QString() : QStringLiteral(".")) + name + QStringLiteral(".new");
+}
+
 bool writeFileAtomic(const QString& abs, const QByteArray& data, unsigned m, Durability durability)
 {
-    const QString tmp = abs + QStringLiteral(".new");
+    const QString tmp = freshSibling(abs);
     if (injected(Op::Write, abs, "Write"))
         return false;
     const QByteArray nativeTmp = native(tmp);

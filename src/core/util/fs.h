@@ -63,8 +63,12 @@ bool cloneFile(const QString& from, const QString& to);
 
 std::optional<QByteArray> readFile(const QString& abs, qint64 maxBytes = qint64(1) << 30);
 
+// The temporary sibling a new version of `abs` is written to before it is renamed over
+// it: a hidden name, so that what a crash leaves behind is never taken for a document.
+QString freshSibling(const QString& abs);
+
 enum class Durability { Flush, NoFlush };
-// Writes `data` to a sibling named abs + ".new", flushes it (unless NoFlush), and renames
+// Writes `data` to its fresh sibling (see above), flushes it (unless NoFlush), and renames
 // it over `abs`. The previous content stays intact until the rename; on failure the
 // sibling is removed and false is answered.
 bool writeFileAtomic(const QString& abs, const QByteArray& data, unsigned mode = 0644,
