@@ -4,7 +4,9 @@
 
 #include "plist/typedjson.h"
 #include "prefs/ktprefs.h"
+#include "store/messages.h"
 #include "store/mydocument.h"
+#include "store/repair.h"
 #include "util/tempfolder.h"
 
 #include <QCoreApplication>
@@ -57,6 +59,12 @@ const char* kUsage =
     "  backup DB [--to DIR] [--keep K]    copy the package into DIR as \"1<name>\", shifting older copies\n"
     "                                     up and keeping K+1; DIR and K default to the preferences\n"
     "\n"
+    "Checking (every open compares the tree with the files; other commands only report):\n"
+    "  check DB                           print what does not agree; exit 3 when something does not\n"
+    "  check DB --repair=delete           remove items without files and delete files without items\n"
+    "  check DB --repair=recover DIR      copy files without items into the new folder DIR first, then\n"
+    "                                     delete the ones copied; items without files are removed\n"
+    "\n"
     "Options:\n"
     "  --rebuild              rebuild the index from the attributes files while opening DB\n"
     "  --password-file FILE   read the password of an encrypted DB from the first line of FILE\n"
@@ -71,7 +79,8 @@ const char* kUsage =
     "Without a password option the password is asked for on the terminal, without echo.\n"
     "A password is never taken from the command line itself: other users could read it there.\n"
     "\n"
-    "Exit status: 0 done, 1 the database said no (the reason is on standard error), 2 usage.\n";
+    "Exit status: 0 done, 1 the database said no (the reason is on standard error), 2 usage,\n"
+    "3 check found something that does not agree.\n";
 
 void err(const QString& text)
 {
@@ -143,8 +152,26 @@ std::optional<QByteArray> askTerminal(const QString& prompt)
 class TerminalUi : public DocumentUi {
 public:
     QString preset; // button to choose for any question that offers it
+    // The consistency report of an open: decided only when `check --repair` says how;
+    // otherwise it is shown and nothing is changed.
+    QStringList repairButtons;
+    QString recoverInto;
+    bool reportShown = false;
+    bool reportQuiet = false; // check prints the report itself
+    QString reportText;
     int ask(const Prompt& prompt) override
     {
+        if (prompt.title == msg::RepairTitle) {
+            reportShown = true;
+            reportText = prompt.text;
+            reportText.replace('\r', '\n');
+            for (const QString& b : repairButtons)
+                if (const qsizetype i = prompt.buttons.indexOf(b); i >= 0)
+                    return int(i);
+            if (!reportQuiet)
+                err(reportText + QStringLiteral("\n(Nothing was changed: \"folivo-cli check\" repairs it.)"));
+            return -1;
+        }
         const int chosen = preset.isEmpty() ? 0 : std::max<int>(0, int(prompt.buttons.indexOf(preset)));
         if (prompt.buttons.size() > 1 || !prompt.title.isEmpty() || !prompt.text.isEmpty()) {
             QString text = prompt.text;
@@ -216,6 +243,14 @@ public:
 
 private:
     QStringList shown_;
+
+public:
+    std::optional<QString> chooseRecoveryFolder(const QString&) override
+    {
+        if (recoverInto.isEmpty())
+            return std::nullopt;
+        return recoverInto;
+    }
 };
 
 const char* marker(const IndexItem& item)
@@ -297,6 +332,7 @@ struct Options {
     std::optional<QString> to;   // cp, store: a folder in the database; backup: a folder on disk
     std::optional<int> keep;
     std::optional<QDateTime> startDate, endDate;
+    QString repair; // check: "delete" or "recover"
 };
 
 // A path inside the database as people type it: "/Bank/Visa/" and "Bank/Visa" are the same,
@@ -524,6 +560,7 @@ const QHash<QString, CommandSpec>& commands()
         {"store", {2, {"--to", "--start-date", "--end-date"}}},
         {"save", {1, {}}},
         {"backup", {1, {"--to", "--keep"}}},
+        {"check", {1, {"--repair"}}},
     };
     return table;
 }
@@ -548,6 +585,30 @@ std::optional<int> parseInt(const QString& text, int lowest, int highest)
     if (!ok || n < lowest || n > highest)
         return std::nullopt;
     return n;
+}
+
+// The check itself ran while the database was opened; this reports what it found and,
+// after a repair, whether the database now agrees.
+int checkCommand(MyDocument& doc, TerminalUi& ui, const Options& o)
+{
+    QTextStream out(stdout);
+    if (!ui.reportShown) {
+        out << "The database is consistent.\n";
+        return 0;
+    }
+    out << ui.reportText << '\n';
+    if (o.repair.isEmpty())
+        return 3;
+    out.flush();
+    const ConsistencyReport after = checkConsistency(doc);
+    if (after.needsDecision()) {
+        err(QStringLiteral("Not everything could be repaired; what is left:\n") + QString(after.text).replace('\r', '\n'));
+        return 3;
+    }
+    if (!ui.recoverInto.isEmpty())
+        out << "Recovered files are in " << ui.recoverInto << '\n';
+    out << "Repaired.\n";
+    return doc.saveChanges(false).error.isEmpty() ? 0 : 1;
 }
 
 int usageError(const QString& text)
@@ -585,6 +646,15 @@ int main(int argc, char** argv)
         if (a == "--password" || a == "--from-password") {
             err(QStringLiteral("A password is not taken from the command line; use %1-file or %1-stdin.").arg(a));
             return 2;
+        }
+        if (a.startsWith(QStringLiteral("--repair"))) {
+            const QString how = a.startsWith(QStringLiteral("--repair=")) ? a.mid(9)
+                                : (i + 1 < args.size() ? args[++i] : QString());
+            if (how != "delete" && how != "recover")
+                return usageError(QStringLiteral("--repair is delete or recover, not \"%1\".").arg(how));
+            o.repair = how;
+            given << QStringLiteral("--repair");
+            continue;
         }
         static const QStringList flags{"--rebuild", "--password-stdin", "--from-password-stdin"};
         static const QStringList valued{"--password-file", "--from-password-file", "--index", "--from",
@@ -640,6 +710,13 @@ int main(int argc, char** argv)
     if (!commands().contains(command))
         return usageError(QStringLiteral("Unknown command %1.").arg(command));
     const CommandSpec& spec = commands().value(command);
+    // check --repair=recover takes the folder for the recovered files.
+    QString recoverInto;
+    if (command == "check" && o.repair == "recover") {
+        if (positional.size() != 2)
+            return usageError(QStringLiteral("check --repair=recover needs the folder DIR for the recovered files."));
+        recoverInto = QFileInfo(positional.takeLast()).absoluteFilePath();
+    }
     if (positional.size() != spec.arguments)
         return usageError(QStringLiteral("Wrong number of arguments for %1.").arg(command));
     static const QStringList common{"--rebuild", "--password-file", "--password-stdin"};
@@ -657,6 +734,14 @@ int main(int argc, char** argv)
     ui.passwordFile = o.passwordFile;
     if (o.rebuild)
         ui.preset = QStringLiteral("Rebuild Index");
+    if (command == "check") {
+        ui.reportQuiet = true;
+        if (o.repair == "delete")
+            ui.repairButtons = {QStringLiteral("Delete"), QStringLiteral("OK"), QStringLiteral("No")};
+        else if (o.repair == "recover")
+            ui.repairButtons = {QStringLiteral("Recover"), QStringLiteral("Yes"), QStringLiteral("OK")};
+        ui.recoverInto = recoverInto;
+    }
     QTextStream out(stdout);
 
     if (command == "create") {
@@ -733,6 +818,8 @@ int main(int argc, char** argv)
         return saveCommand(doc);
     } else if (command == "backup") {
         return backupCommand(doc, ui, o);
+    } else if (command == "check") {
+        return checkCommand(doc, ui, o);
     }
     return 0;
 }

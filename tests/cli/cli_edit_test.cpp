@@ -387,3 +387,46 @@ TEST_F(CliEdit, BackupRotatesCopiesInTheFolderGivenOrTheOneInThePreferences)
     // Read, never written from here.
     EXPECT_EQ(folivo::test::readAll(folivo::KTPrefs::prefsFileFor(QStringLiteral("org.folivo.Folivo"))), prefsBefore);
 }
+
+// A database with a file removed by hand and a file copied in by hand: every command
+// only reports it, check says what disagrees, and the two repairs do what they say.
+TEST_F(CliEdit, CheckReportsAndRepairsWhatDoesNotAgree)
+{
+    const QString pkg = copyOf("Household.fvdb");
+    ASSERT_EQ(cli({"check", pkg}).exitCode, 0);
+    ASSERT_TRUE(QFile::remove(pkg + "/Unfiled/Note.txt"));
+    QFile(pkg + "/Bank").setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ASSERT_TRUE(folivo::test::writeAll(pkg + "/Bank/Stray.pdf", "copied in by hand"));
+
+    // Other commands report and change nothing.
+    ProcessResult r = cli({"tree", pkg});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.err.contains("Unfiled/Note.txt")) << r.err.constData();
+    EXPECT_TRUE(r.out.contains("Note.txt"));
+    EXPECT_TRUE(QFile::exists(pkg + "/Bank/Stray.pdf"));
+
+    r = cli({"check", pkg});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_TRUE(r.out.contains("Unfiled/Note.txt")) << r.out.constData();
+    EXPECT_TRUE(r.out.contains("Bank/Stray.pdf"));
+    EXPECT_TRUE(QFile::exists(pkg + "/Bank/Stray.pdf"));
+
+    // Recovery needs a new folder outside the database; nothing is deleted otherwise.
+    r = cli({"check", pkg, "--repair=recover", pkg + "/Inside"});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_TRUE(QFile::exists(pkg + "/Bank/Stray.pdf"));
+
+    const QString into = scratch_.file("Recovered");
+    r = cli({"check", pkg, "--repair=recover", into});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(folivo::test::readAll(into + "/Stray.pdf"), "copied in by hand");
+    EXPECT_FALSE(QFile::exists(pkg + "/Bank/Stray.pdf"));
+    EXPECT_FALSE(tree(pkg).contains("Note.txt"));
+    EXPECT_EQ(cli({"check", pkg}).exitCode, 0);
+
+    // Delete takes files without items, without asking for a folder.
+    ASSERT_TRUE(folivo::test::writeAll(pkg + "/Unfiled/Other.txt", "stray"));
+    EXPECT_EQ(cli({"check", pkg, "--repair=delete"}).exitCode, 0);
+    EXPECT_FALSE(QFile::exists(pkg + "/Unfiled/Other.txt"));
+    EXPECT_EQ(cli({"check", pkg, "--repair=maybe"}).exitCode, 2);
+}
