@@ -679,7 +679,7 @@ TEST_F(Operations, EachFailingStepLosesNothingAndIsReported)
                     if (++calls != n)
                         return false;
                     fired = true;
-                    errno = errnos[n % 3];
+                    fs::injectErrno(errnos[n % 3]);
                     return true;
                 });
                 r = kind.run(*doc, outside);
@@ -688,6 +688,9 @@ TEST_F(Operations, EachFailingStepLosesNothingAndIsReported)
             if (fired && !r.ok()) {
                 // Not done: it says so.
                 EXPECT_TRUE(!ui_.diskErrors.isEmpty() || !r.message.isEmpty());
+                if (r.status == Status::DiskError) {
+                    EXPECT_FALSE(r.detail.isEmpty());
+                }
             }
             if (r.ok() && !r.resultPath.isEmpty()) {
                 // Done: the item is in the tree and its file is there.

@@ -28,6 +28,7 @@ FaultHook& hook()
 }
 
 thread_local QString tLastError;
+thread_local int tInjectedErrno = EIO;
 
 QByteArray native(const QString& p)
 {
@@ -43,8 +44,11 @@ bool fail(const char* step, const QString& path, int err)
 
 bool injected(Op op, const QString& abs, const char* step)
 {
-    if (hook() && hook()(op, abs))
-        return !fail(step, abs, EIO);
+    if (hook() && hook()(op, abs)) {
+        const int err = tInjectedErrno;
+        tInjectedErrno = EIO;
+        return !fail(step, abs, err);
+    }
     return false;
 }
 
@@ -112,6 +116,11 @@ bool removeEntry(int parentFd, const QByteArray& name, const QString& shownPath)
 }
 
 } // namespace
+
+void injectErrno(int err)
+{
+    tInjectedErrno = err;
+}
 
 void setFaultHook(FaultHook h)
 {
@@ -434,7 +443,7 @@ bool writeFileAtomic(const QString& abs, const QByteArray& data, unsigned m, Dur
         err = errno;
     }
     if (ok && injected(Op::Rename, abs, "Write"))
-        ok = false, err = EIO;
+        ok = false, err = errno;
     if (ok && ::rename(nativeTmp.constData(), native(abs).constData()) != 0) {
         ok = false;
         err = errno;

@@ -18,6 +18,9 @@ enum class Op { Write, Rename, Remove, MakeDir, Chmod, Sync, Link, Copy };
 // operation fails with EIO without touching the disk.
 using FaultHook = std::function<bool(Op, const QString& absolutePath)>;
 void setFaultHook(FaultHook hook);
+// Inside a hook that answers true: the error the failing call reports (EIO when not set),
+// such as ENOSPC for a full disk or EACCES for a folder that cannot be changed.
+void injectErrno(int err);
 
 struct ScopedFault {
     explicit ScopedFault(FaultHook hook) { setFaultHook(std::move(hook)); }
