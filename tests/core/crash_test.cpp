@@ -6,7 +6,7 @@
 // the check offers to recover. Recovering them, as a person would, must leave a database
 // the check finds consistent, and the next round goes on from there.
 //
-// FOLIVO_CRASH_ROUNDS sets the rounds per database (default 12); scripts/crash-test.sh
+// FOLIVO_CRASH_ROUNDS sets the rounds per database (default 30); scripts/crash-test.sh
 // runs a long series.
 
 #include "store/keys.h"
@@ -176,7 +176,7 @@ protected:
 void CrashTest::rounds(const QString& fixture, const QString& password)
 {
     const QString pkg = copyOf(fixture);
-    const int total = qEnvironmentVariableIsSet("FOLIVO_CRASH_ROUNDS") ? qEnvironmentVariableIntValue("FOLIVO_CRASH_ROUNDS") : 12;
+    const int total = qEnvironmentVariableIsSet("FOLIVO_CRASH_ROUNDS") ? qEnvironmentVariableIntValue("FOLIVO_CRASH_ROUNDS") : 30;
     const quint32 baseSeed = qEnvironmentVariableIsSet("FOLIVO_CRASH_SEED") ? quint32(qEnvironmentVariableIntValue("FOLIVO_CRASH_SEED"))
                                                                             : QRandomGenerator::global()->generate();
     std::printf("crash test on %s: %d rounds, seed %u\n", qPrintable(fixture), total, baseSeed);
