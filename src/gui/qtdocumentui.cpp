@@ -5,7 +5,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QEventLoop>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -260,6 +264,36 @@ void QtDocumentUi::diskError(const QString& step, const QString& path, const QSt
     box.addButton(QMessageBox::Ok);
     Waiting waiting(waiting_);
     box.exec();
+}
+
+std::optional<QString> QtDocumentUi::chooseRecoveryFolder(const QString& proposedName)
+{
+    // A save dialog for the new folder that will hold the recovered files.
+    QFileDialog dialog(dialogParent(), QObject::tr("Recover Files"), QDir::homePath() + '/' + proposedName);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setLabelText(QFileDialog::Accept, QObject::tr("Create"));
+    if (dialogParent())
+        dialog.setWindowModality(Qt::WindowModal);
+    Waiting waiting(waiting_);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> QtDocumentUi::askRecoveryPassword(const QString& prompt)
+{
+    QInputDialog dialog(dialogParent());
+    dialog.setWindowTitle(QObject::tr("Recover Files"));
+    dialog.setLabelText(prompt);
+    dialog.setTextEchoMode(QLineEdit::Password);
+    if (dialogParent())
+        dialog.setWindowModality(Qt::WindowModal);
+    Waiting waiting(waiting_);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
 }
 
 void QtDocumentUi::reloadBrowser()

@@ -65,6 +65,8 @@ public:
     void progressSetText(const QString& text) override;
     void progressStop() override;
     void diskError(const QString& step, const QString& path, const QString& detail) override;
+    std::optional<QString> chooseRecoveryFolder(const QString& proposedName) override;
+    std::optional<QString> askRecoveryPassword(const QString& prompt) override;
     void reloadBrowser() override;
     void revealItem(const IndexItem* item, bool expand) override;
 

@@ -12,6 +12,10 @@
 #include "store/messages.h"
 
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -271,3 +275,41 @@ TEST_F(OpenFailure, SecondOpenOfOneDatabaseRaisesItsWindow)
 }
 
 } // namespace
+
+// The recovery dialogs answer what was typed, and nothing when cancelled.
+TEST(QtDocumentUi, RecoveryFolderAndPasswordDialogsAnswerWhatWasTyped)
+{
+    QtDocumentUi ui;
+    auto whenModal = [](std::function<void(QWidget*)> act) {
+        auto* timer = new QTimer;
+        QObject::connect(timer, &QTimer::timeout, [timer, act] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                timer->stop();
+                timer->deleteLater();
+                act(w);
+            }
+        });
+        timer->start(10);
+    };
+    whenModal([](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        ASSERT_TRUE(dialog);
+        dialog->selectFile(QStringLiteral("/tmp/Recovered Here"));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    EXPECT_EQ(ui.chooseRecoveryFolder(QStringLiteral("Recovered Files (1-01-2026)")), QStringLiteral("/tmp/Recovered Here"));
+
+    whenModal([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+    EXPECT_FALSE(ui.chooseRecoveryFolder(QStringLiteral("x")).has_value());
+
+    whenModal([](QWidget* w) {
+        auto* dialog = qobject_cast<QInputDialog*>(w);
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(dialog->textEchoMode(), QLineEdit::Password);
+        dialog->setTextValue(QStringLiteral("older password"));
+        dialog->accept();
+    });
+    EXPECT_EQ(ui.askRecoveryPassword(QStringLiteral("The file cannot be decrypted.")), QStringLiteral("older password"));
+    whenModal([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+    EXPECT_FALSE(ui.askRecoveryPassword(QStringLiteral("again")).has_value());
+}
