@@ -189,13 +189,16 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Another window's Quit can arrive while this document waits on a question in the
     // middle of a step; closing now would pull the document out from under that step.
-    if (ui_.busy()) {
+    if (ui_.busy() || doc_->busy()) {
         event->ignore();
         return;
     }
     // Nothing may look at the tree once the document forgets it.
     details_->showItem(nullptr);
     model_->suspend();
+    // Closing saves, so the next open reads the index instead of rebuilding it.
+    if (doc_->dbOpen())
+        doc_->closeDatabase();
     doc_->close();
     event->accept();
 }

@@ -294,7 +294,11 @@ TEST(QtDocumentUi, RecoveryFolderAndPasswordDialogsAnswerWhatWasTyped)
     whenModal([](QWidget* w) {
         auto* dialog = qobject_cast<QFileDialog*>(w);
         ASSERT_TRUE(dialog);
-        dialog->selectFile(QStringLiteral("/tmp/Recovered Here"));
+        // As typed into the name field (the dialog's own selection follows it).
+        dialog->setDirectory(QStringLiteral("/tmp"));
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_TRUE(name);
+        name->setText(QStringLiteral("Recovered Here"));
         static_cast<QDialog*>(dialog)->accept();
     });
     EXPECT_EQ(ui.chooseRecoveryFolder(QStringLiteral("Recovered Files (1-01-2026)")), QStringLiteral("/tmp/Recovered Here"));
