@@ -50,6 +50,7 @@
 #include <random>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <tuple>
@@ -79,6 +80,14 @@ QByteArray native(const QString& s)
     std::fflush(stdout);
     std::fprintf(stderr, "ops_bench: %s\n", qPrintable(what));
     std::exit(1);
+}
+
+// Processor time of this process (user and system), in seconds.
+double cpuSeconds()
+{
+    timespec ts {};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
 double median(std::vector<double> v)
@@ -1060,14 +1069,20 @@ int main(int argc, char** argv)
     const QString changedMarker = pkgPath + '/' + pkg::Changed;
     if (!fs::exists(changedMarker))
         die(QStringLiteral("no %1 after the operations").arg(pkg::Changed));
-    std::vector<double> saves;
+    std::vector<double> saves, saveCpu, saveFaults;
     for (int i = 0; i < opt.repeat; ++i) {
         if (i > 0 && !doc.changed())
             die(QStringLiteral("cannot mark the database changed: %1").arg(fs::lastError()));
         ::sync();
+        struct rusage u0 {}, u1 {};
+        ::getrusage(RUSAGE_SELF, &u0);
+        const double cpu0 = cpuSeconds();
         start = Clock::now();
         const SaveOutcome saved = doc.saveChanges(false);
         saves.push_back(secondsSince(start));
+        saveCpu.push_back(cpuSeconds() - cpu0);
+        ::getrusage(RUSAGE_SELF, &u1);
+        saveFaults.push_back(double(u1.ru_minflt - u0.ru_minflt));
         if (!saved.saved || !saved.error.isEmpty() || fs::exists(changedMarker))
             die(QStringLiteral("the save failed: %1").arg(saved.error));
     }
@@ -1088,6 +1103,10 @@ int main(int argc, char** argv)
                 ".index %.1f MB for %zu items\n",
                 qPrintable(pkg::Changed), saves.front(), saves.size() > 1 ? median({saves.begin() + 1, saves.end()}) : 0.0,
                 int(saves.size()) - 1, double(indexBytes) / 1048576.0, doc.tree().size());
+    std::printf("  processor time and page faults of each save:");
+    for (std::size_t i = 0; i < saves.size(); ++i)
+        std::printf(" %.3f s/%.0f", saveCpu[i], saveFaults[i]);
+    std::printf("\n");
 
     {
         // Where a save's time goes: the records of the whole tree, encoding them, and
