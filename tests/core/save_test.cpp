@@ -543,4 +543,7 @@ TEST_F(BackupTest, MenuBackupSavesTheIndexSoTheCopyOpensWithoutARebuild)
     ASSERT_TRUE(copyDoc.openDatabase(copy(1)).ok());
     EXPECT_FALSE(copyDoc.rebuiltAtOpen());
     EXPECT_EQ(treeValue(copyDoc.tree()), treeValue(doc->tree()));
+    // The copy keeps when each document was last changed.
+    for (const char* file : {"Unfiled/Note.txt", "Bank/Visa/2023/March/Statement.pdf"})
+        EXPECT_EQ(QFileInfo(copy(1) + "/" + file).lastModified(), QFileInfo(pkg + "/" + file).lastModified()) << file;
 }

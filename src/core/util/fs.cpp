@@ -246,6 +246,9 @@ bool copyTree(const QString& from, const QString& to)
         for (const QString& n : names)
             if (!copyTree(from + '/' + n, to + '/' + n))
                 return false;
+        // The folder's time last: filling it changed it.
+        const struct timespec times[2] = {st.st_atim, st.st_mtim};
+        ::utimensat(AT_FDCWD, native(to).constData(), times, AT_SYMLINK_NOFOLLOW);
         return setMode(to, unsigned(st.st_mode & 07777));
     }
     if (!S_ISREG(st.st_mode))
@@ -272,6 +275,9 @@ bool copyTree(const QString& from, const QString& to)
     }
     if (::fchmod(out.fd, st.st_mode & 07777) != 0)
         return fail("Copy", to, errno);
+    // A copy keeps the time its content was last changed, as cp -a does.
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::futimens(out.fd, times);
     return true;
 }
 
@@ -384,6 +390,10 @@ bool cloneFile(const QString& from, const QString& to)
     }
     if (ok && (::fchmod(out.fd, st.st_mode & 07777) != 0 || ::fdatasync(out.fd) != 0))
         ok = fail("Copy", to, errno);
+    if (ok) {
+        const struct timespec times[2] = {st.st_atim, st.st_mtim};
+        ::futimens(out.fd, times);
+    }
     if (!ok)
         ::unlink(t.constData());
     return ok;
