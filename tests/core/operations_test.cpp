@@ -105,7 +105,7 @@ protected:
             a << p.first;
         for (const auto& p : after)
             b << p.first;
-        ASSERT_EQ(a, b);
+        ASSERT_EQ(a.join('\n').toStdString(), b.join('\n').toStdString());
         for (int i = 0; i < before.size(); ++i)
             EXPECT_TRUE(before[i].second == after[i].second) << before[i].first.toStdString();
         EXPECT_TRUE(doc->indexProblems().empty()) << doc->indexProblems().front().path.toStdString();
@@ -230,6 +230,25 @@ TEST_F(Operations, MoveWithAnEndDateGoesIntoTheMonthFolderExceptInUnfiled)
     EXPECT_EQ(r.collapse, "Taxes/2023/March");
     // The old month keeps its other file.
     EXPECT_TRUE(doc->tree().itemForPath("Bank/Visa/2023/March/Receipt.pdf"));
+
+    // A move the disk refuses leaves no empty year and month folders behind.
+    ASSERT_TRUE(doc->recordNewCategory("Archive", nullptr, -1).ok());
+    {
+        fs::ScopedFault noRenames([](fs::Op op, const QString& p) { return op == fs::Op::Rename && p.endsWith("Statement.pdf"); });
+        r = doc->recordMovePath("Taxes/2023/March/Statement.pdf", doc->tree().itemForPath("Archive"), 0);
+        EXPECT_EQ(r.status, Status::DiskError);
+    }
+    EXPECT_FALSE(doc->tree().itemForPath("Archive/2023"));
+    EXPECT_FALSE(QFile::exists(pkg + "/Archive/2023"));
+    EXPECT_TRUE(QFile::exists(pkg + "/Taxes/2023/March/Statement.pdf"));
+    // Nor does one whose month folder cannot be made.
+    {
+        fs::ScopedFault noMonth([](fs::Op op, const QString& p) { return op == fs::Op::MakeDir && p.endsWith("/March"); });
+        r = doc->recordMovePath("Taxes/2023/March/Statement.pdf", doc->tree().itemForPath("Archive"), 0);
+        EXPECT_NE(r.status, Status::Done);
+    }
+    EXPECT_FALSE(doc->tree().itemForPath("Archive/2023"));
+    EXPECT_FALSE(QFile::exists(pkg + "/Archive/2023"));
 
     r = doc->recordMovePath("Taxes/2023/March/Statement.pdf", doc->tree().itemForPath("Unfiled"), -1);
     ASSERT_EQ(r.status, Status::Done);

@@ -319,8 +319,11 @@ struct DocumentOps {
         t.path = parentPath;
         const plist::Value* end = item.value(keys::EndDate);
         if (t.parent && !t.parent->isDateFolder() && end && end->isDate() && parentPath != pkg::Unfiled) {
-            IndexItem* month = d.findOrCreateDateCategoryFor(t.parent, fromPlistDate(end->date()).toLocalTime().date());
+            const QDate date = fromPlistDate(end->date()).toLocalTime().date();
+            IndexItem* month = d.findOrCreateDateCategoryFor(t.parent, date);
             if (!month) {
+                // A year folder made before its month failed goes again when empty.
+                d.deleteDateCategoryIfEmpty(d.tree_.itemForPath(parentPath + '/' + QString::number(date.year())));
                 t.failed = true;
                 return t;
             }
@@ -329,6 +332,17 @@ struct DocumentOps {
             t.redirected = true;
         }
         return t;
+    }
+
+    // The year and month folders made for an item that then could not come: they go
+    // again when nothing else is in them.
+    void dropUnusedDateFolders(const Target& t)
+    {
+        if (!t.redirected || !t.parent)
+            return;
+        const QString year = parentOf(t.path);
+        d.deleteDateCategoryIfEmpty(t.parent);
+        d.deleteDateCategoryIfEmpty(d.tree_.itemForPath(year));
     }
 
     // ---- 0: delete -------------------------------------------------------------------
@@ -534,8 +548,11 @@ struct DocumentOps {
         const QString oldParentPath = oldParent ? oldParent->path() : QString();
         const QString oldGrandparentPath = parentOf(oldParentPath);
 
-        if (!item->isSmartFolder() && !moveForms(path, newPath))
-            return diskFailure(encrypted() ? step::MovingEncrypted : step::MovingItem, newPath);
+        if (!item->isSmartFolder() && !moveForms(path, newPath)) {
+            OperationResult r = diskFailure(encrypted() ? step::MovingEncrypted : step::MovingItem, newPath);
+            dropUnusedDateFolders(t);
+            return r;
+        }
 
         OperationResult r = done(newPath);
         const int insertAt = t.redirected ? -1 : clampIndex(index < 0 ? 0 : index, d.tree_.childrenOf(t.parent).size());
@@ -700,6 +717,7 @@ struct DocumentOps {
             if (!writable.ok() || !copyContent(*source, *original, newPath)) {
                 OperationResult r = diskFailure(step::Copying, newPath);
                 d.deletePath(newPath); // the part that was copied
+                dropUnusedDateFolders(t);
                 return r;
             }
         }
@@ -751,9 +769,12 @@ struct DocumentOps {
             return diskFailure(step::CreatingFolder, pkg::Unfiled);
         IndexItem* target = folder;
         if (op.endingDate && folder->path() != pkg::Unfiled) {
-            target = d.findOrCreateDateCategoryFor(folder, op.endingDate->toLocalTime().date());
-            if (!target)
+            const QDate date = op.endingDate->toLocalTime().date();
+            target = d.findOrCreateDateCategoryFor(folder, date);
+            if (!target) {
+                d.deleteDateCategoryIfEmpty(d.tree_.itemForPath(folder->path() + '/' + QString::number(date.year())));
                 return failed(msg::NoDateFolder);
+            }
         } else {
             d.ui_.revealItem(folder, true);
         }
