@@ -19,6 +19,7 @@
 
 using namespace folivo;
 using folivo::test::Fixtures;
+using folivo::test::folderSnapshot;
 using folivo::test::readAll;
 using folivo::test::writeAll;
 
@@ -29,18 +30,6 @@ QString password(const QJsonObject& manifest, const QString& name)
     return manifest.value(name).toObject().value("password").toString();
 }
 
-// Every file in a package, with its content, for "nothing changed" checks.
-QMap<QString, QByteArray> snapshot(const QString& root)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString p = it.next();
-        files.insert(p.mid(root.size() + 1), QFileInfo(p).isDir() ? QByteArray("<dir>") : readAll(p));
-    }
-    return files;
-}
 
 // Names in an encrypted package that may be plain: they hold nothing of the owner's.
 bool allowedPlain(const QString& rel)
@@ -105,7 +94,7 @@ TEST_F(Encrypted, EachPackageOpensWithItsPasswordAndShowsItsTree)
 TEST_F(Encrypted, WrongPasswordsOrCancelLeaveThePackageUntouched)
 {
     const QString pkg = copyOf("Encrypted.fvdb");
-    const auto before = snapshot(pkg);
+    const auto before = folderSnapshot(pkg);
     folivo::test::FakeUi ui;
     ui.passwords = {"password", "pässwör", "pässwörd ", ""};
     MyDocument doc(ui);
@@ -114,7 +103,7 @@ TEST_F(Encrypted, WrongPasswordsOrCancelLeaveThePackageUntouched)
     EXPECT_EQ(ui.passwordAttempts, 4);
     EXPECT_EQ(ui.passwordErrorsShown, 4);
     EXPECT_FALSE(doc.dbOpen());
-    EXPECT_EQ(snapshot(pkg), before);
+    EXPECT_EQ(folderSnapshot(pkg), before);
 }
 
 TEST_F(Encrypted, MarkerIsWrittenOnlyAfterAnOpenWithTheRightKey)
@@ -424,7 +413,7 @@ TEST_F(Encrypted, AReadOnlyPackageOpensWithoutAMarkerAndStillReads)
 {
     const QString name = "EncryptedNoMarker.fvdb";
     const QString pkg = copyOf(name);
-    const auto before = snapshot(pkg);
+    const auto before = folderSnapshot(pkg);
     // The package's own folder says it cannot be written, as on a read-only volume.
     fs::ScopedFault readOnly([pkg](fs::Op op, const QString& p) { return op == fs::Op::Write && p == pkg; });
     MyDocument& doc = open(pkg, name);
@@ -441,7 +430,7 @@ TEST_F(Encrypted, AReadOnlyPackageOpensWithoutAMarkerAndStillReads)
     EXPECT_FALSE(doc.decryptFile(contents.begin().key(), false).ok);
     EXPECT_FALSE(doc.encryptFile(contents.begin().key()).ok);
     doc.close();
-    EXPECT_EQ(snapshot(pkg), before);
+    EXPECT_EQ(folderSnapshot(pkg), before);
 }
 
 TEST_F(Encrypted, CryptForCopyTakesAWholeFolderEitherWay)

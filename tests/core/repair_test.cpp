@@ -23,25 +23,12 @@
 
 using namespace folivo;
 using folivo::test::Fixtures;
+using folivo::test::folderSnapshot;
 using folivo::test::readAll;
 using folivo::test::writeAll;
 
 namespace {
 
-QMap<QString, QByteArray> snapshot(const QString& root)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString p = it.next();
-        const QFileInfo info(p);
-        files.insert(p.mid(root.size() + 1), info.isSymLink() ? "<link>" + info.symLinkTarget().toUtf8()
-                                             : info.isDir()   ? QByteArray("<dir>")
-                                                              : readAll(p));
-    }
-    return files;
-}
 
 class Repair : public Fixtures {
 protected:
@@ -102,13 +89,13 @@ TEST_F(Repair, ConsistentPackagesGiveNoReportAndFindReminders)
     for (const QString name : {"Household.fvdb", "Encrypted.fvdb"}) {
         SCOPED_TRACE(name.toStdString());
         MyDocument& doc = open(name);
-        const auto before = snapshot(pkg_);
+        const auto before = folderSnapshot(pkg_);
         const ConsistencyReport r = checkConsistency(doc);
         EXPECT_TRUE(r.itemsWithoutFiles.isEmpty()) << r.itemsWithoutFiles.join(", ").toStdString();
         EXPECT_TRUE(r.extraEntries.isEmpty()) << r.extraEntries.join(", ").toStdString();
         EXPECT_FALSE(doc.repairDBandFindReminders());
         EXPECT_TRUE(ui_.asked.isEmpty());
-        EXPECT_EQ(snapshot(pkg_), before);
+        EXPECT_EQ(folderSnapshot(pkg_), before);
         if (name == "Household.fvdb") {
             EXPECT_EQ(doc.remindersFound(), QStringList{"Bank"});
         }
@@ -202,14 +189,14 @@ TEST_F(Repair, RecoveryThatCannotStartDeletesNothing)
         ASSERT_TRUE(QFile::link(pkg_, scratch_.file("ToPkg")));
         put("Stray.txt");
         removeFromDisk("Unfiled/Note.txt");
-        const auto before = snapshot(pkg_);
+        const auto before = folderSnapshot(pkg_);
         ui_.recoveryFolder = c.folder(pkg_, scratch_.path());
 
         EXPECT_TRUE(doc.repairDBandFindReminders());
-        EXPECT_EQ(snapshot(pkg_), before);
+        EXPECT_EQ(folderSnapshot(pkg_), before);
         EXPECT_TRUE(doc.tree().itemForPath("Unfiled/Note.txt"));
         EXPECT_EQ(ui_.titles().contains(msg::RecoverFolderFailedTitle), c.alert);
-        EXPECT_EQ(snapshot(scratch_.file("Existing")).value("keep.txt"), "mine\n");
+        EXPECT_EQ(folderSnapshot(scratch_.file("Existing")).value("keep.txt"), "mine\n");
         EXPECT_FALSE(fs::exists(scratch_.file("Recovered")));
         doc_.reset();
     }
@@ -219,10 +206,10 @@ TEST_F(Repair, ClosingTheReportWithoutAChoiceDeletesNothing)
 {
     MyDocument& doc = open("Household.fvdb");
     put("Stray.txt");
-    const auto before = snapshot(pkg_);
+    const auto before = folderSnapshot(pkg_);
     ui_.answers[msg::RepairTitle] = "(closed)";
     EXPECT_TRUE(doc.repairDBandFindReminders());
-    EXPECT_EQ(snapshot(pkg_), before);
+    EXPECT_EQ(folderSnapshot(pkg_), before);
     EXPECT_TRUE(ui_.recoveryFolderProposals.isEmpty());
 }
 
@@ -315,7 +302,7 @@ TEST_F(Repair, AReadOnlyPackageAsksYesOrNoAndNoDeletesNothing)
         pkg_ = fresh("Household.fvdb", ++round);
         removeFromDisk("Unfiled/Note.txt");
         put("Stray.txt", "stray\n");
-        const auto before = snapshot(pkg_);
+        const auto before = folderSnapshot(pkg_);
         const QString pkg = pkg_;
         fs::ScopedFault readOnly([pkg](fs::Op op, const QString& p) { return op == fs::Op::Write && p == pkg; });
         MyDocument doc(ui_);
@@ -332,7 +319,7 @@ TEST_F(Repair, AReadOnlyPackageAsksYesOrNoAndNoDeletesNothing)
         EXPECT_EQ(p->buttons, (QStringList{msg::Yes, msg::No}));
         EXPECT_TRUE(p->text.contains(msg::RepairMissingReadOnly + "Unfiled/Note.txt\r"));
         EXPECT_TRUE(p->text.endsWith(msg::RepairExtraReadOnly + "Stray.txt\r"));
-        EXPECT_EQ(snapshot(pkg_), before);
+        EXPECT_EQ(folderSnapshot(pkg_), before);
         EXPECT_TRUE(doc.tree().itemForPath("Unfiled/Note.txt"));
         EXPECT_EQ(readAll(folder + "/Stray.txt"), answer == msg::Yes ? QByteArray("stray\n") : QByteArray());
     }

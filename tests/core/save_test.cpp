@@ -21,23 +21,12 @@
 using namespace folivo;
 using folivo::test::FakeUi;
 using folivo::test::Fixtures;
+using folivo::test::folderSnapshot;
 using folivo::test::readAll;
 using folivo::test::writeAll;
 
 namespace {
 
-// Every entry of a folder tree with its content, for "nothing changed" checks.
-QMap<QString, QByteArray> snapshot(const QString& root)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString p = it.next();
-        files.insert(p.mid(root.size() + 1), QFileInfo(p).isDir() ? QByteArray("<dir>") : readAll(p));
-    }
-    return files;
-}
 
 plist::Value treeValue(const IndexTree& tree)
 {
@@ -109,10 +98,10 @@ TEST_F(SaveTest, SaveWritesTheIndexDropsTheMarkerAndASecondSaveDoesNothing)
     EXPECT_FALSE(QFile::exists(pkg + "/.changed"));
     EXPECT_TRUE(doc->noNeedToSaveNow());
 
-    const auto afterFirst = snapshot(pkg);
+    const auto afterFirst = folderSnapshot(pkg);
     const SaveOutcome second = doc->saveChanges(true);
     EXPECT_FALSE(second.saved);
-    EXPECT_EQ(snapshot(pkg), afterFirst);
+    EXPECT_EQ(folderSnapshot(pkg), afterFirst);
 
     // The index alone (no rebuild) gives back the tree that was saved, every key and type.
     FakeUi ui;
@@ -126,12 +115,12 @@ TEST_F(SaveTest, SaveWritesTheIndexDropsTheMarkerAndASecondSaveDoesNothing)
 TEST_F(SaveTest, OpenAndCloseWithoutChangesLeavesThePackageAsItWas)
 {
     const QString pkg = copyOf("Household.fvdb");
-    const auto before = snapshot(pkg);
+    const auto before = folderSnapshot(pkg);
     auto doc = open(pkg, ui_);
     const CloseOutcome closed = doc->closeDatabase();
     EXPECT_TRUE(closed.saved);
     EXPECT_FALSE(doc->dbOpen());
-    EXPECT_EQ(snapshot(pkg), before);
+    EXPECT_EQ(folderSnapshot(pkg), before);
     // The application reopens it at the next launch.
     const KTPrefs reread(QStringLiteral("org.folivo.savetest"));
     ASSERT_TRUE(reread.objectForKey("Last DB File"));
@@ -222,7 +211,7 @@ TEST_F(SaveTest, SaveWaitsWhileTheDocumentIsBusyAndCloseDoesNotPullTheTreeAway)
 TEST_F(SaveTest, ReadOnlyDatabaseWritesNothing)
 {
     const QString pkg = copyOf("Household.fvdb");
-    const auto before = snapshot(pkg);
+    const auto before = folderSnapshot(pkg);
     // A package on a read-only volume: the seam says the package cannot be changed.
     fs::ScopedFault readOnly([&](fs::Op op, const QString& abs) { return op == fs::Op::Write && abs == pkg; });
     auto doc = open(pkg, ui_);
@@ -232,7 +221,7 @@ TEST_F(SaveTest, ReadOnlyDatabaseWritesNothing)
     const SaveOutcome s = doc->saveChanges(false);
     EXPECT_TRUE(s.error.isEmpty()) << s.error.toStdString();
     doc->closeDatabase();
-    EXPECT_EQ(snapshot(pkg), before);
+    EXPECT_EQ(folderSnapshot(pkg), before);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -427,7 +416,7 @@ TEST_F(BackupTest, NewCopyTakesNumberOneAndTheOldestGoes)
     for (int n = 2; n <= 5; ++n)
         EXPECT_EQ(readAll(copy(n) + "/.which"), QByteArray::number(n - 1)) << n;
     // A full copy, hidden files and modes included.
-    EXPECT_EQ(snapshot(copy(1)), snapshot(pkg));
+    EXPECT_EQ(folderSnapshot(copy(1)), folderSnapshot(pkg));
     EXPECT_EQ(fs::mode(copy(1) + "/Bank/Visa"), fs::mode(pkg + "/Bank/Visa"));
     EXPECT_EQ(ui_.progressTitles.last(), msg::BackingUpDatabase);
     EXPECT_TRUE(debugInfo().contains(QStringLiteral("\n\nBackup Rename %1 to %2 with return 0").arg(copy(4), copy(5))));
@@ -444,7 +433,7 @@ TEST_F(BackupTest, FailedCopyLeavesTheExistingCopiesAsTheyWere)
 {
     const QString pkg = copyOf("Household.fvdb");
     makeCopies(5);
-    const auto before = snapshot(backups());
+    const auto before = folderSnapshot(backups());
     auto doc = open(pkg, ui_);
     editNote(*doc, "Bank", "not backed up");
     {
@@ -457,7 +446,7 @@ TEST_F(BackupTest, FailedCopyLeavesTheExistingCopiesAsTheyWere)
         EXPECT_FALSE(b.skipped);
         EXPECT_FALSE(b.error.isEmpty());
     }
-    EXPECT_EQ(snapshot(backups()), before); // no partial copy, nothing renamed or deleted
+    EXPECT_EQ(folderSnapshot(backups()), before); // no partial copy, nothing renamed or deleted
     EXPECT_TRUE(doc->needsBackup());
     ASSERT_FALSE(ui_.asked.isEmpty());
     EXPECT_EQ(ui_.asked.last().text, msg::BackupFailed);
@@ -505,7 +494,7 @@ TEST_F(BackupTest, UnusableFoldersAreRefusedAndNothingIsWritten)
     };
     fs::ScopedFault notWritable([&](fs::Op op, const QString& abs) { return op == fs::Op::Write && abs == readOnly; });
     auto doc = open(pkg, ui_);
-    const auto before = snapshot(pkg);
+    const auto before = folderSnapshot(pkg);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.folder.toStdString());
         EXPECT_EQ(MyDocument::backupFolderProblem(c.folder, pkg), c.want);
@@ -524,7 +513,7 @@ TEST_F(BackupTest, UnusableFoldersAreRefusedAndNothingIsWritten)
     MyDocument::checkBackupFolder(scratch_.file("gone"), pkg, ui);
     ASSERT_EQ(ui.asked.size(), 1);
     EXPECT_EQ(ui.asked[0].text, msg::BackupFolderNotFoundText.arg(scratch_.file("gone")));
-    EXPECT_EQ(snapshot(pkg), before);
+    EXPECT_EQ(folderSnapshot(pkg), before);
     EXPECT_TRUE(backupNames().isEmpty());
 }
 

@@ -2,6 +2,7 @@
 
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <sys/stat.h>
@@ -98,6 +99,21 @@ bool writeAll(const QString& path, const QByteArray& data)
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     return f.write(data) == data.size();
+}
+
+QMap<QString, QByteArray> folderSnapshot(const QString& root)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString p = it.next();
+        const QFileInfo info(p);
+        files.insert(p.mid(root.size() + 1), info.isSymLink() ? "<link>" + info.symLinkTarget().toUtf8()
+                                             : info.isDir()   ? QByteArray("<dir>")
+                                                              : readAll(p));
+    }
+    return files;
 }
 
 } // namespace folivo::test

@@ -2,6 +2,7 @@
 // Small helpers shared by the test programs.
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -35,6 +36,9 @@ ProcessResult runIn(const QString& dir, const QString& program, const QStringLis
 bool makeFixtures(const QString& outDir);
 
 QByteArray readAll(const QString& path);
+// Every entry below `root` by relative path with its content ("<dir>" for a folder,
+// "<link>" and the target for a symbolic link), for "nothing changed" checks.
+QMap<QString, QByteArray> folderSnapshot(const QString& root);
 bool writeAll(const QString& path, const QByteArray& data);
 
 } // namespace folivo::test

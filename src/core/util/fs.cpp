@@ -115,6 +115,34 @@ bool removeEntry(int parentFd, const QByteArray& name, const QString& shownPath)
     return ok;
 }
 
+// Copies what is left of `in` to `out`.
+bool copyBytes(int in, int out, const QString& from, const QString& to)
+{
+    QByteArray buf(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t n = ::read(in, buf.data(), size_t(buf.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail("Copy", from, errno);
+        if (n == 0)
+            return true;
+        if (!fdio::writeFull(out, buf.constData(), n))
+            return fail("Copy", to, errno);
+    }
+}
+
+// Gives a copy the mode of its original and the time its content was last changed, as
+// cp -a does.
+bool takeModeAndTimes(int out, const struct stat& st, const QString& to)
+{
+    if (::fchmod(out, st.st_mode & 07777) != 0)
+        return fail("Copy", to, errno);
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::futimens(out, times);
+    return true;
+}
+
 } // namespace
 
 void injectErrno(int err)
@@ -261,24 +289,7 @@ bool copyTree(const QString& from, const QString& to)
     fdio::Fd out(::open(native(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (out.fd < 0)
         return fail("Copy", to, errno);
-    QByteArray buf(1 << 20, Qt::Uninitialized);
-    for (;;) {
-        const ssize_t n = ::read(in.fd, buf.data(), size_t(buf.size()));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return fail("Copy", from, errno);
-        if (n == 0)
-            break;
-        if (!fdio::writeFull(out.fd, buf.constData(), n))
-            return fail("Copy", to, errno);
-    }
-    if (::fchmod(out.fd, st.st_mode & 07777) != 0)
-        return fail("Copy", to, errno);
-    // A copy keeps the time its content was last changed, as cp -a does.
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    ::futimens(out.fd, times);
-    return true;
+    return copyBytes(in.fd, out.fd, from, to) && takeModeAndTimes(out.fd, st, to);
 }
 
 bool createMarker(const QString& abs, unsigned m)
@@ -368,32 +379,10 @@ bool cloneFile(const QString& from, const QString& to)
     fdio::Fd out(::open(t.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (out.fd < 0)
         return fail("Copy", to, errno);
-    bool ok = ::ioctl(out.fd, FICLONE, in.fd) == 0;
-    if (!ok) {
-        QByteArray buf(1 << 20, Qt::Uninitialized);
-        ok = true;
-        for (;;) {
-            const ssize_t n = ::read(in.fd, buf.data(), size_t(buf.size()));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                ok = fail("Copy", from, errno);
-                break;
-            }
-            if (n == 0)
-                break;
-            if (!fdio::writeFull(out.fd, buf.constData(), n)) {
-                ok = fail("Copy", to, errno);
-                break;
-            }
-        }
-    }
-    if (ok && (::fchmod(out.fd, st.st_mode & 07777) != 0 || ::fdatasync(out.fd) != 0))
+    bool ok = ::ioctl(out.fd, FICLONE, in.fd) == 0 || copyBytes(in.fd, out.fd, from, to);
+    if (ok && ::fdatasync(out.fd) != 0)
         ok = fail("Copy", to, errno);
-    if (ok) {
-        const struct timespec times[2] = {st.st_atim, st.st_mtim};
-        ::futimens(out.fd, times);
-    }
+    ok = ok && takeModeAndTimes(out.fd, st, to);
     if (!ok)
         ::unlink(t.constData());
     return ok;
