@@ -5,6 +5,7 @@
 #include "store/keys.h"
 #include "store/messages.h"
 #include "store/months.h"
+#include "store/repair.h"
 #include "util/debuglog.h"
 #include "util/tempfolder.h"
 
@@ -66,6 +67,7 @@ MyDocument* MyDocument::openDocumentWithPath(const QString& dbPath)
 
 void MyDocument::close()
 {
+    pendingListing_.reset(); // waits for a listing still running
     cipher_.reset(); // the key is wiped with it
     decipheredIndex_.reset();
     markerNeeded_ = false;
@@ -292,6 +294,9 @@ OpenResult MyDocument::openDatabase(const QString& path, OpenOptions options)
         }
         rebuild = choice == 1;
     }
+    // The check at the end of the open needs the package's listing, which is read on
+    // another thread meanwhile: on a large database the two take as long as the longer.
+    pendingListing_ = std::make_unique<PackageListing>(PackageListing::start(dbPath_, true));
     OpenResult result = finishDatabaseOpen(rebuild);
     decipheredIndex_.reset(); // unused when the tree was rebuilt instead
     if (!result.ok()) {

@@ -22,6 +22,7 @@
 namespace folivo {
 
 class KTPrefs;
+class PackageListing;
 
 enum class OpenStatus {
     Opened,
@@ -304,6 +305,9 @@ private:
     QString log_;
     bool importFailed_ = false;
     QStringList remindersFound_;
+    // The listing of the package for the check at the end of an open, made on another
+    // thread while the tree loads.
+    std::unique_ptr<PackageListing> pendingListing_;
 
     friend struct DocumentOps;
     friend struct DocumentRepair;

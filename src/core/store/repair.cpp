@@ -18,10 +18,18 @@
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QLocale>
 #include <QSet>
+
+#include <algorithm>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace folivo {
 
@@ -65,6 +73,94 @@ enum class EntryKind {
 
 } // namespace
 
+namespace {
+
+// Lists one folder of the package and, depth first, every folder below it that is not
+// hidden, with readdir and the entry types it gives, so that a large package is listed
+// without a status call per file. Symbolic links are never entered.
+void listInto(PackageListing::Data& out, const QString& root, const PackagePath& dir, int parent, int depth)
+{
+    // Deeper than any path the system can name; only a hostile package gets here.
+    if (depth > 512)
+        return;
+    DIR* handle = ::opendir(QFile::encodeName(dir.isRoot() ? root : dir.absoluteUnder(root)).constData());
+    if (!handle)
+        return;
+    if (parent < 0)
+        out.rootListed = true;
+    else
+        out.entries[std::size_t(parent)].listed = true;
+    const int dirFd = ::dirfd(handle);
+    std::vector<std::pair<QString, bool>> names;
+    while (const dirent* e = ::readdir(handle)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+            continue;
+        bool isDir = e->d_type == DT_DIR;
+        if (e->d_type == DT_UNKNOWN) { // some file systems do not say
+            struct stat st {};
+            isDir = ::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+        }
+        names.emplace_back(QFile::decodeName(e->d_name), isDir);
+    }
+    ::closedir(handle);
+    for (const auto& [name, isDir] : names) {
+        // A delete moves the files out of the way under a hidden name before the tree
+        // forgets the item; a crash in between leaves them behind, already deleted. So
+        // does a write a crash interrupted: its hidden fresh copy is never the file.
+        if (name.startsWith(QStringLiteral(".deleting-")) || (name.startsWith('.') && name.endsWith(QStringLiteral(".new")) && !isDir)) {
+            if (const auto child = dir.child(name))
+                out.leftovers << child->str();
+            continue;
+        }
+        if (ignoredName(name))
+            continue; // and never entered: hidden folders are not the person's
+        const auto child = dir.child(name);
+        if (!child)
+            continue;
+        out.entries.push_back({child->str(), parent, isDir, false});
+        if (isDir)
+            listInto(out, root, *child, int(out.entries.size() - 1), depth + 1);
+    }
+}
+
+} // namespace
+
+PackageListing PackageListing::start(const QString& root, bool inBackground)
+{
+    PackageListing listing;
+    auto work = [root] {
+        Data data;
+        listInto(data, root, PackagePath(), -1, 0);
+        return data;
+    };
+    if (inBackground) {
+        listing.future_ = std::async(std::launch::async, work);
+    } else {
+        std::promise<Data> ready;
+        ready.set_value(work());
+        listing.future_ = ready.get_future();
+    }
+    return listing;
+}
+
+const PackageListing::Data& PackageListing::get()
+{
+    if (!data_)
+        data_ = future_.get();
+    return *data_;
+}
+
+bool PackageListing::valid() const
+{
+    return data_.has_value() || future_.valid();
+}
+
+PackageListing::~PackageListing()
+{
+    if (future_.valid())
+        future_.wait(); // never leave the thread reading a package that is going away
+}
+
 QStringList ConsistencyReport::buttons() const
 {
     if (!foundOrphanedFile)
@@ -82,55 +178,52 @@ struct DocumentRepair {
     // ---- The package listing ---------------------------------------------------------
 
     struct Inventory {
-        QStringList order;               // listing order, for a stable report
         QHash<QString, EntryKind> kinds; // what remains unaccounted for
+        QSet<QString> listedDirs;        // folders whose every entry was seen
         QStringList deletionLeftovers;   // what a delete interrupted by a crash left hidden
     };
 
-    // Lists `dir` (a package path) recursively without ever entering a symbolic link.
-    // `fileItems` are the tree's file items: a directory among them is one document
-    // whatever its extension, and a folder item is never one even when named "x.rtfd",
-    // so its children are always found.
-    void list(const PackagePath& dir, const QSet<QString>& fileItems, const QSet<QString>& folderItems,
-              Inventory& inv, int depth) const
+    // Sorts the raw listing into the inventory. `fileItems` are the tree's file items: a
+    // directory among them is one document whatever its extension, and a folder item is
+    // never one even when named "x.rtfd", so its children are always found. What lies
+    // inside a document is not listed on its own.
+    static void classify(const PackageListing::Data& listing, const QSet<QString>& fileItems, const QSet<QString>& folderItems,
+                         Inventory& inv)
     {
-        // Deeper than any path the system can name; only a hostile package gets here.
-        if (depth > 512)
-            return;
-        const QString abs = dir.isRoot() ? d.dbPath_ : absOf(dir);
-        const QStringList names =
-            QDir(abs).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-        for (const QString& name : names) {
-            // A delete moves the files out of the way under a hidden name before the tree
-            // forgets the item; a crash in between leaves them behind, already deleted.
-            // So does a write a crash interrupted: its hidden fresh copy is never the file.
-            if (name.startsWith(QStringLiteral(".deleting-"))
-                || (name.startsWith('.') && name.endsWith(QStringLiteral(".new")) && !fs::isDirectory(abs + '/' + name))) {
-                if (const auto child = dir.child(name))
-                    inv.deletionLeftovers << child->str();
+        inv.deletionLeftovers = listing.leftovers;
+        if (listing.rootListed)
+            inv.listedDirs.insert(QString());
+        // Entries come parents first; a skipped or bundled parent hides its entries.
+        std::vector<char> hidden(listing.entries.size(), 0);
+        for (std::size_t i = 0; i < listing.entries.size(); ++i) {
+            const PackageListing::Entry& e = listing.entries[i];
+            if (e.parent >= 0 && hidden[std::size_t(e.parent)]) {
+                hidden[i] = 1;
                 continue;
             }
-            if (ignoredName(name))
-                continue; // and never entered: hidden folders are not the person's
-            const auto child = dir.child(name);
-            if (!child)
-                continue;
-            const QString rel = child->str();
             EntryKind kind = EntryKind::File;
-            if (fs::isDirectory(absOf(*child))) { // lstat: a link to a folder is a file here
-                const QString ext = extensionOf(name);
-                if (fileItems.contains(rel)
-                    || (!folderItems.contains(rel)
+            if (e.isDir) { // a link to a folder is a file here
+                const QString ext = extensionOf(lastComponent(e.rel));
+                if (fileItems.contains(e.rel)
+                    || (!folderItems.contains(e.rel)
                         && (ext == pkg::CheckCopy || BundleExtensions.contains(ext.toLower()))))
                     kind = EntryKind::Bundle;
                 else
                     kind = EntryKind::Directory;
             }
-            inv.order << rel;
-            inv.kinds.insert(rel, kind);
-            if (kind == EntryKind::Directory)
-                list(*child, fileItems, folderItems, inv, depth + 1);
+            inv.kinds.insert(e.rel, kind);
+            if (kind == EntryKind::Directory && e.listed)
+                inv.listedDirs.insert(e.rel);
+            if (kind != EntryKind::Directory)
+                hidden[i] = 1;
         }
+    }
+
+    // Whether the listing can answer for `p`: its folder was listed and its name is one
+    // the listing keeps. Otherwise only the disk can say whether it is there.
+    static bool listingCovers(const Inventory& inv, const PackagePath& p)
+    {
+        return inv.listedDirs.contains(p.parent().str()) && !ignoredName(p.name());
     }
 
     // ---- The check ---------------------------------------------------------------------
@@ -148,8 +241,14 @@ struct DocumentRepair {
                 continue;
             (item->hasChildren() ? folderItems : fileItems).insert(item->path());
         }
+        // The listing of the package was usually started on another thread while the tree
+        // loaded; otherwise it is made now.
+        std::unique_ptr<PackageListing> listing = std::move(d.pendingListing_);
+        if (!listing || !listing->valid())
+            listing = std::make_unique<PackageListing>(PackageListing::start(d.dbPath_, false));
         Inventory inv;
-        list(PackagePath(), fileItems, folderItems, inv, 0);
+        classify(listing->get(), fileItems, folderItems, inv);
+        listing.reset();
         r.deletionLeftovers = inv.deletionLeftovers;
 
         // An entry is found when the listing has it, or (for names the listing leaves out,
@@ -158,7 +257,7 @@ struct DocumentRepair {
         auto take = [&](const PackagePath& p) {
             if (inv.kinds.remove(p.str()))
                 return true;
-            return fs::exists(absOf(p));
+            return !listingCovers(inv, p) && fs::exists(absOf(p));
         };
 
         QSet<QString> seen;
@@ -188,7 +287,7 @@ struct DocumentRepair {
                     }
                 const bool listed = inv.kinds.contains(path);
                 const EntryKind plainKind = inv.kinds.value(path, EntryKind::File);
-                const bool plainThere = inv.kinds.remove(path) || fs::exists(absOf(*pp));
+                const bool plainThere = inv.kinds.remove(path) || (!listingCovers(inv, *pp) && fs::exists(absOf(*pp)));
                 if (found && plainThere) {
                     // A plain copy that differs from its stored form may hold the owner's
                     // changes: it is reported for recovery instead of being deleted.
@@ -219,9 +318,9 @@ struct DocumentRepair {
             r.itemsWithoutFiles << path;
         }
 
-        for (const QString& rel : inv.order)
-            if (inv.kinds.contains(rel))
-                r.extraEntries << rel;
+        // In name order, for a report that reads the same every time.
+        r.extraEntries = inv.kinds.keys();
+        std::sort(r.extraEntries.begin(), r.extraEntries.end());
 
         if (!r.itemsWithoutFiles.isEmpty()) {
             r.text += r.writable ? msg::RepairMissingWritable : msg::RepairMissingReadOnly;
