@@ -164,6 +164,13 @@ TEST_F(Operations, NewFolderRenameMoveAndDeleteKeepDiskTreeAndAttributesTogether
     EXPECT_FALSE(QFile::exists(pkg + "/Bank/Credit Card/2024"));
     EXPECT_TRUE(QFile::exists(pkg + "/Bank/Taxes/2024/January/Statement.pdf"));
 
+    // Deleting the last item of a month takes the month folder, on disk too.
+    r = doc->recordDelete("Bank/Credit Card/2023/December/Statement.pdf");
+    ASSERT_EQ(r.status, Status::Done);
+    EXPECT_FALSE(doc->tree().itemForPath("Bank/Credit Card/2023/December"));
+    EXPECT_FALSE(QFile::exists(pkg + "/Bank/Credit Card/2023/December"));
+    EXPECT_TRUE(doc->tree().itemForPath("Bank/Credit Card/2023"));
+
     // Deleting takes the item, its files and its attributes file.
     r = doc->recordDelete("Bank/Welcome Letter.pdf");
     ASSERT_EQ(r.status, Status::Done);

@@ -380,6 +380,16 @@ struct DocumentOps {
 
         OperationResult r = done();
         d.removeItem(item, false);
+        {
+            // Gone from the tree: now the files themselves, before an emptied date folder
+            // is removed with them out of its way.
+            fs::ScopedWritable writable(parentDirAbs(path));
+            for (const QString& t : trash) {
+                const auto rel = PackagePath::fromString(QDir(d.dbPath_).relativeFilePath(t));
+                if (!rel || !fs::deleteInside(d.dbPath_, *rel))
+                    appendDebugInfo(QStringLiteral("\n\nDelete of %1 failed: %2\n").arg(t, fs::lastError()));
+            }
+        }
         IndexItem* parent = d.tree_.itemForPath(parentPath);
         IndexItem* grandparent = d.tree_.itemForPath(grandparentPath);
         if (grandparent && grandparent->isDateFolder()) {
@@ -387,14 +397,6 @@ struct DocumentOps {
             d.deleteDateCategoryIfEmpty(d.tree_.itemForPath(grandparentPath));
         } else {
             d.deleteDateCategoryIfEmpty(parent);
-        }
-        {
-            fs::ScopedWritable writable(parentDirAbs(path));
-            for (const QString& t : trash) {
-                const auto rel = PackagePath::fromString(QDir(d.dbPath_).relativeFilePath(t));
-                if (!rel || !fs::deleteInside(d.dbPath_, *rel))
-                    appendDebugInfo(QStringLiteral("\n\nDelete of %1 failed: %2\n").arg(t, fs::lastError()));
-            }
         }
         r.focusBrowser = true;
         return r;
