@@ -430,3 +430,46 @@ TEST_F(CliEdit, CheckReportsAndRepairsWhatDoesNotAgree)
     EXPECT_FALSE(QFile::exists(pkg + "/Unfiled/Other.txt"));
     EXPECT_EQ(cli({"check", pkg, "--repair=maybe"}).exitCode, 2);
 }
+
+// The changing commands on an encrypted database: what each leaves reads back with the
+// password, and no plain copy of a document is left in the package.
+TEST_F(CliEdit, EveryChangeWorksOnAnEncryptedDatabase)
+{
+    const QString secret = copyOf("Encrypted.fvdb");
+    const QString pw = scratch_.file("pw");
+    ASSERT_TRUE(folivo::test::writeAll(pw, password().toUtf8() + "\n"));
+    const QString outside = scratch_.file("scan.txt");
+    ASSERT_TRUE(folivo::test::writeAll(outside, "scanned words"));
+    auto run = [&](const QStringList& args) {
+        const ProcessResult r = cli(QStringList{"--password-file", pw} + args);
+        EXPECT_EQ(r.exitCode, 0) << args.join(' ').toStdString() << ": " << r.err.constData();
+        return r;
+    };
+    const QByteArray letter = run({"cat", secret, "Bank/Letter.pdf"}).out;
+    ASSERT_FALSE(letter.isEmpty());
+
+    run({"mkdir", secret, "Archive"});
+    // The letter may carry an ending date and then lands in Archive's year and month.
+    const QByteArray moved = run({"mv", secret, "Bank/Letter.pdf", "Archive"}).out.trimmed();
+    const QString at = QString::fromUtf8(moved.mid(moved.indexOf("-> ") + 3));
+    ASSERT_TRUE(at.startsWith("Archive/") && at.endsWith("/Letter.pdf")) << moved.constData();
+    const QString renamed = at.chopped(QStringLiteral("Letter.pdf").size()) + "Letter 2024.pdf";
+    run({"rename", secret, at, "Letter 2024.pdf"});
+    run({"dup", secret, renamed});
+    run({"store", secret, outside, "--to", "Archive", "--end-date", "2024-05-31"});
+    run({"rm", secret, "Notes/Old.rtfd"});
+
+    EXPECT_EQ(run({"cat", secret, renamed}).out, letter);
+    EXPECT_EQ(run({"cat", secret, "Unfiled/Letter 2024 copy.pdf"}).out, letter);
+    EXPECT_EQ(run({"cat", secret, "Archive/2024/May/scan.txt"}).out, "scanned words");
+    EXPECT_FALSE(run({"tree", secret}).out.contains("Old.rtfd"));
+    EXPECT_EQ(run({"check", secret}).exitCode, 0);
+    QDirIterator it(secret, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString f = it.next();
+        EXPECT_FALSE(folivo::test::readAll(f).contains("scanned words")) << f.toStdString();
+        EXPECT_TRUE(f.startsWith(secret + "/.") || f.contains("/.") || f.endsWith(".fvdbe") || f.endsWith(".fvdbzre")
+                    || f.endsWith(".fvdbze"))
+            << "plain file in the package: " << f.toStdString();
+    }
+}
