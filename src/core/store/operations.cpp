@@ -246,10 +246,10 @@ struct DocumentOps {
     // After a move or a copy: the item and its descendants get their new paths, their
     // records are written at the new place (children before their folder, so the folder
     // lists the new paths), then the folder that now holds the item. The old attributes
-    // file is removed by the caller once the old folder's record no longer lists it.
-    void setNewAttributePathesForItem(IndexItem* item, const QString& newPath, bool copy, OperationResult& r)
+    // file of a moved item is removed by the caller once the old folder's record no longer
+    // lists it; a copy has none.
+    void setNewAttributePathesForItem(IndexItem* item, const QString& newPath, OperationResult& r)
     {
-        (void)copy; // a copy is made with its new paths already; a move gets them here
         setPathsInTree(item, newPath);
         writeSubtree(item, r);
         writeAttributes(item->parent(), r);
@@ -561,7 +561,7 @@ struct DocumentOps {
         d.tree_.moveItem(item, t.parent, insertAt);
         if (d.tree_.sorting.keepSorted)
             d.tree_.sortByName(t.parent);
-        setNewAttributePathesForItem(item, newPath, false, r);
+        setNewAttributePathesForItem(item, newPath, r);
         writeAttributes(d.tree_.itemForPath(oldParentPath), r);
         removeAttributesFile(path);
         d.deleteDateCategoryIfEmpty(d.tree_.itemForPath(oldParentPath));
@@ -728,7 +728,7 @@ struct DocumentOps {
         IndexItem* copy = d.tree_.insert(t.parent, cloneItem(*original, newPath), insertAt);
         if (d.tree_.sorting.keepSorted)
             d.tree_.sortByName(t.parent);
-        setNewAttributePathesForItem(copy, newPath, true, r);
+        setNewAttributePathesForItem(copy, newPath, r);
         selectAfterPlacing(r, copy, t.parent);
         return r;
     }
