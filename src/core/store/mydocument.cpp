@@ -1,5 +1,6 @@
 #include "store/mydocument.h"
 
+#include "filing/ktdate.h"
 #include "plist/keyedarchive.h"
 #include "prefs/ktprefs.h"
 #include "store/keys.h"
@@ -111,7 +112,7 @@ QString MyDocument::logDateFormat() const
     const plist::Value* european = prefs_ ? prefs_->value(QStringLiteral("EuropeanDates")) : nullptr;
     if (!european && appPrefs_)
         european = appPrefs_->value(QStringLiteral("EuropeanDates"));
-    return european && european->toBool() ? QStringLiteral("dd-M-yyyy h:mm AP") : QStringLiteral("M-dd-yyyy h:mm AP");
+    return DateFormats::forEuropean(european && european->toBool()).logFormat;
 }
 
 void MyDocument::diskError(const QString& step, const QString& path)
