@@ -1,0 +1,394 @@
+#include "filing/importpipeline.h"
+
+#include "find/filetext.h"
+#include "prefs/ktprefs.h"
+#include "store/bookmark.h"
+#include "store/indexitem.h"
+#include "store/keys.h"
+#include "store/mydocument.h"
+#include "store/packagepath.h"
+#include "util/fs.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+
+namespace folivo {
+
+namespace {
+
+bool isDatabasePackage(const QString& path)
+{
+    return QFileInfo(path).suffix().compare(pkg::Extension, Qt::CaseInsensitive) == 0;
+}
+
+bool skippedInFolders(const QString& name)
+{
+    return name.startsWith(QLatin1Char('.')) || name == QStringLiteral("Icon\r");
+}
+
+std::optional<QDateTime> midnight(const std::optional<QDate>& d)
+{
+    if (!d || !d->isValid())
+        return std::nullopt;
+    return KTDate::atMidnight(*d);
+}
+
+bool isInside(const QString& path, const QString& folder)
+{
+    const QString p = QDir::cleanPath(path);
+    const QString f = QDir::cleanPath(folder);
+    return p == f || p.startsWith(f + QLatin1Char('/'));
+}
+
+} // namespace
+
+bool isFilePackage(const QString& path)
+{
+    static const QStringList packages = {QStringLiteral("rtfd"), QStringLiteral("app"), QStringLiteral("bundle"),
+                                         QStringLiteral("pages"), QStringLiteral("numbers"), QStringLiteral("key"),
+                                         QStringLiteral("band"), QStringLiteral("photoslibrary")};
+    return packages.contains(QFileInfo(path).suffix(), Qt::CaseInsensitive);
+}
+
+void doSkipWarning(DocumentUi& ui)
+{
+    ui.ask({importmsg::SkipTitle, importmsg::SkipText, {QStringLiteral("OK")}});
+}
+
+ImportPipeline::ImportPipeline(MyDocument& doc, KTPrefs* prefs)
+    : doc_(doc), prefs_(prefs), filing_(FilingPreferences::from(prefs))
+{
+}
+
+QString ImportPipeline::lastImportPath()
+{
+    return pkg::LastImport;
+}
+
+bool ImportPipeline::pref(const QString& key) const
+{
+    return prefs_ && prefs_->boolForKey(key);
+}
+
+IndexItem* ImportPipeline::unfiled() const
+{
+    if (IndexItem* top = doc_.tree().itemForPath(pkg::Unfiled))
+        return top;
+    return matchCategory(pkg::Unfiled, doc_.tree().categoriesArray(), 0, false);
+}
+
+ImportOutcome ImportPipeline::doImport(const ImportRequest& request, const ImportContext& context)
+{
+    out_ = ImportOutcome{};
+    context_ = context;
+    visitedDirs_.clear();
+    stop_ = false;
+    if (!doc_.dbOpen() || !doc_.dbWriteable() || doc_.dbReadOnly() || (doc_.dbEncrypted() && !doc_.cipher()))
+        return out_;
+    out_.ran = true;
+    MyDocument::BusyScope busy(doc_);
+
+    // The target: the drop target, else what the browser has selected.
+    IndexItem* target = nullptr;
+    if (!request.parentPath.isEmpty())
+        target = doc_.tree().itemForPath(request.parentPath);
+    else if (request.parentIndex == -1 && !request.ignoreUserSelection && !context.browserSelection.isEmpty())
+        target = doc_.tree().itemForPath(context.browserSelection);
+    // A date folder or file stands for its nearest ordinary folder; smart items for none.
+    while (target && (target->isDateFolder() || target->isFile()))
+        target = target->parent();
+    if (target && !target->isPlainFolder())
+        target = nullptr;
+
+    DocumentUi& ui = doc_.ui();
+    ui.progressStart(importmsg::Importing, QString(), 0);
+
+    const bool logging = pref(QStringLiteral("ImportLog"));
+    const QDateTime started = QDateTime::currentDateTime();
+    if (logging)
+        doc_.importLog() = importmsg::LogHeader.arg(QFileInfo(doc_.dbPath()).fileName(),
+                                                   QLocale::c().toString(started, doc_.logDateFormat()));
+
+    bool lastFailed = false;
+    if (request.paths.isEmpty()) {
+        if (request.data) {
+            doc_.clearImportFailed();
+            ui.progressSetText(request.dataName);
+            importFileAtPath(request.dataName.isEmpty() ? QStringLiteral("Clipboard") : request.dataName, request.data,
+                             request.ignoreUserSelection, target ? target : unfiled(), request.parentIndex, false,
+                             request.autoFile);
+            lastFailed = doc_.importFailed();
+        }
+    } else {
+        int index = request.parentIndex;
+        for (const QString& path : request.paths) {
+            if (stop_)
+                break;
+            doc_.clearImportFailed();
+            index = index == -1 ? -1 : index + 1;
+            if (index == 0)
+                index = -1;
+            const bool ok = importFileAtPath(path, std::nullopt, request.ignoreUserSelection, target, index,
+                                             !request.isImportFolder, request.autoFile);
+            if (!ok)
+                out_.skipped = true;
+            lastFailed = doc_.importFailed();
+        }
+    }
+
+    if (logging && !lastFailed && !stop_)
+        storeLog(started);
+
+    ui.progressStop();
+    ui.reloadBrowser();
+    out_.selectMessage = importmsg::ImportedItemsSelected;
+
+    if (pref(QStringLiteral("MaintainLastImport")) && !stop_)
+        maintainLastImport();
+    return out_;
+}
+
+bool ImportPipeline::importFileAtPath(const QString& path, const std::optional<QByteArray>& data,
+                                      bool ignoreUserSelection, IndexItem* folder, int index, bool directoryOK,
+                                      bool autoFile)
+{
+    doc_.ui().progressSetText(path);
+    ImportedEntry entry;
+    entry.source = path;
+
+    if (isDatabasePackage(path)) {
+        entry.skipped = true;
+        out_.entries << entry;
+        return false;
+    }
+    if (!data) {
+        const QFileInfo info(path);
+        // Nothing is imported from inside the database itself: copying a folder into
+        // itself never ends, and a file is already here.
+        if (info.exists() && isInside(info.absoluteFilePath(), doc_.dbPath())) {
+            entry.skipped = true;
+            out_.entries << entry;
+            return false;
+        }
+        if (info.isDir() && !isFilePackage(path)) {
+            if (!directoryOK || info.isSymLink()) {
+                entry.skipped = true;
+                out_.entries << entry;
+                return false;
+            }
+            bool filesOnly = false;
+            if (!folder) {
+                filesOnly = false;
+            } else if (folder->path() == pkg::Unfiled) {
+                filesOnly = true;
+            } else {
+                const int choice = doc_.ui().ask({importmsg::FolderOptionsTitle,
+                                                  importmsg::FolderOptionsText.arg(info.fileName()),
+                                                  {importmsg::ImportFilesOnly, importmsg::ImportAsHierarchy,
+                                                   importmsg::Cancel}});
+                if (choice != 0 && choice != 1)
+                    return true;
+                filesOnly = choice == 0;
+            }
+            return importDirectoryAtPath(path, folder, index, filesOnly);
+        }
+    }
+
+    if (!folder)
+        folder = unfiled();
+
+    FilingDecision decision;
+    decision.folder = folder;
+    if (autoFile) {
+        FilingInput input;
+        input.fileName = data ? path : QFileInfo(path).fileName();
+        input.target = folder;
+        input.ignoreUserSelection = ignoreUserSelection;
+        input.today = context_.today;
+        if (!context_.selectedReminder.isEmpty())
+            input.selectedReminder = doc_.tree().itemForPath(context_.selectedReminder);
+        input.text = [&]() -> std::optional<QString> {
+            return data ? textOfData(*data) : textOfFile(QFileInfo(path).absoluteFilePath());
+        };
+        decision = fileOne(doc_.tree(), input, filing_);
+        if (!decision.folder)
+            decision.folder = folder;
+    }
+
+    const QString parentPath = decision.folder ? decision.folder->path() : QString();
+    const OperationResult r = doc_.recordImport(data ? path : QFileInfo(path).absoluteFilePath(), data, parentPath,
+                                                index, midnight(decision.start), midnight(decision.end));
+    entry.start = decision.start;
+    entry.end = decision.end;
+    entry.rule = decision.rule;
+    if (r.status == OperationResult::Status::Done) {
+        entry.storedPath = r.resultPath;
+        out_.itemsToSelect << r.resultPath;
+        // The reminder that chose the folder has been answered by this import.
+        if (decision.reminderChosen && decision.folder) {
+            decision.folder->setValue(keys::ReminderChecked, true);
+            doc_.writeAttributesFileForItem(decision.folder);
+            doc_.changed();
+        }
+        if (onStored)
+            onStored(entry.source, entry.storedPath);
+    } else {
+        entry.failed = true;
+        out_.failed = true;
+        if (r.status == OperationResult::Status::DiskError) {
+            out_.diskError = true;
+            stop_ = true;
+        }
+    }
+    out_.entries << entry;
+    return true;
+}
+
+bool ImportPipeline::importDirectoryAtPath(const QString& path, IndexItem* folder, int index, bool filesOnly)
+{
+    const QFileInfo info(path);
+    // A folder reached twice (through a link higher up, or a loop) is imported once.
+    const QString canonical = info.canonicalFilePath();
+    if (canonical.isEmpty() || visitedDirs_.contains(canonical))
+        return false;
+    visitedDirs_.insert(canonical);
+
+    IndexItem* target = folder;
+    if (!filesOnly) {
+        const bool topLevel = !folder || folder->path() == pkg::Unfiled;
+        const QString name = makeValidName(info.fileName());
+        QString newPath = doc_.uniquePathForPath(topLevel ? name : folder->path() + QLatin1Char('/') + name);
+        if (pref(QStringLiteral("MaintainLastImport")) && newPath == pkg::LastImport) {
+            newPath = doc_.tree().uniqueSmartFolderNameFor(newPath);
+            if (newPath == pkg::LastImport)
+                newPath = pkg::LastImport + QLatin1Char('2');
+            newPath = doc_.uniquePathForPath(newPath);
+        }
+        const OperationResult r = doc_.recordNewCategory(newPath, topLevel ? nullptr : folder, index);
+        ImportedEntry entry;
+        entry.source = path;
+        entry.folder = true;
+        if (r.status != OperationResult::Status::Done) {
+            entry.failed = true;
+            out_.failed = true;
+            if (r.status == OperationResult::Status::DiskError) {
+                out_.diskError = true;
+                stop_ = true;
+            }
+            out_.entries << entry;
+            return true;
+        }
+        entry.storedPath = r.resultPath.isEmpty() ? newPath : r.resultPath;
+        out_.entries << entry;
+        if (pref(QStringLiteral("ImportLog")))
+            doc_.importLog() += importmsg::LogLine.arg(path, entry.storedPath);
+        out_.itemsToSelect << entry.storedPath;
+        target = doc_.tree().itemForPath(entry.storedPath);
+        if (!target)
+            return true;
+    }
+
+    QDir dir(path);
+    // Names in a stable order, as a file manager lists them, so that an import is the
+    // same every time.
+    const QStringList names = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                            QDir::Name | QDir::IgnoreCase);
+    bool allOk = true;
+    for (const QString& name : names) {
+        if (stop_)
+            break;
+        if (skippedInFolders(name))
+            continue;
+        const QString child = dir.filePath(name);
+        const QFileInfo ci(child);
+        if (ci.isDir() && !isFilePackage(child) && !isDatabasePackage(child)) {
+            if (ci.isSymLink()) {
+                // Linked folders are not followed: they can lead anywhere, back here included.
+                ImportedEntry e;
+                e.source = child;
+                e.skipped = true;
+                out_.entries << e;
+                allOk = false;
+                continue;
+            }
+            if (!importDirectoryAtPath(child, target, filesOnly ? index : 0, filesOnly))
+                allOk = false;
+        } else {
+            doc_.clearImportFailed();
+            if (!importFileAtPath(child, std::nullopt, false, target, -1, false, filesOnly))
+                allOk = false;
+        }
+    }
+    return allOk;
+}
+
+void ImportPipeline::storeLog(const QDateTime& started)
+{
+    IndexItem* logs = matchCategory(importmsg::ImportLogsFolder, doc_.tree().categoriesArray(), 0, false);
+    IndexItem* into = logs ? logs : unfiled();
+    const QString name = QLocale::c().toString(started, doc_.logDateFormat());
+    // The log is stored as data: no plain copy of it is written anywhere first.
+    const QByteArray text = doc_.importLog().toUtf8();
+    const qsizetype selected = out_.itemsToSelect.size();
+    doc_.clearImportFailed();
+    importFileAtPath(name, text, true, into, 0, false, false);
+    if (out_.itemsToSelect.size() > selected) {
+        out_.logPath = out_.itemsToSelect.takeLast();
+        out_.logFolder = into ? into->path() : QString();
+        out_.entries.removeLast();
+    }
+}
+
+void ImportPipeline::maintainLastImport()
+{
+    IndexTree& tree = doc_.tree();
+    IndexItem* last = nullptr;
+    for (const auto& item : tree.categoriesArray())
+        if (item->path() == pkg::LastImport)
+            last = item.get();
+    if (last && !last->has(keys::SystemLastImportFolder)) {
+        doc_.ui().ask({importmsg::LastImportExistsTitle, importmsg::LastImportExistsText, {QStringLiteral("OK")}});
+        return;
+    }
+    plist::Dict smart;
+    if (last) {
+        if (const plist::Value* s = last->value(keys::SmartFolder); s && s->isDict())
+            smart = s->dict();
+    } else {
+        smart = plist::Dict{{QStringLiteral("Type"), std::int64_t(3)},
+                            {QStringLiteral("All"), false},
+                            {QStringLiteral("Expand"), false},
+                            {QStringLiteral("SmartFolderName"), pkg::LastImport}};
+    }
+    plist::Array conditions;
+    for (const QString& stored : out_.itemsToSelect) {
+        const IndexItem* item = tree.itemForPath(stored);
+        if (!item || item->hasChildren())
+            continue;
+        const QString rel = doc_.encryptedPath(stored);
+        conditions.push_back(plist::Dict{{QStringLiteral("BookMarkData"), bookmarkDataForStoredPath(rel)}});
+    }
+    smart.set(QStringLiteral("Conditions"), std::move(conditions));
+
+    if (!last) {
+        auto item = std::make_unique<IndexItem>(plist::Dict{{keys::Path, pkg::LastImport},
+                                                            {keys::NeedsLoading, true},
+                                                            {keys::SystemLastImportFolder, true},
+                                                            {keys::SmartFolderType, std::int64_t(2)},
+                                                            {keys::SmartFolder, std::move(smart)}},
+                                                true);
+        last = tree.insert(nullptr, std::move(item), -1);
+        if (tree.sorting.keepSorted)
+            tree.sortByName(nullptr);
+        doc_.writeAttributesFileForItem(nullptr);
+    } else {
+        last->setValue(keys::SmartFolder, std::move(smart));
+        last->setValue(keys::NeedsLoading, true);
+    }
+    doc_.writeAttributesFileForItem(last);
+    doc_.changed();
+    doc_.ui().reloadBrowser();
+}
+
+} // namespace folivo

@@ -1,0 +1,131 @@
+#pragma once
+// The one way into a database: files and folders chosen, dropped, waiting in the import
+// folder, or data handed over (the clipboard, a download). Each file is filed by the rules,
+// stored by one recorded import, optionally written to an import log, and remembered in the
+// "Last Import" smart folder.
+
+#include "filing/filingrules.h"
+
+#include <QDate>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+namespace folivo {
+
+class DocumentUi;
+class KTPrefs;
+class MyDocument;
+
+// What the window has selected; empty when nothing (the command line, tests).
+struct ImportContext {
+    QString browserSelection; // the folder the browser's selected row stands for
+    QString selectedReminder; // the folder selected in the reminder list
+    QDate today = QDate::currentDate();
+};
+
+struct ImportRequest {
+    QStringList paths;               // empty: `data` under `dataName` (the clipboard)
+    std::optional<QByteArray> data;  // bytes given instead of a file
+    QString dataName;                // the name to give them
+    bool ignoreUserSelection = false;
+    bool isImportFolder = false;     // entries of the import folder: no folders
+    QString parentPath;              // the drop target; empty: none
+    int parentIndex = -1;            // the drop position; -1: none
+    bool autoFile = true;
+};
+
+// One entry of an import, for a person to read.
+struct ImportedEntry {
+    QString source;      // the path given (or the data's name)
+    QString storedPath;  // where it went; empty when it was not stored
+    bool folder = false; // a folder made for a hierarchy
+    bool skipped = false;
+    bool failed = false;
+    std::optional<QDate> start;
+    std::optional<QDate> end;
+    QString rule;        // the filing rule that chose the folder
+};
+
+struct ImportOutcome {
+    bool ran = false;       // false: the database takes no imports (read-only, locked)
+    QList<ImportedEntry> entries;
+    QStringList itemsToSelect; // stored paths, to select in the browser
+    QString selectMessage;     // "Imported Items Selected In Browser"
+    bool skipped = false;      // a folder or database was skipped: show the skip warning
+    bool failed = false;       // some file could not be stored
+    bool diskError = false;    // a disk error stopped the import
+    QString logPath;           // the stored import log, if one was written
+    QString logFolder;         // the folder it went to
+    QString collapse;          // a folder to collapse again after selecting
+};
+
+namespace importmsg {
+inline const QString Importing = QStringLiteral("Importing ...");
+inline const QString ImportedItemsSelected = QStringLiteral("Imported Items Selected In Browser");
+inline const QString MultipleItemsSelected = QStringLiteral("Multiple Items Selected In Browser");
+inline const QString LogHeader = QStringLiteral("%1 import at %2:\n\n");
+inline const QString LogLine = QStringLiteral("%1 -> %2\n");
+inline const QString FolderOptionsTitle = QStringLiteral("Folder Import Options");
+inline const QString FolderOptionsText = QStringLiteral(
+    "You have asked to import the folder \"%1\".\r\rDo you want to 1) import this folder and all its contents as a "
+    "hierarchy, with no automatic filing, or 2) import all of the files in this folder (and any folders it contains), "
+    "automatically filing the files based on their names or contents if text files?");
+inline const QString ImportFilesOnly = QStringLiteral("Import Files Only");
+inline const QString ImportAsHierarchy = QStringLiteral("Import As Hierarchy");
+inline const QString Cancel = QStringLiteral("Cancel");
+inline const QString SkipTitle = QStringLiteral("While importing, a FOLDER or FOLIVO DATABASE was skipped.");
+inline const QString SkipText = QStringLiteral(
+    "Folders cannot be imported from the Import Folder.\r\rFolivo databases can never be imported.\r\rAt least 1 folder "
+    "or Folivo database was skipped.  Any other files were imported however.\r\rFolders can be imported using the "
+    "Import command under the File menu, or by dropping them on the Folivo icon.");
+inline const QString LastImportExistsTitle = QStringLiteral("\"Last Import\" Folder Exists");
+inline const QString LastImportExistsText = QStringLiteral(
+    "The preferences specify that a Smart Folder named \"Last Import\" be maintained that contains references to the "
+    "files imported the last time you did an import.\r\rHowever, you already have top-level folder with that name.  "
+    "If you want to use the Last Import feature, you need to rename or delete your \"Last Import\" folder.");
+inline const QString ImportLogsFolder = QStringLiteral("Import Logs");
+} // namespace importmsg
+
+// A folder that a file manager shows as one document (an RTFD text, an application): it is
+// imported as one item, never opened up as a folder of files.
+bool isFilePackage(const QString& path);
+
+// The warning shown once after an import that skipped folders or databases.
+void doSkipWarning(DocumentUi& ui);
+
+class ImportPipeline {
+public:
+    // `prefs` gives "ImportLog", "MaintainLastImport" and the filing preferences; none: all off.
+    ImportPipeline(MyDocument& doc, KTPrefs* prefs);
+
+    ImportOutcome doImport(const ImportRequest& request, const ImportContext& context = {});
+
+    // Called after each stored file of the import folder, before the next one is imported:
+    // the source and its stored path. The import folder deletes confirmed sources here.
+    std::function<void(const QString& source, const QString& storedPath)> onStored;
+
+    // The files of the last import, as the "Last Import" smart folder refers to them.
+    static QString lastImportPath();
+
+private:
+    bool importFileAtPath(const QString& path, const std::optional<QByteArray>& data, bool ignoreUserSelection,
+                          IndexItem* folder, int index, bool directoryOK, bool autoFile);
+    bool importDirectoryAtPath(const QString& path, IndexItem* folder, int index, bool filesOnly);
+    IndexItem* unfiled() const;
+    void storeLog(const QDateTime& started);
+    void maintainLastImport();
+    bool pref(const QString& key) const;
+
+    MyDocument& doc_;
+    KTPrefs* prefs_;
+    FilingPreferences filing_;
+    ImportContext context_;
+    ImportOutcome out_;
+    QSet<QString> visitedDirs_;
+    bool stop_ = false;
+};
+
+} // namespace folivo
