@@ -76,6 +76,10 @@ DatabaseSettings DatabaseSettings::fromAttributesState(const std::optional<plist
         s.importFolderEnabled = v->toBool();
         if (const auto* p = get("ImportFolderPath"); p && p->isString())
             s.importFolderPath = p->string();
+        if (const auto* p = get("ImportFolderPackagePath"); p && p->isString())
+            s.importFolderSetFor = p->string();
+        if (const auto* k = get("ImportFolderKept"); k && k->isArray())
+            s.importFolderKept = k->array();
     } else {
         s.importFolderEnabled = prefBool(prefs, "ImportFolder");
         if (pref(prefs, "ImportFolderPath"))

@@ -26,6 +26,12 @@ struct DatabaseSettings {
     SortFlags sorting;
     bool importFolderEnabled = false;
     QString importFolderPath;
+    // The package the import folder was set for ("ImportFolderPackagePath"): a copy of the
+    // package elsewhere (a backup, a deciphered copy) does not empty the folder unasked.
+    QString importFolderSetFor;
+    // Files of the import folder that were imported but could not be deleted
+    // ("ImportFolderKept": name, size, modification time), so they are not imported again.
+    plist::Array importFolderKept;
     plist::Dict tagSettings; // "autoTaggingPrefixes", "autoTaggingScanImported", "autoTaggingSeparator"
     QStringList recentWebsiteTitles;
     bool attributesMoveable = false;

@@ -304,6 +304,12 @@ bool MyDocument::saveDBSpecificPreferences()
     put("sortingIgnoreCase", settings_.sorting.ignoreCase);
     put("ImportFolder", settings_.importFolderEnabled);
     put("ImportFolderPath", settings_.importFolderPath);
+    if (!settings_.importFolderSetFor.isEmpty())
+        put("ImportFolderPackagePath", settings_.importFolderSetFor);
+    if (!settings_.importFolderKept.empty())
+        put("ImportFolderKept", settings_.importFolderKept);
+    else
+        state.remove(QStringLiteral("ImportFolderKept"));
     plist::Array titles;
     for (const QString& t : settings_.recentWebsiteTitles)
         titles.push_back(t);

@@ -1,0 +1,340 @@
+#include "filing/importfolder.h"
+
+#include "prefs/ktprefs.h"
+#include "store/keys.h"
+#include "store/mydocument.h"
+#include "util/fs.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <sys/stat.h>
+
+namespace folivo {
+
+namespace {
+
+bool skippedName(const QString& name)
+{
+    return name.startsWith(QLatin1Char('.')) || name == QStringLiteral("Icon\r");
+}
+
+// Names a browser or copier gives a file it is still writing.
+bool partialDownload(const QString& name)
+{
+    static const QStringList suffixes = {QStringLiteral(".part"), QStringLiteral(".crdownload"),
+                                         QStringLiteral(".download"), QStringLiteral(".partial"),
+                                         QStringLiteral(".tmp")};
+    for (const QString& s : suffixes)
+        if (name.endsWith(s, Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+FolderLook::Entry lookAt(const QString& abs)
+{
+    FolderLook::Entry e;
+    struct stat st {};
+    if (::stat(QFile::encodeName(abs).constData(), &st) != 0)
+        return e;
+    e.folder = S_ISDIR(st.st_mode);
+    e.size = st.st_size;
+    e.modified = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    if (e.folder) {
+        // A document that is a folder changes when anything inside it does.
+        e.size = 0;
+        QDirIterator it(abs, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString p = it.next();
+            struct stat s2 {};
+            if (::lstat(QFile::encodeName(p).constData(), &s2) == 0) {
+                e.size += s2.st_size;
+                e.modified = std::max<qint64>(e.modified, std::int64_t(s2.st_mtim.tv_sec) * 1000000000 + s2.st_mtim.tv_nsec);
+            }
+        }
+    }
+    return e;
+}
+
+std::optional<QByteArray> hashOfFile(const QString& abs)
+{
+    QFile f(abs);
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    if (!h.addData(&f))
+        return std::nullopt;
+    return h.result();
+}
+
+std::optional<QByteArray> hashOfStored(MyDocument& doc, const QString& stored, const QString& inner)
+{
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    const bool ok = doc.readItemContent(stored, inner, [&](const char* data, qsizetype n) {
+        h.addData(QByteArrayView(data, n));
+        return true;
+    });
+    if (!ok)
+        return std::nullopt;
+    return h.result();
+}
+
+// The stored copy holds exactly what the source holds: read back through the database (so
+// an encrypted database's copy is deciphered and checked) and compared.
+bool storedCopyConfirmed(MyDocument& doc, const QString& source, const QString& stored)
+{
+    const QFileInfo info(source);
+    if (!info.isDir()) {
+        const auto a = hashOfFile(source);
+        const auto b = hashOfStored(doc, stored, QString());
+        return a && b && *a == *b;
+    }
+    QDirIterator it(source, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    const QDir base(source);
+    while (it.hasNext()) {
+        const QString p = it.next();
+        const auto a = hashOfFile(p);
+        const auto b = hashOfStored(doc, stored, base.relativeFilePath(p));
+        if (!a || !b || *a != *b)
+            return false;
+    }
+    return true;
+}
+
+bool sameFolder(const QString& a, const QString& b)
+{
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    const QString cb = QFileInfo(b).canonicalFilePath();
+    if (!ca.isEmpty() && !cb.isEmpty())
+        return ca == cb;
+    return QDir::cleanPath(a) == QDir::cleanPath(b);
+}
+
+bool isInsideOrSame(const QString& path, const QString& folder)
+{
+    return path == folder || path.startsWith(folder + QLatin1Char('/'));
+}
+
+plist::Value keptRecord(const QString& name, const FolderLook::Entry& e)
+{
+    return plist::Dict{{QStringLiteral("Name"), name},
+                       {QStringLiteral("Size"), std::int64_t(e.size)},
+                       {QStringLiteral("Modified"), std::int64_t(e.modified)}};
+}
+
+bool isKept(const plist::Array& kept, const QString& name, const FolderLook::Entry& e)
+{
+    return std::find(kept.begin(), kept.end(), keptRecord(name, e)) != kept.end();
+}
+
+} // namespace
+
+FolderLook FolderLook::of(const QString& folder)
+{
+    FolderLook look;
+    const QStringList names = QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& name : names)
+        if (!skippedName(name))
+            look.entries.insert(name, lookAt(folder + QLatin1Char('/') + name));
+    return look;
+}
+
+ImportFolderProblem validateImportFolder(const QString& path, const QString& dbPath, bool requireEmpty)
+{
+    if (path.trimmed().isEmpty())
+        return ImportFolderProblem::NotSet;
+    const QFileInfo info(path);
+    if (!info.exists())
+        return ImportFolderProblem::Missing;
+    if (!info.isDir())
+        return ImportFolderProblem::NotAFolder;
+    if (!fs::isReadable(path))
+        return ImportFolderProblem::NotReadable;
+    const QString canonical = info.canonicalFilePath();
+    if (canonical == QStringLiteral("/"))
+        return ImportFolderProblem::RootFolder;
+    if (canonical == QFileInfo(QDir::homePath()).canonicalFilePath())
+        return ImportFolderProblem::HomeFolder;
+    if (!dbPath.isEmpty()) {
+        const QString package = QFileInfo(dbPath).canonicalFilePath();
+        if (!package.isEmpty()) {
+            if (isInsideOrSame(canonical, package))
+                return ImportFolderProblem::InsidePackage;
+            if (isInsideOrSame(package, canonical))
+                return ImportFolderProblem::HoldsPackage;
+        }
+    }
+    if (!fs::isWritable(path))
+        return ImportFolderProblem::NotWritable;
+    if (requireEmpty && !FolderLook::of(path).entries.isEmpty())
+        return ImportFolderProblem::NotEmpty;
+    return ImportFolderProblem::None;
+}
+
+QString importFolderProblemMessage(ImportFolderProblem problem, const QString& path)
+{
+    switch (problem) {
+    case ImportFolderProblem::None:
+        return {};
+    case ImportFolderProblem::NotSet:
+        return QStringLiteral("No import folder is set.");
+    case ImportFolderProblem::Missing:
+        return QStringLiteral("The folder \"%1\" does not exist.").arg(path);
+    case ImportFolderProblem::NotAFolder:
+        return QStringLiteral("\"%1\" is not a folder.").arg(path);
+    case ImportFolderProblem::NotReadable:
+        return QStringLiteral("The folder \"%1\" cannot be read.").arg(path);
+    case ImportFolderProblem::NotWritable:
+        return QStringLiteral("Files in \"%1\" cannot be deleted, so they would be imported again and again.").arg(path);
+    case ImportFolderProblem::NotEmpty:
+        return importfoldermsg::MustBeEmpty;
+    case ImportFolderProblem::HomeFolder:
+        return QStringLiteral("Your home folder cannot be the import folder: everything in it would be imported and deleted.");
+    case ImportFolderProblem::RootFolder:
+        return QStringLiteral("The top folder of the system cannot be the import folder.");
+    case ImportFolderProblem::InsidePackage:
+        return QStringLiteral("The import folder cannot be the database or a folder inside it.");
+    case ImportFolderProblem::HoldsPackage:
+        return QStringLiteral("The import folder cannot hold the database itself.");
+    }
+    return {};
+}
+
+DrainOutcome importFromImportFolder(MyDocument& doc, KTPrefs* prefs, const ImportContext& context,
+                                    const DrainOptions& options)
+{
+    DrainOutcome out;
+    DatabaseSettings& settings = doc.settings();
+    if (!doc.dbOpen() || !settings.importFolderEnabled || settings.importFolderPath.isEmpty())
+        return out;
+    const QString folder = settings.importFolderPath;
+    DocumentUi& ui = doc.ui();
+
+    const QFileInfo info(folder);
+    if (!info.exists() || !info.isDir() || !fs::isReadable(folder)) {
+        ui.progressStop();
+        out.notFound = true;
+        const int choice = ui.ask({importfoldermsg::NotFoundTitle, importfoldermsg::NotFoundText.arg(folder),
+                                   {QStringLiteral("OK"), importfoldermsg::SpecifyNew}});
+        out.specifyNew = choice == 1;
+        return out;
+    }
+    if (!doc.dbWriteable() || doc.dbReadOnly())
+        return out;
+
+    // A copy of the package (a backup, a deciphered copy) carries the setting along; it
+    // takes the files only when the person says so.
+    if (settings.importFolderSetFor.isEmpty()) {
+        settings.importFolderSetFor = doc.dbPath();
+    } else if (!sameFolder(settings.importFolderSetFor, doc.dbPath())) {
+        const int choice = ui.ask({importfoldermsg::MovedTitle,
+                                   importfoldermsg::MovedText.arg(folder, settings.importFolderSetFor, doc.dbPath()),
+                                   {importfoldermsg::DontImport, importfoldermsg::Import}});
+        if (choice != 1) {
+            out.declined = true;
+            return out;
+        }
+        settings.importFolderSetFor = doc.dbPath();
+        doc.saveDBSpecificPreferences();
+    }
+
+    // Files that could not be deleted would come back at every activation: nothing is
+    // taken from a folder where nothing can be deleted.
+    const ImportFolderProblem problem = validateImportFolder(folder, doc.dbPath(), false);
+    if (problem == ImportFolderProblem::NotWritable) {
+        out.notWritable = true;
+        ui.ask({importfoldermsg::NotWritableTitle, importfoldermsg::NotWritableText.arg(folder), {QStringLiteral("OK")}});
+        return out;
+    }
+    if (problem == ImportFolderProblem::InsidePackage || problem == ImportFolderProblem::HoldsPackage
+        || problem == ImportFolderProblem::HomeFolder || problem == ImportFolderProblem::RootFolder) {
+        out.notFound = true;
+        const int choice = ui.ask({importfoldermsg::NotFoundTitle, importfoldermsg::NotFoundText.arg(folder),
+                                   {QStringLiteral("OK"), importfoldermsg::SpecifyNew}});
+        out.specifyNew = choice == 1;
+        return out;
+    }
+
+    // Two looks a little apart: a file still being written changes in between and waits.
+    const FolderLook first = FolderLook::of(folder);
+    if (first.entries.isEmpty())
+        return out;
+    if (options.wait)
+        options.wait(options.settleMs);
+    else if (options.settleMs > 0)
+        QThread::msleep(ulong(options.settleMs));
+    const FolderLook second = FolderLook::of(folder);
+
+    plist::Array& kept = settings.importFolderKept;
+    bool keptChanged = false;
+    // Forget files that are gone from the folder.
+    for (auto it = kept.begin(); it != kept.end();) {
+        const plist::Value* name = it->isDict() ? it->dict().find(QStringLiteral("Name")) : nullptr;
+        if (!name || !name->isString() || !second.entries.contains(name->string())) {
+            it = kept.erase(it);
+            keptChanged = true;
+        } else {
+            ++it;
+        }
+    }
+
+    QStringList paths;
+    QMap<QString, FolderLook::Entry> looked;
+    for (auto it = second.entries.cbegin(); it != second.entries.cend(); ++it) {
+        const QString abs = folder + QLatin1Char('/') + it.key();
+        const QFileInfo ei(abs);
+        if (ei.isDir() && !isFilePackage(abs)) {
+            paths << abs; // refused by the import, with the skip warning; left in place
+            continue;
+        }
+        if (isKept(kept, it.key(), it.value()))
+            continue;
+        if (partialDownload(it.key()) || !first.entries.contains(it.key()) || first.entries.value(it.key()) != it.value()) {
+            out.waiting << abs;
+            continue;
+        }
+        paths << abs;
+        looked.insert(abs, it.value());
+    }
+    if (paths.isEmpty()) {
+        if (keptChanged)
+            doc.saveDBSpecificPreferences();
+        return out;
+    }
+
+    ImportPipeline pipeline(doc, prefs);
+    pipeline.onStored = [&](const QString& source, const QString& stored) {
+        // Deleted only when the stored copy reads back as the source, and the source has not
+        // changed since it was looked at.
+        const auto before = looked.find(source);
+        if (before == looked.end() || lookAt(source) != before.value() || !storedCopyConfirmed(doc, source, stored)) {
+            out.unconfirmed << source;
+            return;
+        }
+        const bool removed = QFileInfo(source).isDir() ? QDir(source).removeRecursively() : fs::removeFile(source);
+        if (removed && !QFileInfo::exists(source)) {
+            out.deleted << source;
+        } else {
+            out.kept << source;
+            kept.push_back(keptRecord(QFileInfo(source).fileName(), before.value()));
+            keptChanged = true;
+        }
+    };
+    ImportRequest request;
+    request.paths = paths;
+    request.isImportFolder = true;
+    out.import = pipeline.doImport(request, context);
+    out.ran = out.import.ran;
+    if (keptChanged)
+        doc.saveDBSpecificPreferences();
+    return out;
+}
+
+} // namespace folivo

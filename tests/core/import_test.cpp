@@ -1,0 +1,507 @@
+// The import pipeline and the import folder on real packages: what goes where with which
+// dates, what is skipped, the import log, the "Last Import" smart folder, and a drop box
+// that never loses or duplicates a file.
+
+#include "filing/importfolder.h"
+#include "filing/importpipeline.h"
+#include "prefs/ktprefs.h"
+#include "store/bookmark.h"
+#include "store/indexitem.h"
+#include "store/keys.h"
+#include "store/mydocument.h"
+#include "support/minipdf.h"
+#include "support/packagefixtures.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+
+#include <unistd.h>
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* os)
+{
+    *os << '[' << list.join(", ").toStdString() << ']';
+}
+
+using namespace folivo;
+using namespace folivo::test;
+
+namespace {
+
+const QDate Today(2024, 5, 15);
+
+class Import : public Fixtures {
+protected:
+    void SetUp() override
+    {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch_.file("config")));
+        prefs_ = std::make_unique<KTPrefs>(QStringLiteral("org.folivo.FolivoImportTest"));
+    }
+    std::unique_ptr<MyDocument> create(const QString& name = "Import.fvdb")
+    {
+        auto doc = std::make_unique<MyDocument>(ui_);
+        EXPECT_TRUE(doc->createDatabase(scratch_.file(name)).ok());
+        doc->setApplicationPreferences(prefs_.get());
+        return doc;
+    }
+    std::unique_ptr<MyDocument> openEncrypted()
+    {
+        auto doc = std::make_unique<MyDocument>(ui_);
+        ui_.passwords = {QStringLiteral("pässwörd")};
+        EXPECT_TRUE(doc->openDatabase(copyOf("Encrypted.fvdb")).ok());
+        doc->setApplicationPreferences(prefs_.get());
+        return doc;
+    }
+    static IndexItem* folder(MyDocument& doc, const QString& path)
+    {
+        if (IndexItem* existing = doc.tree().itemForPath(path))
+            return existing;
+        const qsizetype slash = path.lastIndexOf('/');
+        IndexItem* parent = slash < 0 ? nullptr : folder(doc, path.left(slash));
+        EXPECT_EQ(doc.recordNewCategory(path, parent, -1).status, OperationResult::Status::Done) << path.toStdString();
+        return doc.tree().itemForPath(path);
+    }
+    QString write(const QString& rel, const QByteArray& data)
+    {
+        const QString path = scratch_.file("in/" + rel);
+        QDir().mkpath(QFileInfo(path).path());
+        EXPECT_TRUE(writeAll(path, data));
+        return path;
+    }
+    ImportOutcome run(MyDocument& doc, const QStringList& paths, const QString& selection = {}, int index = -1,
+                      const QString& parent = {})
+    {
+        ImportPipeline pipeline(doc, prefs_.get());
+        ImportRequest request;
+        request.paths = paths;
+        request.parentIndex = index;
+        request.parentPath = parent;
+        request.ignoreUserSelection = !parent.isEmpty();
+        ImportContext context;
+        context.browserSelection = selection;
+        context.today = Today;
+        return pipeline.doImport(request, context);
+    }
+    static QByteArray content(MyDocument& doc, const QString& path, const QString& inner = {})
+    {
+        QByteArray out;
+        EXPECT_TRUE(doc.readItemContent(path, inner, [&](const char* p, qsizetype n) {
+            out.append(p, n);
+            return true;
+        })) << path.toStdString();
+        return out;
+    }
+    static QStringList children(MyDocument& doc, const QString& path)
+    {
+        QStringList out;
+        for (const auto& c : doc.tree().childrenOf(path.isEmpty() ? nullptr : doc.tree().itemForPath(path)))
+            out << c->name();
+        return out;
+    }
+    static QString datesOf(MyDocument& doc, const QString& path)
+    {
+        const IndexItem* item = doc.tree().itemForPath(path);
+        if (!item)
+            return "missing";
+        const auto day = [&](const QString& key) {
+            const plist::Value* v = item->value(key);
+            return v && v->isDate() ? fromPlistDate(v->date()).toLocalTime().date().toString(Qt::ISODate) : QString("-");
+        };
+        return day(keys::StartDate) + " " + day(keys::EndDate);
+    }
+
+    std::unique_ptr<KTPrefs> prefs_;
+};
+
+// ---- Files from disk, filed by name and by text ------------------------------------
+
+class ImportBothKinds : public Import, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ImportBothKinds, RealFilesAreFiledByNameAndByText)
+{
+    auto doc = GetParam() ? openEncrypted() : create();
+    folder(*doc, "Bank/Visa");
+    IndexItem* statements = folder(*doc, "Bank/Checking");
+    statements->setValue("categoryMatch", QStringLiteral("First Town Bank"));
+    statements->setValue("startingDateMatch", QStringLiteral("Opening Date:"));
+    statements->setValue("endingDateMatch", QStringLiteral("Statement Date:"));
+    IndexItem* power = folder(*doc, "Utilities/Power");
+    power->setValue("categoryMatch", QStringLiteral("Mega Power Co"));
+    power->setValue("endingDateMatch", QStringLiteral("Bill date"));
+    power->setValue("EuropeanDates", true);
+
+    const QStringList files = {
+        write("Visa+q2.pdf", makeTextPdf({"Card statement"})),
+        write("scan 0001.pdf", makeTextPdf({"First Town Bank", "Opening Date: 03/01/2024", "Statement Date: 03/31/2024"})),
+        // A PDF under another name is still read as one.
+        write("scan 0002.txt", makeTextPdf({"Mega Power Co", "Bill date 30.4.2024"})),
+        write("letter.rtf", QByteArray("{\\rtf1\\ansi{\\fonttbl{\\f0 Helvetica;}}\\f0 First Town Bank\\par "
+                                       "Opening Date: 1/1/2024\\par Statement Date: 1/31/2024}")),
+        write("notes.txt", QByteArray("Mega Power Co\nBill date 31.1.2024\n")),
+        write("photo.jpg", QByteArray("\xff\xd8\xff\xe0 not text at all \x00\x01", 24)),
+    };
+    const ImportOutcome out = run(*doc, files);
+    ASSERT_TRUE(out.ran);
+    EXPECT_FALSE(out.failed);
+    EXPECT_FALSE(out.skipped);
+
+    const QList<std::tuple<QString, QString>> expected = {
+        {"Bank/Visa/2023/June/Visa+q2.pdf", "2023-04-01 2023-06-30"},
+        {"Bank/Checking/2024/March/scan 0001.pdf", "2024-03-01 2024-03-31"},
+        {"Utilities/Power/2024/April/scan 0002.txt.pdf", "2024-03-31 2024-04-30"},
+        {"Bank/Checking/2024/January/letter.rtf", "2024-01-01 2024-01-31"},
+        {"Utilities/Power/2024/January/notes.txt", "2024-01-01 2024-01-31"},
+        {"Unfiled/photo.jpg", "- -"},
+    };
+    for (const auto& [path, dates] : expected)
+        EXPECT_EQ(datesOf(*doc, path).toStdString(), dates.toStdString()) << path.toStdString();
+    EXPECT_EQ(out.itemsToSelect.size(), 6);
+    EXPECT_EQ(content(*doc, "Bank/Checking/2024/March/scan 0001.pdf"), readAll(files[1]));
+    if (GetParam()) {
+        // Reading the text for filing left no plain copy in the package.
+        QDirIterator it(doc->dbPath(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString f = it.next();
+            EXPECT_FALSE(readAll(f).contains("First Town Bank")) << f.toStdString();
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(PlainAndEncrypted, ImportBothKinds, ::testing::Bool());
+
+// ---- Folders, skipped entries, indexes ---------------------------------------------
+
+TEST_F(Import, FolderPlans)
+{
+    write("Trip/a.txt", "a");
+    write("Trip/Receipts/b.txt", "b");
+    write("Trip/.hidden", "h");
+    write("Trip/Icon\r", "i");
+    write("Trip/Old.fvdb/.index", "x");
+    struct Case {
+        const char* what;
+        QString selection;
+        QString answer; // the button chosen in "Folder Import Options"; empty: not asked
+        QStringList stored;
+        bool skipped;
+    };
+    const QList<Case> cases = {
+        {"no selection: a hierarchy at the top, not asked", {}, {},
+         {"Trip", "Trip/a.txt", "Trip/Receipts", "Trip/Receipts/b.txt"}, true},
+        {"into Unfiled: loose files, not asked", "Unfiled", {}, {"Unfiled/a.txt", "Unfiled/b.txt"}, true},
+        {"into a folder, as a hierarchy", "Home", "Import As Hierarchy",
+         {"Home/Trip", "Home/Trip/a.txt", "Home/Trip/Receipts", "Home/Trip/Receipts/b.txt"}, true},
+        {"into a folder, files only", "Home", "Import Files Only", {"Home/a.txt", "Home/b.txt"}, true},
+        {"cancelled: nothing, no warning", "Home", "Cancel", {}, false},
+    };
+    for (const Case& c : cases) {
+        Scratch dbs;
+        ui_.asked.clear();
+        ui_.answers.clear();
+        MyDocument doc(ui_);
+        ASSERT_TRUE(doc.createDatabase(dbs.file("Plan.fvdb")).ok());
+        folder(doc, "Home");
+        if (!c.answer.isEmpty())
+            ui_.answers.insert("Folder Import Options", c.answer);
+        const ImportOutcome out = run(doc, {scratch_.file("in/Trip")}, c.selection);
+        QStringList stored;
+        for (const ImportedEntry& e : out.entries)
+            if (!e.storedPath.isEmpty())
+                stored << e.storedPath;
+        EXPECT_EQ(stored, c.stored) << c.what;
+        EXPECT_EQ(out.itemsToSelect, c.stored) << c.what;
+        EXPECT_EQ(out.skipped, c.skipped) << c.what;
+        const bool asked = std::any_of(ui_.asked.begin(), ui_.asked.end(),
+                                       [](const Prompt& p) { return p.title == "Folder Import Options"; });
+        EXPECT_EQ(asked, !c.answer.isEmpty()) << c.what;
+        for (const QString& p : c.stored)
+            EXPECT_TRUE(QFileInfo::exists(doc.dbPath() + "/" + p)) << p.toStdString();
+    }
+}
+
+TEST_F(Import, DroppedFilesTakeTheNextIndexesAndDatabasesAreSkipped)
+{
+    auto doc = create();
+    IndexItem* home = folder(*doc, "Home");
+    for (const char* n : {"0", "1", "2", "3", "4", "5"})
+        folder(*doc, QString("Home/") + n);
+    const QStringList files = {write("x.txt", "x"), write("y.txt", "y"), write("z.txt", "z")};
+    (void)home;
+    const ImportOutcome out = run(*doc, files, {}, 4, "Home");
+    EXPECT_EQ(children(*doc, "Home"), QStringList({"0", "1", "2", "3", "4", "x.txt", "y.txt", "z.txt", "5"}));
+    EXPECT_FALSE(out.skipped);
+
+    QDir().mkpath(scratch_.file("in/Other.fvdb"));
+    const ImportOutcome skipped = run(*doc, {scratch_.file("in/Other.fvdb"), write("w.txt", "w")});
+    EXPECT_TRUE(skipped.skipped);
+    EXPECT_TRUE(doc->tree().itemForPath("Unfiled/w.txt"));
+    EXPECT_FALSE(doc->tree().itemForPath("Unfiled/Other.fvdb"));
+}
+
+TEST_F(Import, LinkedFoldersAndTheDatabaseItselfAreNeverWalked)
+{
+    auto doc = create();
+    write("Loop/a.txt", "a");
+    ASSERT_EQ(::symlink("..", QFile::encodeName(scratch_.file("in/Loop/up")).constData()), 0);
+    ASSERT_EQ(::symlink(".", QFile::encodeName(scratch_.file("in/Loop/self")).constData()), 0);
+    const ImportOutcome out = run(*doc, {scratch_.file("in/Loop")});
+    EXPECT_TRUE(out.skipped);
+    EXPECT_EQ(children(*doc, "Loop"), QStringList({"a.txt"}));
+
+    // Something inside the package is already in it; importing it would copy a folder into itself.
+    const QString unfiledAbs = doc->dbPath() + "/Unfiled";
+    const ImportOutcome inside = run(*doc, {unfiledAbs});
+    EXPECT_TRUE(inside.skipped);
+    EXPECT_TRUE(inside.itemsToSelect.isEmpty());
+}
+
+TEST_F(Import, AFolderNamedLastImportGetsAnotherNameWhileTheSmartFolderIsKept)
+{
+    prefs_->setBool(true, "MaintainLastImport");
+    auto doc = create();
+    write("Last Import/a.txt", "a");
+    run(*doc, {scratch_.file("in/Last Import")});
+    EXPECT_TRUE(doc->tree().itemForPath("Last Import2"));
+    EXPECT_TRUE(doc->tree().itemForPath("Last Import2/a.txt"));
+    const IndexItem* smart = doc->tree().itemForPath("Last Import");
+    ASSERT_TRUE(smart);
+    EXPECT_TRUE(smart->isSmartFolder());
+}
+
+// ---- Import log and "Last Import" -----------------------------------------------------
+
+TEST_F(Import, TheImportLogIsStoredButNotSelected)
+{
+    prefs_->setBool(true, "ImportLog");
+    for (bool encrypted : {false, true}) {
+        auto doc = encrypted ? openEncrypted() : create(QString("Log%1.fvdb").arg(int(encrypted)));
+        folder(*doc, "Import Logs");
+        const QString file = write("bill.txt", "bill");
+        const ImportOutcome out = run(*doc, {file});
+        ASSERT_FALSE(out.logPath.isEmpty());
+        EXPECT_TRUE(out.logPath.startsWith("Import Logs/"));
+        EXPECT_EQ(out.itemsToSelect, QStringList({"Unfiled/bill.txt"}));
+        const QString log = QString::fromUtf8(content(*doc, out.logPath));
+        EXPECT_TRUE(log.startsWith(QFileInfo(doc->dbPath()).fileName() + " import at ")) << log.toStdString();
+        EXPECT_TRUE(log.contains(file + " -> Unfiled/bill.txt\n")) << log.toStdString();
+        if (encrypted) {
+            EXPECT_FALSE(QFile::exists(doc->dbPath() + "/" + out.logPath));
+            EXPECT_TRUE(QFile::exists(doc->dbPath() + "/" + out.logPath + ".fvdbe"));
+        }
+        // Nothing of the log is left in the temporary folder either.
+        EXPECT_TRUE(QDir(doc->tempDir()).entryList(QDir::Files | QDir::NoDotAndDotDot).isEmpty());
+    }
+}
+
+TEST_F(Import, LastImportHoldsTheFilesOfTheLastImportOnly)
+{
+    prefs_->setBool(true, "MaintainLastImport");
+    auto doc = create();
+    run(*doc, {write("a.txt", "a"), write("b.txt", "b")});
+    run(*doc, {write("c.txt", "c")});
+    const IndexItem* smart = doc->tree().itemForPath("Last Import");
+    ASSERT_TRUE(smart);
+    EXPECT_TRUE(smart->value(keys::SystemLastImportFolder)->boolValue());
+    EXPECT_EQ(smart->value(keys::SmartFolderType)->intValue(), 2);
+    const plist::Dict& criteria = smart->value(keys::SmartFolder)->dict();
+    EXPECT_EQ(criteria.find("Type")->intValue(), 3);
+    EXPECT_EQ(criteria.find("SmartFolderName")->string(), "Last Import");
+    QStringList refs;
+    for (const plist::Value& c : criteria.find("Conditions")->array())
+        refs << storedPathFromBookmarkData(c.dict().find("BookMarkData")->data()).value_or("?");
+    EXPECT_EQ(refs, QStringList({"Unfiled/c.txt"}));
+    // It survives a reopen through its attributes file.
+    const QString path = doc->dbPath();
+    doc->saveChanges(false);
+    doc.reset();
+    MyDocument again(ui_);
+    ASSERT_TRUE(again.openDatabase(path, {true}).ok());
+    ASSERT_TRUE(again.tree().itemForPath("Last Import"));
+    EXPECT_TRUE(again.tree().itemForPath("Last Import")->isSmartFolder());
+}
+
+TEST_F(Import, AUserFolderNamedLastImportIsLeftAloneWithAnAlert)
+{
+    prefs_->setBool(true, "MaintainLastImport");
+    auto doc = create();
+    folder(*doc, "Last Import");
+    run(*doc, {write("a.txt", "a")});
+    EXPECT_FALSE(doc->tree().itemForPath("Last Import")->isSmartFolder());
+    EXPECT_TRUE(std::any_of(ui_.asked.begin(), ui_.asked.end(),
+                            [](const Prompt& p) { return p.title == "\"Last Import\" Folder Exists"; }));
+}
+
+// ---- The import folder ---------------------------------------------------------------
+
+class ImportFolder : public Import {
+protected:
+    QString box() const { return scratch_.file("box"); }
+    std::unique_ptr<MyDocument> withBox()
+    {
+        QDir().mkpath(box());
+        auto doc = create();
+        doc->settings().importFolderEnabled = true;
+        doc->settings().importFolderPath = box();
+        return doc;
+    }
+    DrainOutcome drain(MyDocument& doc, std::function<void()> between = {})
+    {
+        DrainOptions options;
+        options.wait = [&](int) {
+            if (between)
+                between();
+        };
+        ImportContext context;
+        context.today = Today;
+        return importFromImportFolder(doc, prefs_.get(), context, options);
+    }
+    void put(const QString& name, const QByteArray& data) { ASSERT_TRUE(writeAll(box() + "/" + name, data)); }
+};
+
+TEST_F(ImportFolder, FilesAreImportedOnceAndDeletedOnlyAfterTheyAreStored)
+{
+    auto doc = withBox();
+    folder(*doc, "Visa");
+    put("Visa+q1.txt", "statement");
+    put(".DS_Store", "hidden");
+    QDir().mkpath(box() + "/Sub");
+    put("Sub/inner.txt", "inner");
+    const DrainOutcome first = drain(*doc);
+    EXPECT_EQ(first.deleted, QStringList({box() + "/Visa+q1.txt"}));
+    EXPECT_TRUE(doc->tree().itemForPath("Visa/2024/March/Visa+q1.txt"));
+    EXPECT_TRUE(first.import.skipped); // the sub-folder
+    EXPECT_TRUE(QFile::exists(box() + "/Sub/inner.txt"));
+    EXPECT_TRUE(QFile::exists(box() + "/.DS_Store"));
+    // A second activation finds nothing new.
+    const DrainOutcome second = drain(*doc);
+    EXPECT_TRUE(second.deleted.isEmpty());
+    EXPECT_EQ(children(*doc, "Visa/2024/March"), QStringList({"Visa+q1.txt"}));
+}
+
+TEST_F(ImportFolder, AFileStillBeingWrittenWaits)
+{
+    auto doc = withBox();
+    put("growing.pdf", "%PDF-1.4 part one");
+    put("download.pdf.part", "%PDF");
+    const DrainOutcome busy = drain(*doc, [&] {
+        QFile f(box() + "/growing.pdf");
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write(" part two");
+    });
+    EXPECT_EQ(busy.waiting.size(), 2);
+    EXPECT_TRUE(busy.deleted.isEmpty());
+    EXPECT_FALSE(doc->tree().itemForPath("Unfiled/growing.pdf"));
+    // Once it stops changing it is taken, whole.
+    const DrainOutcome later = drain(*doc);
+    EXPECT_EQ(later.deleted, QStringList({box() + "/growing.pdf"}));
+    EXPECT_EQ(content(*doc, "Unfiled/growing.pdf"), QByteArray("%PDF-1.4 part one part two"));
+    EXPECT_TRUE(QFile::exists(box() + "/download.pdf.part"));
+}
+
+TEST_F(ImportFolder, FilesThatCannotBeDeletedAreNotImportedAgain)
+{
+    auto doc = withBox();
+    put("bill.txt", "bill");
+    {
+        fs::ScopedFault fault([&](fs::Op op, const QString& abs) { return op == fs::Op::Remove && abs.startsWith(box()); });
+        const DrainOutcome out = drain(*doc);
+        EXPECT_EQ(out.kept, QStringList({box() + "/bill.txt"}));
+    }
+    const DrainOutcome again = drain(*doc);
+    EXPECT_TRUE(again.import.entries.isEmpty());
+    EXPECT_EQ(children(*doc, "Unfiled"), QStringList({"bill.txt"}));
+    // A new file of the same name is new content: it is taken.
+    put("bill.txt", "second bill");
+    const DrainOutcome changed = drain(*doc);
+    EXPECT_EQ(changed.deleted.size(), 1);
+    EXPECT_EQ(children(*doc, "Unfiled"), QStringList({"bill.txt", "bill2.txt"}));
+}
+
+TEST_F(ImportFolder, AFolderWhereNothingCanBeDeletedIsNotEmptied)
+{
+    auto doc = withBox();
+    put("bill.txt", "bill");
+    fs::ScopedFault fault([&](fs::Op op, const QString& abs) { return op == fs::Op::Write && abs == box(); });
+    for (int i = 0; i < 2; ++i) {
+        const DrainOutcome out = drain(*doc);
+        EXPECT_TRUE(out.notWritable);
+    }
+    EXPECT_TRUE(children(*doc, "Unfiled").isEmpty());
+    EXPECT_TRUE(QFile::exists(box() + "/bill.txt"));
+}
+
+TEST_F(ImportFolder, AMissingFolderIsReportedEveryTime)
+{
+    auto doc = withBox();
+    QDir(box()).removeRecursively();
+    ui_.answers.insert("Import Folder Not Found", "Specify New Import Folder");
+    for (int i = 0; i < 2; ++i) {
+        const DrainOutcome out = drain(*doc);
+        EXPECT_TRUE(out.notFound);
+        EXPECT_TRUE(out.specifyNew);
+    }
+    EXPECT_EQ(std::count_if(ui_.asked.begin(), ui_.asked.end(),
+                            [](const Prompt& p) { return p.title == "Import Folder Not Found"; }),
+              2);
+}
+
+TEST_F(ImportFolder, ACopyOfThePackageAsksBeforeTakingTheFiles)
+{
+    auto doc = withBox();
+    doc->settings().importFolderSetFor = "/somewhere/else/Original.fvdb";
+    put("bill.txt", "bill");
+    ui_.answers.insert("Import Into This Copy?", "Don't Import");
+    EXPECT_TRUE(drain(*doc).declined);
+    EXPECT_TRUE(QFile::exists(box() + "/bill.txt"));
+    ui_.answers.insert("Import Into This Copy?", "Import");
+    EXPECT_EQ(drain(*doc).deleted.size(), 1);
+    EXPECT_EQ(doc->settings().importFolderSetFor, doc->dbPath());
+}
+
+TEST_F(ImportFolder, EncryptedDatabasesDeleteOnlyVerifiedSources)
+{
+    auto doc = openEncrypted();
+    QDir().mkpath(box());
+    doc->settings().importFolderEnabled = true;
+    doc->settings().importFolderPath = box();
+    put("secret.txt", "the secret");
+    const DrainOutcome out = drain(*doc);
+    EXPECT_EQ(out.deleted.size(), 1);
+    EXPECT_EQ(content(*doc, "Unfiled/secret.txt"), QByteArray("the secret"));
+    EXPECT_FALSE(QFile::exists(doc->dbPath() + "/Unfiled/secret.txt"));
+}
+
+TEST(ImportFolderChoice, DangerousOrBusyFoldersAreRefused)
+{
+    Scratch s;
+    QDir().mkpath(s.file("db.fvdb/Inside"));
+    QDir().mkpath(s.file("empty"));
+    QDir().mkpath(s.file("full"));
+    writeAll(s.file("full/x"), "x");
+    const QString db = s.file("db.fvdb");
+    struct Case {
+        QString path;
+        ImportFolderProblem problem;
+    };
+    const QList<Case> cases = {
+        {s.file("empty"), ImportFolderProblem::None},
+        {s.file("full"), ImportFolderProblem::NotEmpty},
+        {s.file("missing"), ImportFolderProblem::Missing},
+        {s.file("full/x"), ImportFolderProblem::NotAFolder},
+        {"", ImportFolderProblem::NotSet},
+        {"/", ImportFolderProblem::RootFolder},
+        {QDir::homePath(), ImportFolderProblem::HomeFolder},
+        {db, ImportFolderProblem::InsidePackage},
+        {s.file("db.fvdb/Inside"), ImportFolderProblem::InsidePackage},
+        {s.path(), ImportFolderProblem::HoldsPackage},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(int(validateImportFolder(c.path, db, true)), int(c.problem)) << c.path.toStdString();
+}
+
+} // namespace
