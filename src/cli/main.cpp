@@ -2,9 +2,15 @@
 //
 // Exit codes: 0 success, 1 the database said no (not found, invalid, refused), 2 usage.
 
+#include "filing/filingrules.h"
+#include "filing/importfolder.h"
+#include "filing/importpipeline.h"
+#include "filing/ktdate.h"
+#include "find/filetext.h"
 #include "plist/typedjson.h"
 #include "prefs/ktprefs.h"
 #include "store/messages.h"
+#include "store/months.h"
 #include "store/mydocument.h"
 #include "store/repair.h"
 #include "util/tempfolder.h"
@@ -55,9 +61,23 @@ const char* kUsage =
     "                                     store a file or folder from disk in FOLDER (\"Unfiled\" without\n"
     "                                     --to); with an ending date it goes into FOLDER's year and month\n"
     "                                     folders; dates are taken as local midnight\n"
+    "  import DB FILE... [--to FOLDER] [--no-autofile]\n"
+    "                                     import files and folders and file them by the filing rules, as\n"
+    "                                     the window does with FOLDER selected in the browser; prints where\n"
+    "                                     each one went and its dates; a folder is imported as a hierarchy\n"
+    "  drain DB [--settle SECONDS]        empty the database's import folder once: files that did not\n"
+    "                                     change for SECONDS (default 2) are imported, filed, and deleted\n"
+    "                                     from the folder once their stored copies read back the same\n"
     "  save DB                            bring the index and settings of the package up to date\n"
     "  backup DB [--to DIR] [--keep K]    copy the package into DIR as \"1<name>\", shifting older copies\n"
     "                                     up and keeping K+1; DIR and K default to the preferences\n"
+    "\n"
+    "Trying filing rules (nothing is changed):\n"
+    "  parse-date TEXT [--european] [--trailing]\n"
+    "                                     show the date (or quarter) TEXT is read as\n"
+    "  file-as DB NAME [--text-file F] [--to FOLDER]\n"
+    "                                     show where a file named NAME would be filed and with which\n"
+    "                                     dates; F gives the file's text (a PDF, RTF or text file)\n"
     "\n"
     "Checking (every open compares the tree with the files; other commands only report):\n"
     "  check DB                           print what does not agree; exit 3 when something does not\n"
@@ -333,6 +353,11 @@ struct Options {
     std::optional<int> keep;
     std::optional<QDateTime> startDate, endDate;
     QString repair; // check: "delete" or "recover"
+    bool noAutofile = false;
+    bool european = false;
+    bool trailing = false;
+    std::optional<QString> textFile;
+    std::optional<int> settle;
 };
 
 // A path inside the database as people type it: "/Bank/Visa/" and "Bank/Visa" are the same,
@@ -561,13 +586,17 @@ const QHash<QString, CommandSpec>& commands()
         {"save", {1, {}}},
         {"backup", {1, {"--to", "--keep"}}},
         {"check", {1, {"--repair"}}},
+        {"import", {-2, {"--to", "--no-autofile"}}},
+        {"drain", {1, {"--settle"}}},
+        {"parse-date", {1, {"--european", "--trailing"}}},
+        {"file-as", {2, {"--text-file", "--to"}}},
     };
     return table;
 }
 
 // A date as YYYY-MM-DD, taken as the start of that day in local time (which is midnight
 // except where a clock change skips midnight).
-std::optional<QDateTime> parseDate(const QString& text)
+std::optional<QDateTime> parseIsoDate(const QString& text)
 {
     static const QRegularExpression shape(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
     if (!shape.match(text).hasMatch())
@@ -609,6 +638,196 @@ int checkCommand(MyDocument& doc, TerminalUi& ui, const Options& o)
         out << "Recovered files are in " << ui.recoverInto << '\n';
     out << "Repaired.\n";
     return doc.saveChanges(false).error.isEmpty() ? 0 : 1;
+}
+
+// ---- Importing and filing ---------------------------------------------------------
+
+QString isoDay(const std::optional<QDate>& d)
+{
+    return d ? d->toString(QStringLiteral("yyyy-MM-dd")) : QString();
+}
+
+QString datesText(const std::optional<QDate>& start, const std::optional<QDate>& end)
+{
+    if (!start && !end)
+        return QString();
+    return QStringLiteral(" [%1 \u2013 %2]").arg(isoDay(start), isoDay(end));
+}
+
+// Preferences of the application, read only (see kApplicationId).
+KTPrefs& applicationPrefs()
+{
+    static KTPrefs prefs(kApplicationId);
+    return prefs;
+}
+
+// Resolves --to for the filing commands: a folder that can hold files.
+bool folderOption(MyDocument& doc, const Options& o, QString* path)
+{
+    if (!o.to)
+        return true;
+    bool found = false;
+    const IndexItem* target = folderArgument(doc, *o.to, &found);
+    if (!found) {
+        noItem(doc, itemPath(*o.to));
+        return false;
+    }
+    if (target && !target->isPlainFolder()) {
+        err(QStringLiteral("\"%1\" is not a folder that can hold items.").arg(target->path()));
+        return false;
+    }
+    *path = target ? target->path() : QString();
+    return true;
+}
+
+// Prints one line per entry of an import; answers whether everything went in.
+bool printImport(const ImportOutcome& outcome, const QHash<QString, QString>& typed)
+{
+    bool allIn = true;
+    for (const ImportedEntry& e : outcome.entries) {
+        const QString source = typed.value(e.source, e.source);
+        QString line;
+        if (e.skipped) {
+            line = QStringLiteral("%1: skipped (a Folivo database, a linked folder, or part of this database)").arg(source);
+            allIn = false;
+        } else if (e.failed || e.storedPath.isEmpty()) {
+            line = QStringLiteral("%1: not imported").arg(source);
+            allIn = false;
+        } else {
+            line = QStringLiteral("%1 -> %2%3").arg(source, e.storedPath + (e.folder ? QStringLiteral("/") : QString()),
+                                                   datesText(e.start, e.end));
+        }
+        std::printf("%s\n", line.toLocal8Bit().constData());
+    }
+    if (!outcome.logPath.isEmpty())
+        std::printf("Import log -> %s\n", outcome.logPath.toLocal8Bit().constData());
+    std::fflush(stdout);
+    return allIn;
+}
+
+int finishImport(MyDocument& doc, const ImportOutcome& outcome, bool allIn)
+{
+    if (outcome.diskError) {
+        err(QStringLiteral("The import did not complete; the index will be rebuilt the next time %1 is opened.")
+                .arg(QFileInfo(doc.dbPath()).fileName()));
+        return 1;
+    }
+    const SaveOutcome saved = doc.saveChanges(false);
+    if (!saved.error.isEmpty()) {
+        err(QStringLiteral("The database was not completely saved: %1").arg(saved.error));
+        return 1;
+    }
+    return allIn && !outcome.failed ? 0 : 1;
+}
+
+int importCommand(MyDocument& doc, TerminalUi& ui, const QStringList& files, const Options& o)
+{
+    (void)ui;
+    ImportContext context;
+    if (!folderOption(doc, o, &context.browserSelection))
+        return 1;
+    QStringList paths;
+    QHash<QString, QString> typed;
+    for (const QString& f : files) {
+        const QFileInfo info(f);
+        if (!info.exists() && !info.isSymLink()) {
+            err(QStringLiteral("There is no file \"%1\".").arg(f));
+            return 1;
+        }
+        paths << info.absoluteFilePath();
+        typed.insert(info.absoluteFilePath(), f);
+    }
+    doc.setApplicationPreferences(&applicationPrefs());
+    ImportPipeline pipeline(doc, &applicationPrefs());
+    ImportRequest request;
+    request.paths = paths;
+    request.autoFile = !o.noAutofile;
+    const ImportOutcome outcome = pipeline.doImport(request, context);
+    if (!outcome.ran) {
+        err(QStringLiteral("%1 does not take imports (it is read-only).").arg(doc.dbPath()));
+        return 1;
+    }
+    return finishImport(doc, outcome, printImport(outcome, typed));
+}
+
+int drainCommand(MyDocument& doc, TerminalUi& ui, const Options& o)
+{
+    (void)ui;
+    const DatabaseSettings& settings = doc.settings();
+    if (!settings.importFolderEnabled || settings.importFolderPath.isEmpty()) {
+        err(QStringLiteral("%1 has no import folder switched on.").arg(doc.dbPath()));
+        return 1;
+    }
+    doc.setApplicationPreferences(&applicationPrefs());
+    DrainOptions options;
+    options.settleMs = o.settle.value_or(2) * 1000;
+    const DrainOutcome out = importFromImportFolder(doc, &applicationPrefs(), {}, options);
+    if (out.notFound || out.notWritable || out.declined)
+        return 1;
+    const bool allIn = printImport(out.import, {});
+    for (const QString& p : out.deleted)
+        std::printf("Deleted %s from the import folder\n", p.toLocal8Bit().constData());
+    for (const QString& p : out.kept)
+        std::printf("Kept %s: it could not be deleted (it will not be imported again)\n", p.toLocal8Bit().constData());
+    for (const QString& p : out.unconfirmed)
+        std::printf("Kept %s: its stored copy did not read back the same\n", p.toLocal8Bit().constData());
+    for (const QString& p : out.waiting)
+        std::printf("Waiting for %s: it is still being written\n", p.toLocal8Bit().constData());
+    if (!out.ran) {
+        std::printf("Nothing to import.\n");
+        return doc.saveChanges(false).error.isEmpty() ? 0 : 1;
+    }
+    (void)allIn;
+    return finishImport(doc, out.import, true);
+}
+
+int parseDateCommand(const QString& text, const Options& o)
+{
+    int m = 0, d = 0, y = 0;
+    const int n = parseDate(text, m, d, y, o.european, o.trailing);
+    if (n > 0) {
+        std::printf("%s (%d characters)\n", QDate(y, m, d).toString(QStringLiteral("yyyy-MM-dd")).toLocal8Bit().constData(), n);
+        return 0;
+    }
+    if (const auto q = parseQuarterYearFromString(text)) {
+        std::printf("quarter %s \u2013 %s\n", isoDay(q->start).toLocal8Bit().constData(),
+                    isoDay(q->end).toLocal8Bit().constData());
+        return 0;
+    }
+    err(QStringLiteral("\"%1\" is not a date.").arg(text));
+    return 1;
+}
+
+int fileAsCommand(MyDocument& doc, const QString& name, const Options& o)
+{
+    QString selection;
+    if (!folderOption(doc, o, &selection))
+        return 1;
+    std::optional<QString> text;
+    if (o.textFile) {
+        if (!QFileInfo::exists(*o.textFile)) {
+            err(QStringLiteral("There is no file \"%1\".").arg(*o.textFile));
+            return 1;
+        }
+        text = textOfFile(QFileInfo(*o.textFile).absoluteFilePath());
+        if (!text)
+            err(QStringLiteral("(\"%1\" has no text that can be read.)").arg(*o.textFile));
+    }
+    FilingInput input;
+    input.fileName = name;
+    input.target = selection.isEmpty() ? doc.tree().itemForPath(QStringLiteral("Unfiled")) : doc.tree().itemForPath(selection);
+    input.text = [&] { return text; };
+    const FilingDecision d = fileOne(doc.tree(), input, FilingPreferences::from(&applicationPrefs()));
+    QString where = d.folder ? d.folder->path() : QStringLiteral("Unfiled");
+    if (d.end && where != QStringLiteral("Unfiled"))
+        where += QStringLiteral("/%1/%2").arg(d.end->year()).arg(KTMonths::nameOf(d.end->month()));
+    QString how = d.rule.isEmpty() ? QStringLiteral("no rule chose a folder") : QStringLiteral("by %1").arg(d.rule);
+    if (d.datesFromText)
+        how += QStringLiteral(", dates from the text");
+    std::printf("%s -> %s/%s%s (%s)\n", name.toLocal8Bit().constData(), where.toLocal8Bit().constData(),
+                name.toLocal8Bit().constData(), datesText(d.start, d.end).toLocal8Bit().constData(),
+                how.toLocal8Bit().constData());
+    return 0;
 }
 
 int usageError(const QString& text)
@@ -656,9 +875,11 @@ int main(int argc, char** argv)
             given << QStringLiteral("--repair");
             continue;
         }
-        static const QStringList flags{"--rebuild", "--password-stdin", "--from-password-stdin"};
-        static const QStringList valued{"--password-file", "--from-password-file", "--index", "--from",
-                                        "--to",            "--keep",               "--start-date", "--end-date"};
+        static const QStringList flags{"--rebuild",     "--password-stdin", "--from-password-stdin",
+                                       "--no-autofile", "--european",       "--trailing"};
+        static const QStringList valued{"--password-file", "--from-password-file", "--index",      "--from",
+                                        "--to",            "--keep",               "--start-date", "--end-date",
+                                        "--text-file",     "--settle"};
         if (!flags.contains(a) && !valued.contains(a))
             return usageError(QStringLiteral("Unknown option %1.").arg(a));
         given << a;
@@ -668,6 +889,10 @@ int main(int argc, char** argv)
         }
         if (a == "--password-stdin") {
             o.passwordSource = PasswordSource::Stdin;
+            continue;
+        }
+        if (a == "--no-autofile" || a == "--european" || a == "--trailing") {
+            (a == "--no-autofile" ? o.noAutofile : a == "--european" ? o.european : o.trailing) = true;
             continue;
         }
         if (a == "--from-password-stdin") {
@@ -692,10 +917,16 @@ int main(int argc, char** argv)
             if (!o.keep)
                 return usageError(QStringLiteral("--keep needs a number from 0 to 255, not \"%1\".").arg(value));
         } else if (a == "--start-date" || a == "--end-date") {
-            const auto date = parseDate(value);
+            const auto date = parseIsoDate(value);
             if (!date)
                 return usageError(QStringLiteral("%1 needs a date as YYYY-MM-DD, not \"%2\".").arg(a, value));
             (a == "--start-date" ? o.startDate : o.endDate) = date;
+        } else if (a == "--settle") {
+            o.settle = parseInt(value, 0, 3600);
+            if (!o.settle)
+                return usageError(QStringLiteral("--settle needs a number of seconds from 0 to 3600, not \"%1\".").arg(value));
+        } else if (a == "--text-file") {
+            o.textFile = value;
         } else if (a == "--from") {
             o.from = value;
         } else if (a == "--to") {
@@ -717,7 +948,7 @@ int main(int argc, char** argv)
             return usageError(QStringLiteral("check --repair=recover needs the folder DIR for the recovered files."));
         recoverInto = QFileInfo(positional.takeLast()).absoluteFilePath();
     }
-    if (positional.size() != spec.arguments)
+    if (spec.arguments >= 0 ? positional.size() != spec.arguments : positional.size() < -spec.arguments)
         return usageError(QStringLiteral("Wrong number of arguments for %1.").arg(command));
     static const QStringList common{"--rebuild", "--password-file", "--password-stdin"};
     for (const QString& option : given)
@@ -744,6 +975,8 @@ int main(int argc, char** argv)
     }
     QTextStream out(stdout);
 
+    if (command == "parse-date")
+        return parseDateCommand(positional[0], o);
     if (command == "create") {
         MyDocument doc(ui);
         const OpenResult r = doc.createDatabase(positional[0]);
@@ -820,6 +1053,12 @@ int main(int argc, char** argv)
         return backupCommand(doc, ui, o);
     } else if (command == "check") {
         return checkCommand(doc, ui, o);
+    } else if (command == "import") {
+        return importCommand(doc, ui, positional.mid(1), o);
+    } else if (command == "drain") {
+        return drainCommand(doc, ui, o);
+    } else if (command == "file-as") {
+        return fileAsCommand(doc, positional[1], o);
     }
     return 0;
 }

@@ -1,0 +1,213 @@
+// folivo-cli importing and filing: where each file goes with which dates, in plain and
+// encrypted databases, the import folder drained once, and the commands that only show
+// what the parser and the rules decide.
+
+#include "prefs/ktprefs.h"
+#include "store/indexitem.h"
+#include "store/mydocument.h"
+#include "support/minipdf.h"
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+using namespace folivo;
+using folivo::test::ProcessResult;
+using folivo::test::Scratch;
+
+namespace {
+
+class CliImport : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        fixtures_ = new Scratch;
+        ASSERT_TRUE(folivo::test::makeFixtures(fixtures_->path()));
+    }
+    static void TearDownTestSuite() { delete fixtures_; }
+
+    void SetUp() override
+    {
+        // The program reads the application preferences from here.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch_.file("config")));
+    }
+    ProcessResult cli(const QStringList& args)
+    {
+        return folivo::test::run(QStringLiteral(FOLIVO_CLI), args);
+    }
+    QString password() const
+    {
+        return QJsonDocument::fromJson(folivo::test::readAll(fixtures_->file("manifest.json")))
+            .object().value("Encrypted.fvdb").toObject().value("password").toString();
+    }
+    // A database with folders whose match strings and phrases file statements.
+    QString prepare(bool encrypted)
+    {
+        QString pkg = scratch_.file(encrypted ? "Encrypted.fvdb" : "Plain.fvdb");
+        SilentUi silent;
+        MyDocument doc(silent);
+        if (encrypted) {
+            EXPECT_EQ(folivo::test::run("cp", {"-a", fixtures_->file("Encrypted.fvdb"), pkg}).exitCode, 0);
+            EXPECT_TRUE(folivo::test::writeAll(scratch_.file("pw"), password().toUtf8() + "\n"));
+            struct Ui : SilentUi {
+                QString pw;
+                bool askPassword(const PasswordRequest&, const PasswordCheck& check) override { return check(pw); }
+            } ui;
+            ui.pw = password();
+            MyDocument enc(ui);
+            EXPECT_TRUE(enc.openDatabase(pkg).ok());
+            addFolders(enc);
+            return pkg;
+        }
+        EXPECT_TRUE(doc.createDatabase(pkg).ok());
+        addFolders(doc);
+        return pkg;
+    }
+    static void addFolders(MyDocument& doc)
+    {
+        for (const QString& p : {"Bank", "Bank/Visa", "Bank/Checking", "Taxes"}) {
+            const qsizetype slash = p.lastIndexOf('/');
+            const IndexItem* parent = slash < 0 ? nullptr : doc.tree().itemForPath(p.left(slash));
+            if (doc.tree().itemForPath(p))
+                continue;
+            EXPECT_EQ(doc.recordNewCategory(p, parent, -1).status, OperationResult::Status::Done);
+        }
+        IndexItem* checking = doc.tree().itemForPath("Bank/Checking");
+        checking->setValue("categoryMatch", QStringLiteral("First Town Bank"));
+        checking->setValue("endingDateMatch", QStringLiteral("Statement Date:"));
+        doc.writeAttributesFileForItem(checking);
+        EXPECT_TRUE(doc.saveChanges(false).error.isEmpty());
+    }
+    QStringList pw() const
+    {
+        return QFileInfo::exists(scratch_.file("pw")) ? QStringList{"--password-file", scratch_.file("pw")} : QStringList{};
+    }
+    QString file(const QString& name, const QByteArray& data)
+    {
+        const QString path = scratch_.file("in/" + name);
+        QDir().mkpath(QFileInfo(path).path());
+        EXPECT_TRUE(folivo::test::writeAll(path, data));
+        return path;
+    }
+
+    static inline Scratch* fixtures_ = nullptr;
+    Scratch scratch_;
+};
+
+class CliImportBoth : public CliImport, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CliImportBoth, ImportPrintsWhereEachFileWentWithItsDates)
+{
+    const QString pkg = prepare(GetParam());
+    const QString visa = file("Visa+2023q2.pdf", folivo::test::makeTextPdf({"Card"}));
+    const QString scan = file("scan.pdf", folivo::test::makeTextPdf({"First Town Bank", "Statement Date: 03/31/2024"}));
+    const QString loose = file("note.txt", "nothing to go by");
+    ProcessResult r = cli(pw() + QStringList{"import", pkg, visa, scan, loose});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    const QString out = QString::fromUtf8(r.out);
+    EXPECT_TRUE(out.contains(visa + " -> Bank/Visa/2023/June/Visa+2023q2.pdf [2023-04-01 \u2013 2023-06-30]\n")) << r.out.constData();
+    EXPECT_TRUE(out.contains(scan + " -> Bank/Checking/2024/March/scan.pdf [2024-03-01 \u2013 2024-03-31]\n")) << r.out.constData();
+    EXPECT_TRUE(out.contains(loose + " -> Unfiled/note.txt\n")) << r.out.constData();
+
+    // What was printed is what the database holds, and it reads back.
+    r = cli(pw() + QStringList{"cat", pkg, "Bank/Checking/2024/March/scan.pdf"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.out, folivo::test::readAll(scan));
+    r = cli(pw() + QStringList{"show", pkg, "Bank/Visa/2023/June/Visa+2023q2.pdf"});
+    EXPECT_TRUE(r.out.contains("EndDate")) << r.out.constData();
+
+    // Without filing, into the folder named.
+    r = cli(pw() + QStringList{"import", pkg, file("Visa+2024q1.pdf", "%PDF-1.4"), "--no-autofile", "--to", "Taxes"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.endsWith(" -> Taxes/Visa+2024q1.pdf\n")) << r.out.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(PlainAndEncrypted, CliImportBoth, ::testing::Bool());
+
+TEST_F(CliImport, AFolderArgumentIsImportedAsAHierarchy)
+{
+    const QString pkg = prepare(false);
+    file("Trip/a.txt", "a");
+    file("Trip/Hotel/b.txt", "b");
+    file("Trip/.hidden", "h");
+    const ProcessResult r = cli({"import", pkg, scratch_.file("in/Trip")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.contains(" -> Trip/\n")) << r.out.constData();
+    EXPECT_TRUE(r.out.contains(" -> Trip/Hotel/b.txt\n")) << r.out.constData();
+    EXPECT_FALSE(r.out.contains("hidden"));
+    const ProcessResult missing = cli({"import", pkg, scratch_.file("in/none.txt")});
+    EXPECT_EQ(missing.exitCode, 1);
+}
+
+TEST_F(CliImport, ParseDateShowsWhatTheParserReads)
+{
+    struct Case {
+        QStringList args;
+        int exit;
+        const char* out;
+    };
+    const QList<Case> cases = {
+        {{"3/31/2024"}, 0, "2024-03-31 (9 characters)\n"},
+        {{"31/3/2024", "--european"}, 0, "2024-03-31 (9 characters)\n"},
+        {{"2023/5/6", "--european"}, 0, "2023-05-06 (8 characters)\n"},
+        {{"  March 5, 2024"}, 0, "2024-03-05 (13 characters)\n"},
+        {{"20230506 statement"}, 0, "2023-05-06 (8 characters)\n"},
+        {{"3/31/2024 and more", "--trailing"}, 0, "2024-03-31 (9 characters)\n"},
+        {{"3/31/2024 and more"}, 1, ""},
+        {{"1 2 3"}, 1, ""},
+        {{"2q24"}, 0, "quarter 2024-04-01 \u2013 2024-06-30\n"},
+    };
+    for (const Case& c : cases) {
+        const ProcessResult r = cli(QStringList{"parse-date"} + c.args);
+        EXPECT_EQ(r.exitCode, c.exit) << c.args.join(' ').toStdString() << r.err.constData();
+        EXPECT_EQ(QString::fromUtf8(r.out).toStdString(), c.out) << c.args.join(' ').toStdString();
+    }
+}
+
+TEST_F(CliImport, FileAsShowsTheDecisionWithoutChangingAnything)
+{
+    const QString pkg = prepare(false);
+    const QString text = file("statement.txt", "First Town Bank\nStatement Date: 04/30/2024\n");
+    const QByteArray before = cli({"dump", pkg}).out;
+    ProcessResult r = cli({"file-as", pkg, "scan.pdf", "--text-file", text});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(QString::fromUtf8(r.out).toStdString(),
+              "scan.pdf -> Bank/Checking/2024/April/scan.pdf [2024-03-31 \u2013 2024-04-30] (by Text Match, dates from the text)\n");
+    r = cli({"file-as", pkg, "Visa+1-5-24+1-31-24.pdf"});
+    EXPECT_EQ(QString::fromUtf8(r.out).toStdString(),
+              "Visa+1-5-24+1-31-24.pdf -> Bank/Visa/2024/January/Visa+1-5-24+1-31-24.pdf [2024-01-05 \u2013 2024-01-31] (by Filename Match)\n");
+    EXPECT_EQ(cli({"dump", pkg}).out, before);
+}
+
+TEST_F(CliImport, DrainEmptiesTheImportFolderOnce)
+{
+    const QString pkg = prepare(false);
+    const QString box = scratch_.file("box");
+    QDir().mkpath(box);
+    {
+        SilentUi ui;
+        MyDocument doc(ui);
+        ASSERT_TRUE(doc.openDatabase(pkg).ok());
+        doc.settings().importFolderEnabled = true;
+        doc.settings().importFolderPath = box;
+        ASSERT_TRUE(doc.saveDBSpecificPreferences());
+    }
+    ASSERT_TRUE(folivo::test::writeAll(box + "/Visa+2024q1.txt", "statement"));
+    QDir().mkpath(box + "/Sub");
+    ProcessResult r = cli({"drain", pkg, "--settle", "0"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.contains("-> Bank/Visa/2024/March/Visa+2024q1.txt [2024-01-01 \u2013 2024-03-31]\n")) << r.out.constData();
+    EXPECT_TRUE(r.out.contains("Deleted " + box.toUtf8() + "/Visa+2024q1.txt")) << r.out.constData();
+    EXPECT_FALSE(QFile::exists(box + "/Visa+2024q1.txt"));
+    EXPECT_TRUE(QFileInfo(box + "/Sub").isDir());
+    r = cli({"drain", pkg, "--settle", "0"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_FALSE(r.out.contains("Deleted")) << r.out.constData();
+}
+
+} // namespace
