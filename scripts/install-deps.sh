@@ -14,7 +14,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils
   python3 fonts-dejavu-core
-  openssl zip unzip
+  openssl zip unzip poppler-utils
 )
 
 missing=()
