@@ -273,6 +273,37 @@ TEST_F(Import, AFolderNamedLastImportGetsAnotherNameWhileTheSmartFolderIsKept)
     EXPECT_TRUE(smart->isSmartFolder());
 }
 
+TEST_F(Import, TheSelectedReminderTakesOneImportAndIsCheckedOff)
+{
+    auto doc = create();
+    folder(*doc, "Visa");
+    folder(*doc, "Water")->setValue(keys::Reminder, plist::Dict{{"when", std::int64_t(1)}});
+    ImportPipeline pipeline(*doc, prefs_.get());
+    ImportContext context;
+    context.selectedReminder = "Water";
+    context.today = Today;
+    ImportRequest request;
+    request.paths = {write("Visa+4-30-24.txt", "bill")};
+    pipeline.doImport(request, context);
+    EXPECT_TRUE(doc->tree().itemForPath("Water/2024/April/Visa+4-30-24.txt"));
+    EXPECT_TRUE(doc->tree().itemForPath("Water")->value(keys::ReminderChecked)->boolValue());
+    // Answered: the next file goes by its name again.
+    request.paths = {write("Visa+5-31-24.txt", "bill 2")};
+    pipeline.doImport(request, context);
+    EXPECT_TRUE(doc->tree().itemForPath("Visa/2024/May/Visa+5-31-24.txt"));
+}
+
+TEST_F(Import, FilesDroppedBeforeTheDatabaseOpenedAreImportedOnce)
+{
+    auto doc = create();
+    const QString a = write("a.txt", "a");
+    prefs_->setObject(plist::Array{a, QString()}, "droppedFilesToImport");
+    const ImportOutcome out = importDroppedFiles(*doc, prefs_.get());
+    EXPECT_EQ(out.itemsToSelect, QStringList({"Unfiled/a.txt"}));
+    EXPECT_EQ(prefs_->objectForKey("droppedFilesToImport"), nullptr);
+    EXPECT_TRUE(importDroppedFiles(*doc, prefs_.get()).itemsToSelect.isEmpty());
+}
+
 // ---- Import log and "Last Import" -----------------------------------------------------
 
 TEST_F(Import, TheImportLogIsStoredButNotSelected)
@@ -381,6 +412,40 @@ TEST_F(ImportFolder, FilesAreImportedOnceAndDeletedOnlyAfterTheyAreStored)
     const DrainOutcome second = drain(*doc);
     EXPECT_TRUE(second.deleted.isEmpty());
     EXPECT_EQ(children(*doc, "Visa/2024/March"), QStringList({"Visa+q1.txt"}));
+}
+
+TEST_F(ImportFolder, ASourceIsKeptWhenItsStoredCopyIsNotConfirmed)
+{
+    auto doc = withBox();
+    put("full-disk.txt", "one");
+    put("changed.txt", "two");
+    const QString pkg = doc->dbPath();
+    {
+        fs::ScopedFault fault([&](fs::Op op, const QString& abs) {
+            if (!abs.startsWith(pkg + "/Unfiled/"))
+                return false;
+            if (abs.endsWith("full-disk.txt") && (op == fs::Op::Copy || op == fs::Op::Write)) {
+                fs::injectErrno(ENOSPC);
+                return true;
+            }
+            // The source changes while it is being copied in.
+            if (abs.endsWith("changed.txt") && op == fs::Op::Copy) {
+                QFile f(box() + "/changed.txt");
+                if (f.open(QIODevice::Append))
+                    f.write(" and more");
+            }
+            return false;
+        });
+        const DrainOutcome out = drain(*doc);
+        EXPECT_TRUE(out.deleted.isEmpty());
+        EXPECT_EQ(out.unconfirmed, QStringList({box() + "/changed.txt"}));
+    }
+    EXPECT_EQ(readAll(box() + "/full-disk.txt"), QByteArray("one"));
+    EXPECT_EQ(readAll(box() + "/changed.txt"), QByteArray("two and more"));
+    // The next time both are taken whole.
+    const DrainOutcome again = drain(*doc);
+    EXPECT_EQ(again.deleted.size(), 2);
+    EXPECT_EQ(content(*doc, "Unfiled/full-disk.txt"), QByteArray("one"));
 }
 
 TEST_F(ImportFolder, AFileStillBeingWrittenWaits)

@@ -56,6 +56,24 @@ void doSkipWarning(DocumentUi& ui)
     ui.ask({importmsg::SkipTitle, importmsg::SkipText, {QStringLiteral("OK")}});
 }
 
+ImportOutcome importDroppedFiles(MyDocument& doc, KTPrefs* prefs, const ImportContext& context)
+{
+    const QString key = QStringLiteral("droppedFilesToImport");
+    QStringList paths;
+    if (const plist::Value* v = prefs ? prefs->objectForKey(key) : nullptr; v && v->isArray())
+        for (const plist::Value& p : v->array())
+            if (p.isString() && !p.string().isEmpty())
+                paths << p.string();
+    if (paths.isEmpty() || !doc.dbOpen() || !doc.dbWriteable() || doc.dbReadOnly())
+        return {};
+    prefs->removeObjectForKey(key);
+    prefs->synchronize();
+    ImportPipeline pipeline(doc, prefs);
+    ImportRequest request;
+    request.paths = paths;
+    return pipeline.doImport(request, context);
+}
+
 ImportPipeline::ImportPipeline(MyDocument& doc, KTPrefs* prefs)
     : doc_(doc), prefs_(prefs), filing_(FilingPreferences::from(prefs))
 {

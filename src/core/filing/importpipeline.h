@@ -93,6 +93,11 @@ inline const QString ImportLogsFolder = QStringLiteral("Import Logs");
 // imported as one item, never opened up as a folder of files.
 bool isFilePackage(const QString& path);
 
+// Files dropped on the program before this database was open ("droppedFilesToImport"),
+// imported when its window comes forward; the list is taken out of the preferences first,
+// so that they are imported once even if the import stops half way.
+ImportOutcome importDroppedFiles(MyDocument& doc, KTPrefs* prefs, const ImportContext& context = {});
+
 // The warning shown once after an import that skipped folders or databases.
 void doSkipWarning(DocumentUi& ui);
 
