@@ -62,6 +62,7 @@ TEST(RtfText, ReadsTheWordsOfRichText)
          QString::fromUtf8("\u201cquoted\u201d caf\u00e9 \u20ac")},
         {"other code pages fall back to Latin-1", R"({\rtf1\ansi\ansicpg1251 \'93x\'e9})", QString::fromUtf8("\u0093x\u00e9")},
         {"a broken hex escape is dropped", R"({\rtf1 a\'9zb\'})", "azb"},
+        {"a zero byte is not text", R"({\rtf1 a\'00b})", "ab"},
         {"\\u skips one fallback character", R"({\rtf1 \u8220?hi\u8221?})", QString::fromUtf8("\u201chi\u201d")},
         {"\\u with a hex escape as fallback", R"({\rtf1 \u8220\'93hi})", QString::fromUtf8("\u201chi")},
         {"\\uc sets the fallback count", R"({\rtf1 \uc2\u8220\'93\'94x \uc0\u8221 y})", QString::fromUtf8("\u201cx \u201dy")},
@@ -120,6 +121,7 @@ TEST(RtfText, DeepNestingAndLongOutputStayBounded)
         {"{\\rtf1 abcdef}", -5, ""},
         {"{\\rtf1 a\\u-10179?\\u-8704?}", 2, "a"}, // a pair that does not fit is left out whole
         {"{\\rtf1 a\\u-10179?\\u-8704?}", 3, QString::fromUtf8("a\U0001F600")},
+        {"{\\rtf1 a\\u-10179?\\u-8704?b}", 2, "a"}, // and the text ends there: always a beginning of it
     };
     for (const Case& c : cuts)
         EXPECT_EQ(plainTextFromRtf(c.rtf, c.max), c.text) << c.rtf.constData() << " max " << c.max;

@@ -143,7 +143,7 @@ private:
         int uc = 1;          // fallback characters after \uN (\ucN)
     };
 
-    bool full() const { return out_.size() >= maxChars_; }
+    bool full() const { return cutOff_ || out_.size() >= maxChars_; }
     State& state() { return states_.back(); }
     bool skipping() const { return ignoredDepth_ > 0 || states_.back().skip; }
 
@@ -190,7 +190,7 @@ private:
                 value = value * 16 + hexValue(in_[pos_++]);
                 ++digits;
             }
-            if (digits == 2 && !skipFallback())
+            if (digits == 2 && !skipFallback() && value != 0)
                 byte(static_cast<unsigned char>(value));
             break;
         }
@@ -376,14 +376,16 @@ private:
 
     void append(const QChar* chars, qsizetype n)
     {
-        if (out_.size() + n > maxChars_)
-            return; // a pair that does not fit is left out whole
+        if (out_.size() + n > maxChars_) {
+            cutOff_ = true; // a pair that does not fit is left out whole, and the text ends
+            return;
+        }
         out_.append(chars, n);
     }
 
     QString finish()
     {
-        if (highSurrogate_ && out_.size() < maxChars_)
+        if (highSurrogate_ && !full())
             out_.append(QChar(QChar::ReplacementCharacter));
         highSurrogate_ = 0;
         return out_;
@@ -398,6 +400,7 @@ private:
     int pendingFallback_ = 0;    // characters after \uN still to skip
     char16_t highSurrogate_ = 0; // the first half of a pair, waiting for the second
     bool cp1252_ = true;         // \'hh in Windows-1252, else Latin-1
+    bool cutOff_ = false;        // the text reached maxChars
     bool opened_ = false;        // a group was opened at some point
 };
 
