@@ -17,6 +17,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QFile>
@@ -685,7 +686,17 @@ bool printImport(const ImportOutcome& outcome, const QHash<QString, QString>& ty
 {
     bool allIn = true;
     for (const ImportedEntry& e : outcome.entries) {
-        const QString source = typed.value(e.source, e.source);
+        // Entries inside a folder argument are shown below the folder as it was typed.
+        QString source = typed.value(e.source, e.source);
+        if (!typed.contains(e.source))
+            for (auto it = typed.cbegin(); it != typed.cend(); ++it)
+                if (e.source.startsWith(it.key() + '/')) {
+                    QString base = it.value();
+                    while (base.size() > 1 && base.endsWith('/'))
+                        base.chop(1);
+                    source = base + e.source.mid(it.key().size());
+                    break;
+                }
         QString line;
         if (e.skipped) {
             line = QStringLiteral("%1: skipped (a Folivo database, a linked folder, or part of this database)").arg(source);
@@ -734,8 +745,9 @@ int importCommand(MyDocument& doc, TerminalUi& ui, const QStringList& files, con
             err(QStringLiteral("There is no file \"%1\".").arg(f));
             return 1;
         }
-        paths << info.absoluteFilePath();
-        typed.insert(info.absoluteFilePath(), f);
+        const QString abs = QDir::cleanPath(info.absoluteFilePath());
+        paths << abs;
+        typed.insert(abs, f);
     }
     doc.setApplicationPreferences(&applicationPrefs());
     ImportPipeline pipeline(doc, &applicationPrefs());

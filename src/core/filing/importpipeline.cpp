@@ -140,7 +140,9 @@ ImportOutcome ImportPipeline::doImport(const ImportRequest& request, const Impor
         }
     } else {
         int index = request.parentIndex;
-        for (const QString& path : request.paths) {
+        for (const QString& given : request.paths) {
+            // "Trip/" names the folder Trip, not a folder without a name.
+            const QString path = QDir::cleanPath(given);
             if (stop_)
                 break;
             doc_.clearImportFailed();
