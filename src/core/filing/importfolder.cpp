@@ -217,15 +217,17 @@ DrainOutcome importFromImportFolder(MyDocument& doc, KTPrefs* prefs, const Impor
     const QString folder = settings.importFolderPath;
     DocumentUi& ui = doc.ui();
 
-    const QFileInfo info(folder);
-    if (!info.exists() || !info.isDir() || !fs::isReadable(folder)) {
+    const auto notFound = [&] {
         ui.progressStop();
         out.notFound = true;
         const int choice = ui.ask({importfoldermsg::NotFoundTitle, importfoldermsg::NotFoundText.arg(folder),
                                    {QStringLiteral("OK"), importfoldermsg::SpecifyNew}});
         out.specifyNew = choice == 1;
         return out;
-    }
+    };
+    const QFileInfo info(folder);
+    if (!info.exists() || !info.isDir() || !fs::isReadable(folder))
+        return notFound();
     if (!doc.dbWriteable() || doc.dbReadOnly())
         return out;
 
@@ -254,13 +256,8 @@ DrainOutcome importFromImportFolder(MyDocument& doc, KTPrefs* prefs, const Impor
         return out;
     }
     if (problem == ImportFolderProblem::InsidePackage || problem == ImportFolderProblem::HoldsPackage
-        || problem == ImportFolderProblem::HomeFolder || problem == ImportFolderProblem::RootFolder) {
-        out.notFound = true;
-        const int choice = ui.ask({importfoldermsg::NotFoundTitle, importfoldermsg::NotFoundText.arg(folder),
-                                   {QStringLiteral("OK"), importfoldermsg::SpecifyNew}});
-        out.specifyNew = choice == 1;
-        return out;
-    }
+        || problem == ImportFolderProblem::HomeFolder || problem == ImportFolderProblem::RootFolder)
+        return notFound(); // a setting from before these were refused: never emptied
 
     // Two looks a little apart: a file still being written changes in between and waits.
     const FolderLook first = FolderLook::of(folder);

@@ -254,15 +254,21 @@ bool ImportPipeline::importFileAtPath(const QString& path, const std::optional<Q
         if (onStored)
             onStored(entry.source, entry.storedPath);
     } else {
-        entry.failed = true;
-        out_.failed = true;
-        if (r.status == OperationResult::Status::DiskError) {
-            out_.diskError = true;
-            stop_ = true;
-        }
+        noteFailure(entry, r);
     }
     out_.entries << entry;
     return true;
+}
+
+void ImportPipeline::noteFailure(ImportedEntry& entry, const OperationResult& r)
+{
+    entry.failed = true;
+    out_.failed = true;
+    // A disk error ends the whole import: the disk is full or failing.
+    if (r.status == OperationResult::Status::DiskError) {
+        out_.diskError = true;
+        stop_ = true;
+    }
 }
 
 bool ImportPipeline::importDirectoryAtPath(const QString& path, IndexItem* folder, int index, bool filesOnly)
@@ -290,12 +296,7 @@ bool ImportPipeline::importDirectoryAtPath(const QString& path, IndexItem* folde
         entry.source = path;
         entry.folder = true;
         if (r.status != OperationResult::Status::Done) {
-            entry.failed = true;
-            out_.failed = true;
-            if (r.status == OperationResult::Status::DiskError) {
-                out_.diskError = true;
-                stop_ = true;
-            }
+            noteFailure(entry, r);
             out_.entries << entry;
             return true;
         }

@@ -5,6 +5,7 @@
 // "Last Import" smart folder.
 
 #include "filing/filingrules.h"
+#include "store/dboperation.h"
 
 #include <QDate>
 #include <QSet>
@@ -120,6 +121,7 @@ private:
                           IndexItem* folder, int index, bool directoryOK, bool autoFile);
     bool importDirectoryAtPath(const QString& path, IndexItem* folder, int index, bool filesOnly);
     IndexItem* unfiled() const;
+    void noteFailure(ImportedEntry& entry, const OperationResult& result);
     void storeLog(const QDateTime& started);
     void maintainLastImport();
     bool pref(const QString& key) const;
