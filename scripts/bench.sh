@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Installs what building needs, builds the release benchmarks and runs them.
-#   scripts/bench.sh [options]             open_bench with the options, then crypto_bench and ops_bench
+#   scripts/bench.sh [options]             open_bench with the options, then crypto_bench, ops_bench and import_bench
 #   scripts/bench.sh open [options]        open_bench only:   [--items N] [--dir D] [--keep] [--repeat R] [--breakdown]
 #   scripts/bench.sh crypto [options]      crypto_bench only: [--size-mib N] [--files N] [--repeat R] [--dir D] [--keep]
 #   scripts/bench.sh ops [options]         ops_bench only:    [--items N] [--ops K] [--dir D] [--keep] [--repeat R] [--seed S]
+#   scripts/bench.sh import [options]      import_bench only: [--files N] [--folders N] [--tree-folders N] [--queries N]
+#                                                             [--dir D] [--keep] [--repeat R]
 # Options go to the benchmark unchanged; with no name they go to open_bench, and
-# crypto_bench and ops_bench run with their defaults. See bench/README.md.
+# crypto_bench, ops_bench and import_bench run with their defaults. See bench/README.md.
 # The exit status is 1 when a benchmark broke (not when it missed a target).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 which=all
 case "${1:-}" in
-  open | crypto | ops | all) which=$1; shift ;;
+  open | crypto | ops | import | all) which=$1; shift ;;
 esac
 
 scripts/install-deps.sh
@@ -32,14 +34,20 @@ case "$which" in
     ninja -C build/bench ops_bench
     exec build/bench/bench/ops_bench "$@"
     ;;
+  import)
+    ninja -C build/bench import_bench
+    exec build/bench/bench/import_bench "$@"
+    ;;
   all)
-    ninja -C build/bench open_bench crypto_bench ops_bench
+    ninja -C build/bench open_bench crypto_bench ops_bench import_bench
     status=0
     build/bench/bench/open_bench "$@" || status=$?
     echo
     build/bench/bench/crypto_bench || { s=$?; [ "$status" -ne 0 ] || status=$s; }
     echo
     build/bench/bench/ops_bench || { s=$?; [ "$status" -ne 0 ] || status=$s; }
+    echo
+    build/bench/bench/import_bench || { s=$?; [ "$status" -ne 0 ] || status=$s; }
     exit "$status"
     ;;
 esac
