@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace folivo;
 using namespace folivo::test;
 
@@ -279,6 +281,39 @@ TEST(CheckDates, FieldsWarningsAndQuarters)
         EXPECT_EQ(r.warning.toStdString(), c.warning) << c.from;
         EXPECT_EQ(r.fromText.value_or(QString()).toStdString(), c.shownFrom) << c.from;
         EXPECT_EQ(r.toText.value_or(QString()).toStdString(), c.shownTo) << c.from;
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The index answers exactly what the walk answers, ties included, on many random trees and
+// texts.
+TEST_F(Filing, TheMatchIndexAgreesWithTheWalk)
+{
+    std::mt19937 rng(7);
+    const QStringList words = {"ab", "abc", "bc", "c", "Bank", "bank", "Visa", "isa", "ACME", "CME", "x"};
+    QStringList paths;
+    for (int i = 0; i < 40; ++i) {
+        QString p = QString("F%1").arg(i);
+        if (i > 5 && rng() % 2)
+            p = paths[rng() % paths.size()] + "/" + p;
+        paths << p;
+        IndexItem* f = folder(p);
+        if (rng() % 3)
+            f->setValue("categoryMatch", words[rng() % words.size()]);
+    }
+    const CategoryMatchIndex index(doc_.tree().categoriesArray());
+    for (int t = 0; t < 300; ++t) {
+        QString text;
+        for (int w = 0; w < 6; ++w)
+            text += (rng() % 4 ? QStringLiteral(" ") : QString()) + words[rng() % words.size()];
+        qsizetype a = -2, b = -2;
+        IndexItem* walk = findCategoryMatchIn(text, doc_.tree().categoriesArray(), &a);
+        IndexItem* fast = index.find(text, &b);
+        ASSERT_EQ(walk, fast) << text.toStdString();
+        ASSERT_EQ(a, b) << text.toStdString();
     }
 }
 

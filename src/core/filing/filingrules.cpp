@@ -124,8 +124,15 @@ bool folderMatches(const IndexItem& item, QStringView text, qsizetype location, 
 {
     if (!item.isPlainFolder() || text.isEmpty())
         return false;
-    const QString name = item.name();
-    const qsizetype at = QStringView(name).indexOf(text, 0, ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive);
+    // A view of the name inside the path: this runs for every folder of the tree per file.
+    const QStringView path(item.path());
+    const QStringView name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    if ((length >= 0 && name.size() != length) || name.size() < text.size())
+        return false;
+    const Qt::CaseSensitivity cs = ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    if (location == 0 && !wholeWord)
+        return name.startsWith(text, cs);
+    const qsizetype at = name.indexOf(text, 0, cs);
     if (at < 0)
         return false;
     if (location >= 0 && at != location)
@@ -176,6 +183,57 @@ void findCategoryMatch(QStringView text, const ItemList& items, IndexItem*& best
     }
 }
 } // namespace
+
+CategoryMatchIndex::CategoryMatchIndex(const ItemList& items)
+{
+    // The folders in the order the walk visits them: later siblings first, a folder before
+    // its children. On equal positions the first visited wins.
+    std::function<void(const ItemList&)> visit = [&](const ItemList& list) {
+        for (auto it = list.rbegin(); it != list.rend(); ++it) {
+            IndexItem* item = it->get();
+            if (!item->hasChildren() || item->isDateFolder())
+                continue;
+            const QString match = stringKey(*item, filingkeys::CategoryMatch);
+            if (!match.isEmpty())
+                strings_.push_back({match, item});
+            visit(item->children());
+        }
+    };
+    visit(items);
+    for (std::size_t i = 0; i < strings_.size(); ++i) {
+        auto& table = byLength_[strings_[i].first.size()];
+        const QStringView key(strings_[i].first);
+        if (!table.contains(key))
+            table.insert(key, int(i));
+    }
+    for (auto it = byLength_.cbegin(); it != byLength_.cend(); ++it)
+        lengths_ << it.key();
+}
+
+IndexItem* CategoryMatchIndex::find(QStringView text, qsizetype* location) const
+{
+    // One pass over the text: at each position, every length of match string is looked up.
+    // The first position with any match decides; among matches there, the first visited.
+    if (location)
+        *location = -1;
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        int best = -1;
+        for (qsizetype len : lengths_) {
+            if (at + len > text.size())
+                break;
+            const auto& table = byLength_[len];
+            const auto hit = table.constFind(text.mid(at, len));
+            if (hit != table.cend() && (best < 0 || *hit < best))
+                best = *hit;
+        }
+        if (best >= 0) {
+            if (location)
+                *location = at;
+            return strings_[std::size_t(best)].second;
+        }
+    }
+    return nullptr;
+}
 
 IndexItem* findCategoryMatchIn(QStringView text, const ItemList& items, qsizetype* location)
 {
@@ -359,7 +417,8 @@ FilingDecision fileOne(const IndexTree& tree, const FilingInput& input, const Fi
                 chosen = matchCategory(parts.value(0), tree.categoriesArray(), prefs.matchType, prefs.ignoreCase);
             } else if (rule == filingrule::TextMatch) {
                 if (const auto& t = fileText())
-                    chosen = findCategoryMatchIn(*t, tree.categoriesArray());
+                    chosen = input.matchIndex ? input.matchIndex->find(*t)
+                                              : findCategoryMatchIn(*t, tree.categoriesArray());
             } else if (rule == filingrule::SelectedReminder) {
                 if (input.selectedReminder && !input.selectedReminder->has(keys::ReminderChecked)) {
                     chosen = input.selectedReminder;

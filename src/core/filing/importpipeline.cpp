@@ -101,6 +101,7 @@ ImportOutcome ImportPipeline::doImport(const ImportRequest& request, const Impor
     out_ = ImportOutcome{};
     context_ = context;
     visitedDirs_.clear();
+    matchIndex_.reset();
     stop_ = false;
     if (!doc_.dbOpen() || !doc_.dbWriteable() || doc_.dbReadOnly() || (doc_.dbEncrypted() && !doc_.cipher()))
         return out_;
@@ -231,6 +232,10 @@ bool ImportPipeline::importFileAtPath(const QString& path, const std::optional<Q
         input.text = [&]() -> std::optional<QString> {
             return data ? textOfData(*data) : textOfFile(QFileInfo(path).absoluteFilePath());
         };
+        // Gathered once per import: the tree's match strings do not change while it runs.
+        if (!matchIndex_)
+            matchIndex_.emplace(doc_.tree().categoriesArray());
+        input.matchIndex = &*matchIndex_;
         decision = fileOne(doc_.tree(), input, filing_);
         if (!decision.folder)
             decision.folder = folder;

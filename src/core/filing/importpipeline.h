@@ -132,6 +132,7 @@ private:
     ImportContext context_;
     ImportOutcome out_;
     QSet<QString> visitedDirs_;
+    std::optional<CategoryMatchIndex> matchIndex_;
     bool stop_ = false;
 };
 
