@@ -767,12 +767,22 @@ int main(int argc, char** argv)
         texts.push_back(text);
         expected.push_back(account);
     }
+    // The walk (one search of the text per match string), and the index an import builds
+    // once and uses for every file (one pass over the text).
+    double indexBuildBest = 1e300;
+    std::optional<CategoryMatchIndex> index;
+    for (int r = 0; r < opt.repeat; ++r) {
+        const auto s = Clock::now();
+        index.emplace(large.tree.categoriesArray());
+        indexBuildBest = std::min(indexBuildBest, secondsSince(s));
+    }
+    const auto timeFind = [&](const std::function<const IndexItem*(const QString&)>& find) {
     double findBest = 1e300;
     for (int r = 0; r < opt.repeat; ++r) {
         qint64 misses = 0;
         const auto s = Clock::now();
         for (std::size_t i = 0; i < texts.size(); ++i) {
-            const IndexItem* found = findCategoryMatchIn(texts[i], large.tree.categoriesArray());
+            const IndexItem* found = find(texts[i]);
             const plist::Value* match = found ? found->value(filingkeys::CategoryMatch) : nullptr;
             if (!match || !match->isString() || match->string() != large.matches[expected[i]])
                 ++misses;
@@ -781,7 +791,11 @@ int main(int argc, char** argv)
         if (r == 0)
             wrongMatches += misses;
     }
-    const double findPerCall = findBest / double(texts.size()) * 1e6;
+    return findBest / double(texts.size()) * 1e6;
+    };
+    const double walkPerCall =
+        timeFind([&](const QString& t) { return findCategoryMatchIn(t, large.tree.categoriesArray()); });
+    const double findPerCall = timeFind([&](const QString& t) { return index->find(t); });
 
     std::printf("\nFiling rules on a tree in memory of %lld folders (%lld accounts at depth 3), best of %d, us per call:\n",
                 static_cast<long long>(large.folders), static_cast<long long>(opt.treeFolders), opt.repeat);
@@ -790,8 +804,11 @@ int main(int argc, char** argv)
     for (const auto& [label, m] : {std::pair{"equals", equals}, std::pair{"whole word", wholeWord}})
         std::printf("    %-14s %9.1f %9.1f %9.1f %10.1f %9.1f\n", label, m.perCall[0], m.perCall[1], m.perCall[2],
                     m.perCall[3], m.all);
-    std::printf("  findCategoryMatchIn, 4 KiB of text, %lld account strings: %.1f us per call (%d texts)\n",
-                static_cast<long long>(opt.treeFolders), findPerCall, textCount);
+    std::printf("  text match, 4 KiB of text, %lld account strings (%d texts):\n", static_cast<long long>(opt.treeFolders),
+                textCount);
+    std::printf("    findCategoryMatchIn (the walk)              %9.1f us per call\n", walkPerCall);
+    std::printf("    CategoryMatchIndex::find (what imports use) %9.1f us per call, built once in %.1f ms\n",
+                findPerCall, indexBuildBest * 1e3);
     std::printf("Every rule chose the right folder: %s\n", wrongMatches == 0 ? "yes" : "NO");
     if (wrongMatches)
         std::printf("  %lld wrong answers\n", static_cast<long long>(wrongMatches));
@@ -803,7 +820,7 @@ int main(int argc, char** argv)
     std::printf("  import <= 1.5 x pdftotext                 %8.2f x    %s\n", ratio, verdict(ratio <= 1.5));
     std::printf("  matchCategory <= 1 ms, slowest kind       %8.3f ms   %s\n", worstMatch / 1e3,
                 verdict(worstMatch <= 1000));
-    std::printf("  findCategoryMatchIn <= 1 ms               %8.3f ms   %s\n", findPerCall / 1e3,
+    std::printf("  text match (index) <= 1 ms                %8.3f ms   %s\n", findPerCall / 1e3,
                 verdict(findPerCall <= 1000));
     std::fflush(stdout);
 

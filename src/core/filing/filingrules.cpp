@@ -122,16 +122,17 @@ FilingPreferences FilingPreferences::from(const PrefsSource* prefs)
 bool folderMatches(const IndexItem& item, QStringView text, qsizetype location, qsizetype length, bool wholeWord,
                    bool ignoreCase)
 {
-    if (!item.isPlainFolder() || text.isEmpty())
+    // This runs for every folder of the tree for each file: the name is looked at in place
+    // and the cheap tests come first; what kind of item it is (a search of its keys) last.
+    if (text.isEmpty() || !item.hasChildren())
         return false;
-    // A view of the name inside the path: this runs for every folder of the tree per file.
     const QStringView path(item.path());
     const QStringView name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
     if ((length >= 0 && name.size() != length) || name.size() < text.size())
         return false;
     const Qt::CaseSensitivity cs = ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive;
     if (location == 0 && !wholeWord)
-        return name.startsWith(text, cs);
+        return name.startsWith(text, cs) && item.isPlainFolder();
     const qsizetype at = name.indexOf(text, 0, cs);
     if (at < 0)
         return false;
@@ -146,7 +147,7 @@ bool folderMatches(const IndexItem& item, QStringView text, qsizetype location, 
         if (after < name.size() && isLetterOrDigit(name[after]))
             return false;
     }
-    return true;
+    return item.isPlainFolder();
 }
 
 IndexItem* matchCategory(QStringView text, const ItemList& items, int matchType, bool ignoreCase)
