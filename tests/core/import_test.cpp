@@ -541,6 +541,83 @@ TEST_F(ImportFolder, EncryptedDatabasesDeleteOnlyVerifiedSources)
     EXPECT_FALSE(QFile::exists(doc->dbPath() + "/Unfiled/secret.txt"));
 }
 
+// Whatever step of a drain the disk refuses, every file of the box is still in the box
+// unchanged or readable in the database after it is opened again — in a plain and in an
+// encrypted database.
+TEST_F(ImportFolder, EachFailingStepOfADrainLosesNoFile)
+{
+    const QMap<QString, QByteArray> files = {{"Visa+2024q1.txt", "visa statement"},
+                                             {"scan.pdf", makeTextPdf({"First Town Bank"})},
+                                             {"notes.rtf", "{\\rtf1 notes}"}};
+    int failures = 0;
+    for (bool encrypted : {false, true}) {
+        for (int n = 1;; ++n) {
+            Scratch run;
+            const QString pkg = run.file("Drain.fvdb");
+            const QString dropBox = run.file("box");
+            QDir().mkpath(dropBox);
+            for (auto it = files.begin(); it != files.end(); ++it)
+                ASSERT_TRUE(writeAll(dropBox + "/" + it.key(), it.value()));
+            std::unique_ptr<MyDocument> doc;
+            if (encrypted) {
+                ASSERT_TRUE(fs::copyTree(fixtures_->file("Encrypted.fvdb"), pkg));
+                doc = std::make_unique<MyDocument>(ui_);
+                ui_.passwords = {QStringLiteral("pässwörd")};
+                ASSERT_TRUE(doc->openDatabase(pkg).ok());
+            } else {
+                doc = std::make_unique<MyDocument>(ui_);
+                ASSERT_TRUE(doc->createDatabase(pkg).ok());
+                folder(*doc, "Visa");
+            }
+            doc->settings().importFolderEnabled = true;
+            doc->settings().importFolderPath = dropBox;
+            int calls = 0;
+            bool fired = false;
+            {
+                fs::ScopedFault fault([&](fs::Op op, const QString&) {
+                    if (op == fs::Op::Sync || ++calls != n)
+                        return false;
+                    fired = true;
+                    fs::injectErrno(n % 2 ? ENOSPC : EIO);
+                    return true;
+                });
+                DrainOptions options;
+                options.wait = [](int) {};
+                importFromImportFolder(*doc, prefs_.get(), {}, options);
+                doc->saveChanges(false);
+            }
+            doc.reset();
+            MyDocument again(ui_);
+            ui_.passwords = {QStringLiteral("pässwörd")};
+            ASSERT_TRUE(again.openDatabase(pkg).ok());
+            QList<QByteArray> stored;
+            for (IndexItem* item : again.tree().flatArray()) {
+                if (!item->isFile())
+                    continue;
+                QByteArray bytes;
+                if (again.readItemContent(item->path(), {}, [&](const char* p, qsizetype k) {
+                        bytes.append(p, k);
+                        return true;
+                    }))
+                    stored << bytes;
+            }
+            for (auto it = files.begin(); it != files.end(); ++it) {
+                const bool inBox = QFile::exists(dropBox + "/" + it.key());
+                if (inBox)
+                    EXPECT_EQ(readAll(dropBox + "/" + it.key()), it.value()) << it.key().toStdString() << " step " << n;
+                else
+                    EXPECT_TRUE(stored.contains(it.value())) << it.key().toStdString() << " lost at step " << n
+                                                             << (encrypted ? " (encrypted)" : "");
+            }
+            if (!fired)
+                break;
+            ++failures;
+            ASSERT_LT(n, 300) << "the drain never ends";
+        }
+    }
+    EXPECT_GT(failures, 20);
+}
+
 TEST(ImportFolderChoice, DangerousOrBusyFoldersAreRefused)
 {
     Scratch s;
