@@ -127,6 +127,30 @@ TEST_P(CliImportBoth, ImportPrintsWhereEachFileWentWithItsDates)
     EXPECT_TRUE(r.out.endsWith(" -> Taxes/Visa+2024q1.pdf\n")) << r.out.constData();
 }
 
+TEST_P(CliImportBoth, TheFilingPreferencesOfTheApplicationApply)
+{
+    const QString pkg = prepare(GetParam());
+    for (const QString& name : {"Old VISA Cards", "Visas"}) {
+        const ProcessResult r = cli(pw() + QStringList{"mkdir", pkg, name});
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    }
+    {
+        KTPrefs prefs(QStringLiteral("org.folivo.Folivo"));
+        prefs.setInteger(3, "MatchType"); // a whole word
+        prefs.setBool(true, "IgnoreCase");
+        prefs.setBool(true, "EuropeanDates");
+        ASSERT_TRUE(prefs.synchronize());
+    }
+    const QString a = file("visa+2024q2.pdf", "%PDF-1.4");
+    const QString b = file("Visas+31.1.24.txt", "day first");
+    const ProcessResult r = cli(pw() + QStringList{"import", pkg, a, b});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.contains(a.toUtf8() + " -> Old VISA Cards/2024/June/visa+2024q2.pdf [2024-04-01 \u2013 2024-06-30]\n"))
+        << r.out.constData();
+    EXPECT_TRUE(r.out.contains(b.toUtf8() + " -> Visas/2024/January/Visas+31.1.24.txt [2024-01-01 \u2013 2024-01-31]\n"))
+        << r.out.constData();
+}
+
 INSTANTIATE_TEST_SUITE_P(PlainAndEncrypted, CliImportBoth, ::testing::Bool());
 
 TEST_F(CliImport, AFolderArgumentIsImportedAsAHierarchy)
