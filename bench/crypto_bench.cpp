@@ -56,12 +56,9 @@ using folivo::fdio::writeFull;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+constexpr char kBenchName[] = "crypto_bench";
 
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+#include "benchcommon.inc"
 
 double cpuOf(const struct rusage& u)
 {
@@ -73,35 +70,6 @@ double selfCpu()
     struct rusage u {};
     ::getrusage(RUSAGE_SELF, &u);
     return cpuOf(u);
-}
-
-QByteArray native(const QString& s)
-{
-    return QFile::encodeName(s);
-}
-
-// The working folder, removed by die() too unless --keep: a failed run must not leave
-// a gigabyte behind in /var/tmp.
-QString g_workDir;
-bool g_keep = false;
-
-void cleanUp()
-{
-    if (g_workDir.isEmpty())
-        return;
-    if (g_keep)
-        std::printf("\nKept %s\n", qPrintable(g_workDir));
-    else
-        fs::deleteTree(g_workDir);
-    g_workDir.clear();
-}
-
-[[noreturn]] void die(const QString& what)
-{
-    std::fflush(stdout);
-    std::fprintf(stderr, "crypto_bench: %s\n", qPrintable(what));
-    cleanUp();
-    std::exit(1);
 }
 
 // splitmix64: fast, and the same bytes on every run.

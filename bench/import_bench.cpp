@@ -63,60 +63,9 @@ using namespace folivo;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+constexpr char kBenchName[] = "import_bench";
 
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Processor time of this process (user and system), in seconds.
-double cpuSeconds()
-{
-    timespec ts {};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-// Processor time of the children waited for so far, in seconds.
-double childCpuSeconds()
-{
-    struct rusage u {};
-    ::getrusage(RUSAGE_CHILDREN, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-QByteArray native(const QString& s)
-{
-    return QFile::encodeName(s);
-}
-
-QString g_workDir;
-bool g_keep = false;
-
-void cleanUp()
-{
-    if (g_workDir.isEmpty())
-        return;
-    if (g_keep)
-        std::printf("\nKept %s\n", qPrintable(g_workDir));
-    else
-        fs::deleteTree(g_workDir);
-}
-
-[[noreturn]] void die(const QString& what)
-{
-    std::fflush(stdout);
-    std::fprintf(stderr, "import_bench: %s\n", qPrintable(what));
-    cleanUp();
-    std::exit(1);
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
+#include "benchcommon.inc"
 
 double best(const std::vector<double>& v)
 {

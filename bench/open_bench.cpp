@@ -54,12 +54,9 @@ using namespace folivo;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+constexpr char kBenchName[] = "open_bench";
 
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+#include "benchcommon.inc"
 
 // A field of /proc/self/status in kB ("VmHWM", "VmRSS"); -1 when it cannot be read.
 long statusKb(const char* field)
@@ -80,28 +77,9 @@ long statusKb(const char* field)
     return value;
 }
 
-// Processor time of this process (user and system), in seconds.
-double cpuSeconds()
-{
-    timespec ts {};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
 double mb(long kb)
 {
     return kb < 0 ? -1.0 : double(kb) / 1024.0;
-}
-
-QByteArray native(const QString& s)
-{
-    return QFile::encodeName(s);
-}
-
-[[noreturn]] void die(const QString& what)
-{
-    std::fprintf(stderr, "open_bench: %s\n", qPrintable(what));
-    std::exit(1);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -404,12 +382,6 @@ QStringList differences(const Snapshot& before, const Snapshot& after)
         if (!after.count(path))
             changed << QStringLiteral("removed %1").arg(QString::fromStdString(path));
     return changed;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 struct Options {

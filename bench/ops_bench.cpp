@@ -63,38 +63,9 @@ using namespace folivo;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+constexpr char kBenchName[] = "ops_bench";
 
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-QByteArray native(const QString& s)
-{
-    return QFile::encodeName(s);
-}
-
-[[noreturn]] void die(const QString& what)
-{
-    std::fflush(stdout);
-    std::fprintf(stderr, "ops_bench: %s\n", qPrintable(what));
-    std::exit(1);
-}
-
-// Processor time of this process (user and system), in seconds.
-double cpuSeconds()
-{
-    timespec ts {};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
+#include "benchcommon.inc"
 
 QString parentOf(const QString& path)
 {
