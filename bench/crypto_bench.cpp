@@ -220,11 +220,6 @@ struct Series {
     }
 };
 
-const char* verdict(bool ok)
-{
-    return ok ? "PASS" : "FAIL";
-}
-
 double ratio(double ours, double anchor)
 {
     return anchor > 0 ? ours / anchor : 0;
@@ -651,30 +646,17 @@ struct Options {
 Options parseOptions(int argc, char** argv)
 {
     Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto next = [&]() -> const char* {
-            if (i + 1 >= argc)
-                usage();
-            return argv[++i];
-        };
-        auto number = [&](qint64 least, qint64 most) {
-            char* end = nullptr;
-            const char* text = next();
-            errno = 0;
-            const long long v = std::strtoll(text, &end, 10);
-            if (end == text || *end || errno || v < least || v > most)
-                usage();
-            return qint64(v);
-        };
+    ArgReader args(argc, argv, usage);
+    while (args.next()) {
+        const std::string a = args.arg();
         if (a == "--size-mib")
-            o.sizeMib = number(1, 64 * 1024);
+            o.sizeMib = args.number(1, 64 * 1024);
         else if (a == "--files")
-            o.files = number(1, zipc::kMaxEntries / 2);
+            o.files = args.number(1, zipc::kMaxEntries / 2);
         else if (a == "--repeat")
-            o.repeat = int(number(1, 1000));
+            o.repeat = int(args.number(1, 1000));
         else if (a == "--dir")
-            o.dir = QString::fromLocal8Bit(next());
+            o.dir = QString::fromLocal8Bit(args.value());
         else if (a == "--keep")
             o.keep = true;
         else

@@ -406,24 +406,20 @@ struct Options {
 Options parseOptions(int argc, char** argv)
 {
     Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto next = [&]() -> const char* {
-            if (i + 1 >= argc)
-                usage();
-            return argv[++i];
-        };
+    ArgReader args(argc, argv, usage);
+    while (args.next()) {
+        const std::string a = args.arg();
         if (a == "--items") {
             char* end = nullptr;
-            o.items = std::strtoll(next(), &end, 10);
+            o.items = std::strtoll(args.value(), &end, 10);
             if (*end || o.items < 100)
                 usage();
         } else if (a == "--dir") {
-            o.dir = QString::fromLocal8Bit(next());
+            o.dir = QString::fromLocal8Bit(args.value());
         } else if (a == "--keep") {
             o.keep = true;
         } else if (a == "--repeat") {
-            o.repeat = std::atoi(next());
+            o.repeat = std::atoi(args.value());
             if (o.repeat < 1)
                 usage();
         } else if (a == "--breakdown") {
@@ -433,11 +429,6 @@ Options parseOptions(int argc, char** argv)
         }
     }
     return o;
-}
-
-const char* verdict(bool ok)
-{
-    return ok ? "PASS" : "FAIL";
 }
 
 } // namespace

@@ -713,41 +713,25 @@ struct Options {
 Options parseOptions(int argc, char** argv)
 {
     Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto next = [&]() -> const char* {
-            if (i + 1 >= argc)
-                usage();
-            return argv[++i];
-        };
-        auto number = [&](long long least) {
-            char* end = nullptr;
-            const long long v = std::strtoll(next(), &end, 10);
-            if (*end || v < least)
-                usage();
-            return v;
-        };
+    ArgReader args(argc, argv, usage);
+    while (args.next()) {
+        const std::string a = args.arg();
         if (a == "--items")
-            o.items = number(100);
+            o.items = args.number(100);
         else if (a == "--ops")
-            o.ops = int(number(1));
+            o.ops = int(args.number(1));
         else if (a == "--dir")
-            o.dir = QString::fromLocal8Bit(next());
+            o.dir = QString::fromLocal8Bit(args.value());
         else if (a == "--keep")
             o.keep = true;
         else if (a == "--repeat")
-            o.repeat = int(number(1));
+            o.repeat = int(args.number(1));
         else if (a == "--seed")
-            o.seed = quint64(number(0));
+            o.seed = quint64(args.number(0));
         else
             usage();
     }
     return o;
-}
-
-const char* verdict(bool ok)
-{
-    return ok ? "PASS" : "FAIL";
 }
 
 } // namespace
