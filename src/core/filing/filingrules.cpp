@@ -1,6 +1,6 @@
 #include "filing/filingrules.h"
 
-#include "store/dbsettings.h"
+#include "prefs/ktprefs.h"
 #include "store/indexitem.h"
 #include "store/keys.h"
 #include "store/tree.h"
@@ -8,35 +8,6 @@
 namespace folivo {
 
 namespace {
-
-bool prefBool(const PrefsSource* prefs, const QString& key)
-{
-    const plist::Value* v = prefs ? prefs->value(key) : nullptr;
-    if (!v)
-        return false;
-    if (v->isBool())
-        return v->boolValue();
-    if (v->isInteger())
-        return v->intValue() != 0;
-    if (v->isString())
-        return v->string().trimmed().toInt() != 0 || v->string().trimmed().startsWith(QLatin1Char('y'), Qt::CaseInsensitive)
-               || v->string().trimmed().startsWith(QLatin1Char('t'), Qt::CaseInsensitive);
-    return false;
-}
-
-qint64 prefInt(const PrefsSource* prefs, const QString& key)
-{
-    const plist::Value* v = prefs ? prefs->value(key) : nullptr;
-    if (!v)
-        return 0;
-    if (v->isInteger())
-        return v->intValue();
-    if (v->isBool())
-        return v->boolValue() ? 1 : 0;
-    if (v->isString())
-        return v->string().trimmed().toLongLong();
-    return 0;
-}
 
 QString stringKey(const IndexItem& item, const QString& key)
 {
@@ -100,10 +71,12 @@ bool scanInt(QStringView s, qsizetype& pos, int& out)
 
 } // namespace
 
-FilingPreferences FilingPreferences::from(const PrefsSource* prefs)
+FilingPreferences FilingPreferences::from(const KTPrefs* prefs)
 {
     FilingPreferences f;
-    if (const plist::Value* v = prefs ? prefs->value(QStringLiteral("autofilePriorities")) : nullptr; v && v->isArray()) {
+    if (!prefs)
+        return f;
+    if (const plist::Value* v = prefs->objectForKey(QStringLiteral("autofilePriorities")); v && v->isArray()) {
         QStringList list;
         for (const plist::Value& e : v->array())
             if (e.isString())
@@ -112,10 +85,10 @@ FilingPreferences FilingPreferences::from(const PrefsSource* prefs)
         if (list.size() >= 4)
             f.priorities = list.mid(0, 4);
     }
-    f.matchType = int(std::clamp<qint64>(prefInt(prefs, QStringLiteral("MatchType")), 0, 3));
-    f.ignoreCase = prefBool(prefs, QStringLiteral("IgnoreCase"));
-    f.ignoreDateAtBeginning = prefBool(prefs, QStringLiteral("ignoreDateAtBeginning"));
-    f.europeanDates = prefBool(prefs, QStringLiteral("EuropeanDates"));
+    f.matchType = int(std::clamp<qint64>(prefs->integerForKey(QStringLiteral("MatchType")), 0, 3));
+    f.ignoreCase = prefs->boolForKey(QStringLiteral("IgnoreCase"));
+    f.ignoreDateAtBeginning = prefs->boolForKey(QStringLiteral("ignoreDateAtBeginning"));
+    f.europeanDates = prefs->boolForKey(QStringLiteral("EuropeanDates"));
     return f;
 }
 

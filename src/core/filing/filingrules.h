@@ -19,7 +19,7 @@ namespace folivo {
 
 class IndexItem;
 class IndexTree;
-class PrefsSource;
+class KTPrefs;
 using ItemList = std::vector<std::unique_ptr<IndexItem>>;
 
 namespace filingkeys {
@@ -45,7 +45,7 @@ struct FilingPreferences {
     bool ignoreCase = false;
     bool ignoreDateAtBeginning = false;
     bool europeanDates = false;
-    static FilingPreferences from(const PrefsSource* prefs);
+    static FilingPreferences from(const KTPrefs* prefs);
 };
 
 // Whether the folder's name holds `text`: at `location` (-1: anywhere), the name `length`
