@@ -79,11 +79,6 @@ ImportPipeline::ImportPipeline(MyDocument& doc, KTPrefs* prefs)
 {
 }
 
-QString ImportPipeline::lastImportPath()
-{
-    return pkg::LastImport;
-}
-
 bool ImportPipeline::pref(const QString& key) const
 {
     return prefs_ && prefs_->boolForKey(key);
@@ -147,9 +142,8 @@ ImportOutcome ImportPipeline::doImport(const ImportRequest& request, const Impor
             if (stop_)
                 break;
             doc_.clearImportFailed();
-            index = index == -1 ? -1 : index + 1;
-            if (index == 0)
-                index = -1;
+            if (index >= 0)
+                ++index; // each file after the one before; -1 stays "where the database puts it"
             const bool ok = importFileAtPath(path, std::nullopt, request.ignoreUserSelection, target, index,
                                              !request.isImportFolder, request.autoFile);
             if (!ok)
@@ -178,32 +172,25 @@ bool ImportPipeline::importFileAtPath(const QString& path, const std::optional<Q
     ImportedEntry entry;
     entry.source = path;
 
-    if (isDatabasePackage(path)) {
+    const auto skip = [&] {
         entry.skipped = true;
         out_.entries << entry;
         return false;
-    }
+    };
+    if (isDatabasePackage(path))
+        return skip();
     if (!data) {
         const QFileInfo info(path);
         // Nothing is imported from inside the database itself: copying a folder into
         // itself never ends, and a file is already here.
-        if (info.exists() && isInside(info.absoluteFilePath(), doc_.dbPath())) {
-            entry.skipped = true;
-            out_.entries << entry;
-            return false;
-        }
+        if (info.exists() && isInside(info.absoluteFilePath(), doc_.dbPath()))
+            return skip();
         if (info.isDir() && !isFilePackage(path)) {
-            if (!directoryOK || info.isSymLink()) {
-                entry.skipped = true;
-                out_.entries << entry;
-                return false;
-            }
-            bool filesOnly = false;
-            if (!folder) {
-                filesOnly = false;
-            } else if (folder->path() == pkg::Unfiled) {
-                filesOnly = true;
-            } else {
+            if (!directoryOK || info.isSymLink())
+                return skip();
+            // No folder: a hierarchy. "Unfiled": loose files. Otherwise the person chooses.
+            bool filesOnly = folder && folder->path() == pkg::Unfiled;
+            if (folder && !filesOnly) {
                 const int choice = doc_.ui().ask({importmsg::FolderOptionsTitle,
                                                   importmsg::FolderOptionsText.arg(info.fileName()),
                                                   {importmsg::ImportFilesOnly, importmsg::ImportAsHierarchy,
@@ -369,10 +356,7 @@ void ImportPipeline::storeLog(const QDateTime& started)
 void ImportPipeline::maintainLastImport()
 {
     IndexTree& tree = doc_.tree();
-    IndexItem* last = nullptr;
-    for (const auto& item : tree.categoriesArray())
-        if (item->path() == pkg::LastImport)
-            last = item.get();
+    IndexItem* last = tree.itemForPath(pkg::LastImport); // a top-level path
     if (last && !last->has(keys::SystemLastImportFolder)) {
         doc_.ui().ask({importmsg::LastImportExistsTitle, importmsg::LastImportExistsText, {QStringLiteral("OK")}});
         return;

@@ -113,9 +113,6 @@ public:
     // the source and its stored path. The import folder deletes confirmed sources here.
     std::function<void(const QString& source, const QString& storedPath)> onStored;
 
-    // The files of the last import, as the "Last Import" smart folder refers to them.
-    static QString lastImportPath();
-
 private:
     bool importFileAtPath(const QString& path, const std::optional<QByteArray>& data, bool ignoreUserSelection,
                           IndexItem* folder, int index, bool directoryOK, bool autoFile);
