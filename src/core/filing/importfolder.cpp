@@ -231,6 +231,18 @@ DrainOutcome importFromImportFolder(MyDocument& doc, KTPrefs* prefs, const Impor
     if (!doc.dbWriteable() || doc.dbReadOnly())
         return out;
 
+    // Files that could not be deleted would come back at every activation: nothing is
+    // taken from a folder where nothing can be deleted.
+    const ImportFolderProblem problem = validateImportFolder(folder, doc.dbPath(), false);
+    if (problem == ImportFolderProblem::NotWritable) {
+        out.notWritable = true;
+        ui.ask({importfoldermsg::NotWritableTitle, importfoldermsg::NotWritableText.arg(folder), {QStringLiteral("OK")}});
+        return out;
+    }
+    if (problem == ImportFolderProblem::InsidePackage || problem == ImportFolderProblem::HoldsPackage
+        || problem == ImportFolderProblem::HomeFolder || problem == ImportFolderProblem::RootFolder)
+        return notFound(); // a setting from before these were refused: never emptied
+
     // A copy of the package (a backup, a deciphered copy) carries the setting along; it
     // takes the files only when the person says so.
     if (settings.importFolderSetFor.isEmpty()) {
@@ -247,26 +259,19 @@ DrainOutcome importFromImportFolder(MyDocument& doc, KTPrefs* prefs, const Impor
         doc.saveDBSpecificPreferences();
     }
 
-    // Files that could not be deleted would come back at every activation: nothing is
-    // taken from a folder where nothing can be deleted.
-    const ImportFolderProblem problem = validateImportFolder(folder, doc.dbPath(), false);
-    if (problem == ImportFolderProblem::NotWritable) {
-        out.notWritable = true;
-        ui.ask({importfoldermsg::NotWritableTitle, importfoldermsg::NotWritableText.arg(folder), {QStringLiteral("OK")}});
-        return out;
-    }
-    if (problem == ImportFolderProblem::InsidePackage || problem == ImportFolderProblem::HoldsPackage
-        || problem == ImportFolderProblem::HomeFolder || problem == ImportFolderProblem::RootFolder)
-        return notFound(); // a setting from before these were refused: never emptied
-
     // Two looks a little apart: a file still being written changes in between and waits.
     const FolderLook first = FolderLook::of(folder);
     if (first.entries.isEmpty())
         return out;
-    if (options.wait)
-        options.wait(options.settleMs);
-    else if (options.settleMs > 0)
-        QThread::msleep(ulong(options.settleMs));
+    bool anyDocument = false; // sub-folders alone are refused at once: nothing to wait for
+    for (auto it = first.entries.cbegin(); it != first.entries.cend(); ++it)
+        anyDocument = anyDocument || !it->folder || isFilePackage(it.key());
+    if (anyDocument) {
+        if (options.wait)
+            options.wait(options.settleMs);
+        else if (options.settleMs > 0)
+            QThread::msleep(ulong(options.settleMs));
+    }
     const FolderLook second = FolderLook::of(folder);
 
     plist::Array& kept = settings.importFolderKept;
