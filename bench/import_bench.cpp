@@ -557,16 +557,7 @@ int main(int argc, char** argv)
 {
     const Options opt = parseOptions(argc, argv);
 
-    // /var/tmp rather than /tmp, which may be a tmpfs where flushing costs nothing.
-    const QString base = QDir(opt.dir.isEmpty() ? QStringLiteral("/var/tmp") : opt.dir).absolutePath();
-    if (!fs::makeDirectories(base, 0755))
-        die(fs::lastError());
-    QByteArray pattern = native(base + QStringLiteral("/import_bench-XXXXXX"));
-    if (!::mkdtemp(pattern.data()))
-        die(QStringLiteral("cannot make a working folder in %1: %2").arg(base, QString::fromLocal8Bit(std::strerror(errno))));
-    g_workDir = QFile::decodeName(pattern);
-    g_keep = opt.keep;
-    std::printf("Working in %s\n", qPrintable(g_workDir));
+    makeWorkDir(opt.dir, opt.keep);
 
     // ---- Setup (not timed) ----------------------------------------------------------
     auto start = Clock::now();
