@@ -87,7 +87,7 @@ void reportOpenFailure(QWidget* parent, const OpenResult& result, bool creating)
     box.exec();
 }
 
-AppController::AppController(QObject* parent) : QObject(parent) {}
+AppController::AppController(KTPrefs* prefs, QObject* parent) : QObject(parent), prefs_(prefs) {}
 
 AppController::~AppController()
 {
@@ -141,7 +141,7 @@ MainWindow* AppController::openDatabase(const QString& path, OpenOptions options
         open->activateWindow();
         return open;
     }
-    auto* window = new MainWindow(this);
+    auto* window = new MainWindow(this, prefs_);
     const OpenResult result = window->openDatabase(path, options);
     if (!result.ok()) {
         window->hide();
@@ -156,7 +156,7 @@ MainWindow* AppController::openDatabase(const QString& path, OpenOptions options
 
 MainWindow* AppController::createDatabase(const QString& path)
 {
-    auto* window = new MainWindow(this);
+    auto* window = new MainWindow(this, prefs_);
     const OpenResult result = window->createDatabase(path);
     if (!result.ok()) {
         delete window;

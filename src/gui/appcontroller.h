@@ -10,6 +10,10 @@
 #include <QObject>
 #include <QPointer>
 
+namespace folivo {
+class KTPrefs;
+}
+
 namespace folivo::gui {
 
 class MainWindow;
@@ -35,7 +39,10 @@ bool rebuildModifierHeld();
 class AppController : public QObject {
     Q_OBJECT
 public:
-    explicit AppController(QObject* parent = nullptr);
+    // `prefs` is the application's preference store, handed to every window; none in
+    // tests that need none.
+    explicit AppController(KTPrefs* prefs = nullptr, QObject* parent = nullptr);
+    KTPrefs* preferences() const { return prefs_; }
     ~AppController() override;
 
     // Opens the database at `path` in a new window and shows it; when a window has it open
@@ -75,6 +82,7 @@ private:
     };
     QList<Entry> windows_;
     QPointer<StartDialog> start_;
+    KTPrefs* prefs_ = nullptr;
 };
 
 // Shows why a database could not be opened or created, unless the store showed it already.

@@ -4,6 +4,7 @@
 #include "detailspane.h"
 #include "treemodel.h"
 
+#include "prefs/ktprefs.h"
 #include "store/messages.h"
 
 #include <QAction>
@@ -17,6 +18,7 @@
 #include <QMessageBox>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QPointer>
 #include <QTimer>
 #include <QTreeView>
 
@@ -26,11 +28,12 @@
 
 namespace folivo::gui {
 
-MainWindow::MainWindow(AppController* app, QWidget* parent)
+MainWindow::MainWindow(AppController* app, KTPrefs* prefs, QWidget* parent)
     : QMainWindow(parent),
       app_(app),
+      prefs_(prefs),
       ui_(this),
-      doc_(std::make_unique<MyDocument>(ui_)),
+      doc_(std::make_unique<MyDocument>(ui_, prefs)),
       model_(std::make_unique<TreeModel>(doc_->tree())),
       splitter_(new QSplitter(Qt::Horizontal, this)),
       view_(new QTreeView(splitter_)),
@@ -38,6 +41,7 @@ MainWindow::MainWindow(AppController* app, QWidget* parent)
       status_(new QLabel(this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    doc_->setApplicationPreferences(prefs_);
     setWindowTitle(QApplication::applicationName());
 
     view_->setModel(model_.get());
@@ -274,6 +278,69 @@ void MainWindow::collapseAll()
 {
     view_->collapseAll();
     expandedPaths_.clear();
+}
+
+ImportContext MainWindow::importContext() const
+{
+    ImportContext context;
+    // The folder the browser's selected row stands for: a file or a date folder stands for
+    // the folder it lies in.
+    const IndexItem* item = model_->itemFromIndex(view_->currentIndex());
+    while (item && !item->isPlainFolder())
+        item = item->parent();
+    if (item)
+        context.browserSelection = item->path();
+    return context;
+}
+
+ImportOutcome MainWindow::importPaths(const QStringList& paths, const QString& parentPath, int index,
+                                      bool ignoreUserSelection)
+{
+    ImportOutcome outcome;
+    if (paths.isEmpty() || !doc_->dbOpen())
+        return outcome;
+    ImportRequest request;
+    request.paths = paths;
+    request.parentPath = parentPath;
+    request.parentIndex = index;
+    request.ignoreUserSelection = ignoreUserSelection;
+    ImportPipeline pipeline(*doc_, prefs_);
+    outcome = pipeline.doImport(request, importContext());
+    showImportOutcome(outcome);
+    return outcome;
+}
+
+ImportOutcome MainWindow::importDroppedFiles()
+{
+    if (!doc_->dbOpen())
+        return {};
+    const ImportOutcome outcome = folivo::importDroppedFiles(*doc_, prefs_, importContext());
+    showImportOutcome(outcome);
+    return outcome;
+}
+
+void MainWindow::showImportOutcome(const ImportOutcome& outcome)
+{
+    if (!outcome.ran)
+        return;
+    QString first;
+    for (const QString& path : outcome.itemsToSelect) {
+        if (doc_->tree().itemForPath(path)) {
+            first = path;
+            break;
+        }
+    }
+    if (!first.isEmpty())
+        selectPath(first);
+    if (outcome.skipped) {
+        // After the import's own sheets are gone, so the warning is not hidden under them.
+        QPointer<MainWindow> self(this);
+        QTimer::singleShot(0, this, [self] {
+            if (self)
+                doSkipWarning(self->ui_);
+        });
+    }
+    updateStatus();
 }
 
 QString MainWindow::statusText() const

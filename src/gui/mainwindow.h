@@ -5,6 +5,7 @@
 
 #include "qtdocumentui.h"
 
+#include "filing/importpipeline.h"
 #include "store/mydocument.h"
 
 #include <QMainWindow>
@@ -25,7 +26,8 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     // Without a controller, the File menu's New and Open do nothing (tests, embedding).
-    explicit MainWindow(AppController* app = nullptr, QWidget* parent = nullptr);
+    // `prefs` is the application's preference store (none in tests that need none).
+    explicit MainWindow(AppController* app = nullptr, KTPrefs* prefs = nullptr, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Opens or creates the window's database. The window shows itself once the database
@@ -34,6 +36,15 @@ public:
     OpenResult createDatabase(const QString& path);
 
     MyDocument& document() { return *doc_; }
+    KTPrefs* preferences() const { return prefs_; }
+
+    // Imports files and folders from outside into this database through the import
+    // pipeline: into `parentPath` at `index` when given (a drop), else filed by the rules.
+    // Shows what the import asks and selects what was imported.
+    ImportOutcome importPaths(const QStringList& paths, const QString& parentPath = {}, int index = -1,
+                              bool ignoreUserSelection = false);
+    // Imports the files dropped on the program before this database was open, if any.
+    ImportOutcome importDroppedFiles();
     QString databasePath() const { return doc_->dbPath(); }
     TreeModel* model() const { return model_.get(); }
     QTreeView* treeView() const { return view_; }
@@ -60,8 +71,11 @@ private:
     void restoreViewState();
     void updateStatus();
     void about();
+    ImportContext importContext() const;
+    void showImportOutcome(const ImportOutcome& outcome);
 
     AppController* app_;
+    KTPrefs* prefs_;
     QtDocumentUi ui_;
     std::unique_ptr<MyDocument> doc_;
     std::unique_ptr<TreeModel> model_; // after doc_: it leaves the tree's observers first
