@@ -647,3 +647,26 @@ TEST(ImportFolderChoice, DangerousOrBusyFoldersAreRefused)
 }
 
 } // namespace
+
+TEST_F(Import, AStopKeepsWhatWasStoredAndLogsIt)
+{
+    prefs_->setBool(true, "ImportLog");
+    auto doc = create();
+    folder(*doc, "Import Logs");
+    const QStringList files = {write("a.txt", "a"), write("b.txt", "b"), write("c.txt", "c")};
+    ImportPipeline pipeline(*doc, prefs_.get());
+    int asked = 0;
+    // Asked before each file: the second answer stops the import after one file.
+    pipeline.shouldStop = [&asked] { return ++asked >= 2; };
+    ImportRequest request;
+    request.paths = files;
+    const ImportOutcome out = pipeline.doImport(request);
+    EXPECT_TRUE(out.stopped);
+    EXPECT_TRUE(pipeline.stopped());
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(out.itemsToSelect, QStringList({"Unfiled/a.txt"}));
+    EXPECT_FALSE(doc->tree().itemForPath("Unfiled/b.txt"));
+    // What was stored before the stop is in the log like any import's.
+    ASSERT_FALSE(out.logPath.isEmpty());
+    EXPECT_TRUE(QString::fromUtf8(content(*doc, out.logPath)).contains(files[0] + " -> Unfiled/a.txt\n"));
+}

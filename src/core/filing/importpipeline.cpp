@@ -98,6 +98,7 @@ ImportOutcome ImportPipeline::doImport(const ImportRequest& request, const Impor
     visitedDirs_.clear();
     matchIndex_.reset();
     stop_ = false;
+    stoppedByRequest_ = false;
     if (!doc_.dbOpen() || !doc_.dbWriteable() || doc_.dbReadOnly() || (doc_.dbEncrypted() && !doc_.cipher()))
         return out_;
     out_.ran = true;
@@ -139,7 +140,7 @@ ImportOutcome ImportPipeline::doImport(const ImportRequest& request, const Impor
         for (const QString& given : request.paths) {
             // "Trip/" names the folder Trip, not a folder without a name.
             const QString path = QDir::cleanPath(given);
-            if (stop_)
+            if (stop_ || stopRequested())
                 break;
             doc_.clearImportFailed();
             if (index >= 0)
@@ -152,14 +153,15 @@ ImportOutcome ImportPipeline::doImport(const ImportRequest& request, const Impor
         }
     }
 
-    if (logging && !lastFailed && !stop_)
+    if (logging && !lastFailed && !out_.diskError)
         storeLog(started);
 
+    out_.stopped = stoppedByRequest_;
     ui.progressStop();
     ui.reloadBrowser();
     out_.selectMessage = importmsg::ImportedItemsSelected;
 
-    if (pref(QStringLiteral("MaintainLastImport")) && !stop_)
+    if (pref(QStringLiteral("MaintainLastImport")) && !out_.diskError)
         maintainLastImport();
     return out_;
 }
@@ -252,6 +254,15 @@ bool ImportPipeline::importFileAtPath(const QString& path, const std::optional<Q
     return true;
 }
 
+bool ImportPipeline::stopRequested()
+{
+    if (!stoppedByRequest_ && shouldStop && shouldStop()) {
+        stoppedByRequest_ = true;
+        stop_ = true;
+    }
+    return stoppedByRequest_;
+}
+
 void ImportPipeline::noteFailure(ImportedEntry& entry, const OperationResult& r)
 {
     entry.failed = true;
@@ -309,7 +320,7 @@ bool ImportPipeline::importDirectoryAtPath(const QString& path, IndexItem* folde
                                             QDir::Name | QDir::IgnoreCase);
     bool allOk = true;
     for (const QString& name : names) {
-        if (stop_)
+        if (stop_ || stopRequested())
             break;
         if (skippedInFolders(name))
             continue;

@@ -61,6 +61,7 @@ struct ImportOutcome {
     QString logPath;           // the stored import log, if one was written
     QString logFolder;         // the folder it went to
     QString collapse;          // a folder to collapse again after selecting
+    bool stopped = false;      // the person stopped it before every file was imported
 };
 
 namespace importmsg {
@@ -112,6 +113,10 @@ public:
     // Called after each stored file of the import folder, before the next one is imported:
     // the source and its stored path. The import folder deletes confirmed sources here.
     std::function<void(const QString& source, const QString& storedPath)> onStored;
+    // Asked before each file: true stops the import there (the person asked to stop). What
+    // was stored stays, and is selected as usual.
+    std::function<bool()> shouldStop;
+    bool stopped() const { return stoppedByRequest_; }
 
 private:
     bool importFileAtPath(const QString& path, const std::optional<QByteArray>& data, bool ignoreUserSelection,
@@ -131,6 +136,8 @@ private:
     QSet<QString> visitedDirs_;
     std::optional<CategoryMatchIndex> matchIndex_;
     bool stop_ = false;
+    bool stoppedByRequest_ = false;
+    bool stopRequested();
 };
 
 } // namespace folivo
