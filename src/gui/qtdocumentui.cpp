@@ -95,7 +95,8 @@ ProgressSheet::ProgressSheet(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       title_(new QLabel(this)),
       text_(new QLabel(this)),
-      bar_(new QProgressBar(this))
+      bar_(new QProgressBar(this)),
+      stopButton_(new QPushButton(QObject::tr("Stop"), this))
 {
     setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
     setWindowTitle(QApplication::applicationName());
@@ -111,6 +112,13 @@ ProgressSheet::ProgressSheet(QWidget* parent)
     layout->addWidget(title_);
     layout->addWidget(bar_);
     layout->addWidget(text_);
+    stopButton_->setObjectName(QStringLiteral("stopButton"));
+    stopButton_->setVisible(false);
+    QObject::connect(stopButton_, &QPushButton::clicked, this, [this] {
+        if (stop_)
+            stop_();
+    });
+    layout->addWidget(stopButton_, 0, Qt::AlignRight);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     setMinimumWidth(420);
     text_->setMinimumWidth(400);
@@ -145,9 +153,17 @@ void ProgressSheet::closeEvent(QCloseEvent* event)
     event->ignore();
 }
 
+void ProgressSheet::setStopHandler(std::function<void()> stop)
+{
+    stop_ = std::move(stop);
+    stopButton_->setVisible(bool(stop_));
+}
+
 void ProgressSheet::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape) {
+        if (stop_)
+            stop_();
         event->accept();
         return;
     }
@@ -215,9 +231,17 @@ void QtDocumentUi::progressStart(const QString& title, const QString& text, int 
     sheetMinimumMs_ = std::max<qint64>(sheetMinimumMs_, sheetClock_.elapsed() + std::max(0, minimumMs));
     sheet_->setTitle(title);
     sheet_->setText(text);
+    sheet_->setStopHandler(stop_);
     sheet_->show();
     sheet_->raise();
     paintNow();
+}
+
+void QtDocumentUi::setStopHandler(std::function<void()> stop)
+{
+    stop_ = std::move(stop);
+    if (sheet_)
+        sheet_->setStopHandler(stop_);
 }
 
 void QtDocumentUi::progressSetText(const QString& text)

@@ -9,11 +9,13 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
+#include <functional>
 
 class QAbstractButton;
 class QLabel;
 class QMessageBox;
 class QProgressBar;
+class QPushButton;
 class QTreeView;
 
 namespace folivo::gui {
@@ -39,6 +41,9 @@ public:
     void setText(const QString& text);
     QString title() const;
     QString text() const;
+    // Long work that can be stopped shows a Stop button; Escape stops it too.
+    void setStopHandler(std::function<void()> stop);
+    QPushButton* stopButton() const { return stopButton_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -48,6 +53,8 @@ private:
     QLabel* title_;
     QLabel* text_;
     QProgressBar* bar_;
+    QPushButton* stopButton_;
+    std::function<void()> stop_;
 };
 
 class QtDocumentUi : public DocumentUi {
@@ -71,6 +78,8 @@ public:
     void revealItem(const IndexItem* item, bool expand) override;
 
     ProgressSheet* progressSheet() const { return sheet_; }
+    // While set, progress sheets offer to stop the work through `stop`.
+    void setStopHandler(std::function<void()> stop);
     // Whether the store is waiting on this interface (a question, a panel, the password,
     // the rest of a sheet's minimum time): its document is in the middle of a step then.
     bool busy() const { return waiting_ > 0; }
@@ -87,6 +96,7 @@ private:
     qint64 sheetMinimumMs_ = 0;
     bool modelSuspended_ = false;
     int waiting_ = 0;
+    std::function<void()> stop_;
 };
 
 } // namespace folivo::gui
