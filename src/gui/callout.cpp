@@ -1,5 +1,7 @@
 #include "callout.h"
 
+#include <algorithm>
+
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
