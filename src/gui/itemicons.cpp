@@ -1,6 +1,7 @@
 #include "itemicons.h"
 
 #include "store/indexitem.h"
+#include "filing/importpipeline.h"
 #include "store/keys.h"
 
 #include <QApplication>
@@ -105,6 +106,10 @@ ItemIcons::ItemIcons()
     unfiled_ = tinted(folder_, QColor(220, 40, 30, 150));
     dateFolder_ = badged(folder_, themeIcon("x-office-calendar", QIcon()));
     smartFolder_ = themeIcon("folder-saved-search", badged(folder_, themeIcon("edit-find", QIcon())));
+    // The folder the system keeps of the last import: a smart folder marked as new arrivals.
+    lastImport_ = badged(folder_, themeIcon("document-open-recent", themeIcon("emblem-new", themeIcon("go-down", QIcon()))));
+    if (lastImport_.cacheKey() == folder_.cacheKey())
+        lastImport_ = tinted(smartFolder_, QColor(40, 120, 220, 110));
 }
 
 QIcon ItemIcons::fileIcon(const QString& name) const
@@ -124,19 +129,25 @@ QIcon ItemIcons::fileIcon(const QString& name) const
     return icon;
 }
 
-QIcon ItemIcons::iconFor(const IndexItem& item) const
+QIcon ItemIcons::iconFor(const IndexItem& item, bool importLogOn) const
 {
     switch (item.kind()) {
     case ItemKind::Folder:
-        // Only the top-level Unfiled folder is special; a folder of that name deeper down
-        // is an ordinary folder.
-        return item.path() == pkg::Unfiled ? unfiled_ : folder_;
+        // Only the top-level folders are special; a folder of the same name deeper down is
+        // an ordinary folder.
+        if (item.path() == pkg::Unfiled || (importLogOn && item.path() == importmsg::ImportLogsFolder))
+            return unfiled_;
+        return folder_;
     case ItemKind::DateFolder:
         return dateFolder_;
     case ItemKind::SmartFolder:
-        return smartFolder_;
-    case ItemKind::File:
+        return item.has(keys::SystemLastImportFolder) ? lastImport_ : smartFolder_;
     case ItemKind::SmartFile:
+        // A smart file looks like the file it stands for.
+        if (const plist::Value* real = item.value(keys::SmartFile); real && real->isString())
+            return fileIcon(real->string().section('/', -1));
+        break;
+    case ItemKind::File:
         break;
     }
     return fileIcon(item.name());

@@ -18,12 +18,15 @@ class ItemIcons {
 public:
     ItemIcons();
 
-    QIcon iconFor(const IndexItem& item) const;
+    // `importLogOn`: the preference "ImportLog" is on, so the top-level "Import Logs"
+    // folder is marked like "Unfiled".
+    QIcon iconFor(const IndexItem& item, bool importLogOn = false) const;
 
     const QIcon& folder() const { return folder_; }
     const QIcon& unfiled() const { return unfiled_; }
     const QIcon& dateFolder() const { return dateFolder_; }
     const QIcon& smartFolder() const { return smartFolder_; }
+    const QIcon& lastImport() const { return lastImport_; }
     // The icon of a file called `name`, by the MIME type its extension names.
     QIcon fileIcon(const QString& name) const;
 
@@ -37,6 +40,7 @@ private:
     QIcon unfiled_;
     QIcon dateFolder_;
     QIcon smartFolder_;
+    QIcon lastImport_;
     QIcon genericFile_;
     QMimeDatabase mime_;
     mutable QHash<QString, QIcon> bySuffix_;

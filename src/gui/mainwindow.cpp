@@ -34,7 +34,7 @@ MainWindow::MainWindow(AppController* app, KTPrefs* prefs, QWidget* parent)
       prefs_(prefs),
       ui_(this),
       doc_(std::make_unique<MyDocument>(ui_, prefs)),
-      model_(std::make_unique<TreeModel>(doc_->tree())),
+      model_(std::make_unique<TreeModel>(*doc_)),
       splitter_(new QSplitter(Qt::Horizontal, this)),
       view_(new QTreeView(splitter_)),
       details_(new DetailsPane(splitter_)),

@@ -1,10 +1,70 @@
 #include "treemodel.h"
 
+#include "browser/droprules.h"
+#include "browser/renamerules.h"
+#include "browser/selection.h"
+#include "plist/binary.h"
+#include "prefs/ktprefs.h"
+#include "store/keys.h"
+#include "store/mydocument.h"
+
+#include <QFileInfo>
+#include <QMimeData>
+#include <QPersistentModelIndex>
+#include <QTimer>
+#include <QUrl>
+
 namespace folivo::gui {
 
-TreeModel::TreeModel(IndexTree& tree, QObject* parent) : QAbstractItemModel(parent), tree_(tree)
+namespace {
+
+const QString ImportLogPref = QStringLiteral("ImportLog");
+
+QStringList localFiles(const QMimeData* data)
+{
+    QStringList out;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            out << url.toLocalFile();
+    return out;
+}
+
+std::optional<plist::Array> readArray(const QMimeData* data, const QString& format)
+{
+    auto value = plist::readBinary(data->data(format));
+    if (!value || !value->isArray())
+        return std::nullopt;
+    return std::move(value->array());
+}
+
+QList<DragEntry> readEntries(const QMimeData* data)
+{
+    QList<DragEntry> out;
+    const auto array = readArray(data, mime::Items);
+    if (!array)
+        return out;
+    for (const plist::Value& v : *array) {
+        if (!v.isDict())
+            continue;
+        const plist::Value* path = v.dict().find(dragkeys::Path);
+        const plist::Value* type = v.dict().find(dragkeys::Type);
+        if (path && path->isString() && PackagePath::fromString(path->string()) && !path->string().isEmpty())
+            out << DragEntry{path->string(), type && type->isString() ? type->string() : dragkeys::Folder};
+    }
+    return out;
+}
+
+} // namespace
+
+TreeModel::TreeModel(MyDocument& document, QObject* parent)
+    : QAbstractItemModel(parent), doc_(document), tree_(document.tree())
 {
     tree_.addObserver(this);
+}
+
+const IndexTree& TreeModel::tree() const
+{
+    return tree_;
 }
 
 TreeModel::~TreeModel()
@@ -107,10 +167,16 @@ QVariant TreeModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return item->name();
-    case Qt::DecorationRole:
-        return icons_.iconFor(*item);
+    case Qt::EditRole:
+        return shownNameForItem(*item);
+    case Qt::DecorationRole: {
+        const KTPrefs* prefs = doc_.applicationPreferences();
+        return icons_.iconFor(*item, prefs && prefs->boolForKey(ImportLogPref));
+    }
     case Qt::ToolTipRole:
+        if (item->isSmartFile())
+            if (const plist::Value* real = item->value(keys::SmartFile); real && real->isString())
+                return real->string();
         return item->path();
     default:
         return {};
@@ -124,11 +190,326 @@ QVariant TreeModel::headerData(int section, Qt::Orientation orientation, int rol
     return {};
 }
 
+bool TreeModel::writable() const
+{
+    return doc_.dbOpen() && doc_.dbWriteable() && !doc_.dbReadOnly() && !(doc_.dbEncrypted() && !doc_.cipher());
+}
+
+EditContext TreeModel::effectiveEditContext() const
+{
+    EditContext context = editContext_;
+    context.dbWriteable = context.dbWriteable && writable();
+    return context;
+}
+
 Qt::ItemFlags TreeModel::flags(const QModelIndex& index) const
 {
-    if (!itemFromIndex(index))
+    if (suspended())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    const IndexItem* item = itemFromIndex(index);
+    if (!item)
+        return index.isValid() ? Qt::NoItemFlags : Qt::ItemIsDropEnabled; // the top level
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    // Between the children of a folder; the rule for each drop decides the rest.
+    if (item->hasChildren() && !item->isDateFolder() && !item->isSmartFolder())
+        f |= Qt::ItemIsDropEnabled;
+    if (IndexTree::canEditItem(*item, effectiveEditContext()).editable)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool TreeModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    IndexItem* item = itemFromIndex(index);
+    if (role != Qt::EditRole || !item || suspended() || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+
+    RenameRequest request;
+    request.oldPath = item->path();
+    request.keepsExtension = item->isFile();
+    request.typed = value.toString();
+    for (const auto& sibling : tree_.childrenOf(item->parent()))
+        request.siblingPaths << sibling->path();
+    request.maintainLastImport = editContext_.maintainLastImport;
+    const RenameDecision decision = decideRename(request);
+
+    auto callout = [this, index](const QString& message, bool editAgain) {
+        // Once the editor has gone: the callout takes the focus, and a new editor on the
+        // same row must not meet the old one.
+        const QPersistentModelIndex where(index);
+        QTimer::singleShot(0, this, [this, where, message, editAgain] {
+            emit calloutRequested(where, message);
+            if (editAgain && where.isValid())
+                emit editAgainRequested(where);
+        });
+    };
+    switch (decision.kind) {
+    case RenameDecision::Kind::Unchanged:
+        return true;
+    case RenameDecision::Kind::Refused:
+        callout(decision.message, decision.editAgain);
+        return false;
+    case RenameDecision::Kind::Rename:
+        break;
+    }
+
+    // Carried out once the editor has gone: the operation resets the model, and a reset
+    // while the view is still committing the editor leaves the view holding a stray editor.
+    QTimer::singleShot(0, this, [this, oldPath = item->path(), newPath = decision.newPath, where = QPersistentModelIndex(index)] {
+        renameNow(oldPath, newPath, where);
+    });
+    return true;
+}
+
+void TreeModel::renameNow(const QString& oldPath, const QString& newPath, const QPersistentModelIndex& where)
+{
+    IndexItem* item = tree_.itemForPath(oldPath);
+    if (!item || suspended() || !writable())
+        return;
+    // A renamed "Last Import" is the person's own folder from now on.
+    const plist::Value* mark = item->value(keys::SystemLastImportFolder);
+    const std::optional<plist::Value> lastImportMark = mark ? std::optional<plist::Value>(*mark) : std::nullopt;
+    if (lastImportMark)
+        item->removeValue(keys::SystemLastImportFolder);
+    const OperationResult r = doc_.recordRename(oldPath, newPath);
+    if (r.status == OperationResult::Status::Refused) {
+        if (lastImportMark)
+            if (IndexItem* still = tree_.itemForPath(oldPath))
+                still->setValue(keys::SystemLastImportFolder, *lastImportMark);
+        emit calloutRequested(where, r.message);
+        return;
+    }
+    reload();
+    if (r.status == OperationResult::Status::Done)
+        emit selectRequested(r.select.isEmpty() ? QStringList{newPath} : r.select, QString());
+}
+
+// ---- Dragging out ---------------------------------------------------------------------
+
+Qt::DropActions TreeModel::supportedDragActions() const
+{
+    // A move is only ever carried out by a browser's own drop, which records it; the view
+    // then asks to remove the dragged rows, which this model never does.
+    return Qt::CopyAction | Qt::MoveAction;
+}
+
+Qt::DropActions TreeModel::supportedDropActions() const
+{
+    return Qt::CopyAction | Qt::MoveAction;
+}
+
+QStringList TreeModel::mimeTypes() const
+{
+    return {mime::Items, mime::Logins, mime::DBPath, mime::FileNames};
+}
+
+QMimeData* TreeModel::mimeData(const QModelIndexList& indexes) const
+{
+    if (suspended() || !doc_.dbOpen())
+        return nullptr;
+    std::vector<const IndexItem*> dragged;
+    for (const QModelIndex& index : indexes) {
+        const IndexItem* item = itemFromIndex(index);
+        if (!item || index.column() != 0)
+            continue;
+        if (item->isSmartFile())
+            return nullptr; // it stands for a file elsewhere: dragging it would move that one
+        dragged.push_back(item);
+    }
+    // A folder's contents go with it: listed again they would be moved or copied twice.
+    dragged = withoutNestedItems(dragged);
+    if (dragged.empty())
+        return nullptr;
+
+    dragCopies_.clear();
+    plist::Array entries;
+    plist::Array logins;
+    QList<QUrl> urls;
+    for (const IndexItem* item : dragged) {
+        // A date folder that leads to a single file stands for it.
+        if (item->isDateFolder())
+            if (const IndexItem* only = IndexTree::onlyOneFileInDateFolder(const_cast<IndexItem*>(item), nullptr))
+                item = only;
+        QString type = dragkeys::Folder;
+        if (item->isFile()) {
+            type = dragkeys::File;
+            if (doc_.dbEncrypted()) {
+                // Never the package's own files deciphered in place: a private copy.
+                if (auto copy = const_cast<MyDocument&>(doc_).plainCopyForReading(item->path()); copy && copy->valid()) {
+                    urls << QUrl::fromLocalFile(copy->path());
+                    dragCopies_.push_back(std::move(*copy));
+                }
+            } else if (const QString abs = doc_.absolutePath(item->path()); !abs.isEmpty()) {
+                urls << QUrl::fromLocalFile(abs);
+            }
+        } else if (item->isSmartFolder()) {
+            type = dragkeys::SmartFolder;
+        }
+        entries.push_back(plist::Dict{{dragkeys::Path, item->path()}, {dragkeys::Type, type}});
+        for (plist::Value& record : loginRecordsFromItem(*item))
+            logins.push_back(std::move(record));
+    }
+
+    auto* data = new QMimeData;
+    if (!urls.isEmpty())
+        data->setUrls(urls);
+    if (!entries.empty())
+        data->setData(mime::Items, plist::writeBinary(entries));
+    if (!logins.empty())
+        data->setData(mime::Logins, plist::writeBinary(logins));
+    if (!entries.empty() || !logins.empty())
+        data->setData(mime::DBPath, doc_.dbPath().toUtf8());
+    return data;
+}
+
+// ---- Dropping -------------------------------------------------------------------------
+
+bool TreeModel::describeDrop(const QMimeData* data, Qt::DropAction action, int row, int column,
+                             const QModelIndex& parent, DropDescription& d) const
+{
+    if (!data || suspended() || !doc_.dbOpen() || column > 0)
+        return false;
+    if (action != Qt::CopyAction && action != Qt::MoveAction)
+        return false;
+    const IndexItem* folder = nullptr;
+    if (parent.isValid()) {
+        folder = itemFromIndex(parent);
+        if (!folder)
+            return false;
+    }
+    d.writable = writable();
+    d.hasItems = data->hasFormat(mime::Items);
+    d.hasLogins = data->hasFormat(mime::Logins);
+    d.hasDBPath = data->hasFormat(mime::DBPath);
+    d.hasFileNames = data->hasUrls() && !localFiles(data).isEmpty();
+    d.topLevel = folder == nullptr;
+    d.childIndex = row;
+    if (folder) {
+        d.folderPath = folder->path();
+        d.folderIsDateFolder = folder->isDateFolder();
+        d.folderIsSmartFolder = folder->isSmartFolder();
+        d.folderIsFile = !folder->hasChildren();
+        d.folderIsUnfiled = !folder->parent() && folder->path() == pkg::Unfiled;
+        const ItemList& children = folder->children();
+        for (std::size_t i = 0; i < children.size(); ++i)
+            if (children[i]->isDateFolder()) {
+                d.firstDateFolderIndex = int(i);
+                break;
+            }
+    }
+    d.thisDBPath = doc_.dbPath();
+    d.keepSorted = tree_.sorting.keepSorted;
+    d.copyModifier = action == Qt::CopyAction;
+    if (d.hasItems) {
+        d.entries = readEntries(data);
+        d.sourceDBPath = QString::fromUtf8(data->data(mime::DBPath));
+        d.sourceOpen = sameDatabase(d.sourceDBPath, d.thisDBPath) || MyDocument::openDocumentWithPath(d.sourceDBPath);
+    } else if (!d.hasLogins) {
+        for (const QString& path : localFiles(data)) {
+            const QFileInfo info(path);
+            const bool folderHere = info.isDir();
+            d.externalFiles << ExternalFile{path, folderHere,
+                                            folderHere && info.suffix().compare(pkg::Extension, Qt::CaseInsensitive) == 0};
+        }
+    }
+    return true;
+}
+
+bool TreeModel::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                                const QModelIndex& parent) const
+{
+    DropDescription d;
+    return describeDrop(data, action, row, column, parent, d) && decideDrop(d) != DropDecision::None;
+}
+
+bool TreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                             const QModelIndex& parent)
+{
+    DropDescription d;
+    if (!describeDrop(data, action, row, column, parent, d))
+        return false;
+    const DropDecision decision = decideDrop(d);
+    if (decision == DropDecision::None)
+        return false;
+    const QString folderPath = d.topLevel ? QString() : d.folderPath;
+
+    if (!d.hasItems && !d.hasLogins) {
+        QStringList paths;
+        for (const ExternalFile& f : d.externalFiles)
+            paths << f.path;
+        // The pipeline places each file one after the position it is given.
+        emit importRequested(paths, folderPath, row - 1);
+        return true;
+    }
+
+    QStringList select;
+    {
+        MyDocument::BusyScope busy(doc_);
+        if (d.hasItems) {
+            d.copyModifier = decision == DropDecision::Copy;
+            dropItems(d, select);
+        } else {
+            dropLogins(data, folderPath, row, select);
+        }
+    }
+    reload();
+    emit selectRequested(select, DraggedItemsSelected);
+    return true;
+}
+
+void TreeModel::dropItems(const DropDescription& d, QStringList& select)
+{
+    const bool move = !d.copyModifier && sameDatabase(d.sourceDBPath, d.thisDBPath);
+    const QString source = sameDatabase(d.sourceDBPath, d.thisDBPath) ? doc_.dbPath() : d.sourceDBPath;
+    int index = d.childIndex;
+    for (const DragEntry& e : entriesToDrop(d.entries)) {
+        // Looked up again for every entry: an operation may have changed the tree.
+        const IndexItem* target = d.topLevel ? nullptr : tree_.itemForPath(d.folderPath);
+        if (!d.topLevel && !target)
+            break;
+        const OperationResult r =
+            move ? doc_.recordMovePath(e.path, target, index) : doc_.recordCopyPath(e.path, source, target, index);
+        if (r.status == OperationResult::Status::DiskError)
+            break; // reported; the rest waits for the person
+        if (r.status != OperationResult::Status::Done)
+            continue;
+        select << r.resultPath;
+        // The next entry goes after this one, where it landed in the target folder.
+        const IndexItem* placed = tree_.itemForPath(r.resultPath);
+        if (placed && placed->parent() == target && index >= 0)
+            index = tree_.indexOf(placed) + 1;
+    }
+}
+
+void TreeModel::dropLogins(const QMimeData* data, const QString& folderPath, int row, QStringList& select)
+{
+    const auto records = readArray(data, mime::Logins);
+    if (!records)
+        return;
+    int index = row;
+    for (const plist::Value& record : *records) {
+        const IndexItem* target = folderPath.isEmpty() ? nullptr : tree_.itemForPath(folderPath);
+        if (!folderPath.isEmpty() && !target)
+            break;
+        const QString path = folderPathForLoginRecord(record, folderPath,
+                                                      [this](const QString& p) { return doc_.uniquePathForPath(p); });
+        if (path.isEmpty())
+            continue;
+        const OperationResult r = doc_.recordNewCategory(path, target, index);
+        if (r.status == OperationResult::Status::DiskError)
+            break;
+        IndexItem* made = r.status == OperationResult::Status::Done ? tree_.itemForPath(path) : nullptr;
+        if (!made)
+            continue;
+        for (const auto& [key, value] : loginKeysOfRecord(record))
+            made->setValue(key, value);
+        if (!doc_.writeAttributesFileForItem(made))
+            doc_.diskError(QStringLiteral("Writing attributes file of"), path);
+        doc_.changed();
+        select << path;
+        if (made->parent() == target && index >= 0)
+            index = tree_.indexOf(made) + 1;
+    }
 }
 
 void TreeModel::reload()
@@ -166,6 +547,7 @@ void TreeModel::itemWillBeRemoved(const IndexItem&)
 
 void TreeModel::treeWillReset()
 {
+    dragCopies_.clear();
     // The old items die before treeDidReset; no index into them may outlive this.
     if (!suspended()) {
         beginResetModel();

@@ -1,26 +1,47 @@
 #pragma once
-// The browser's model: one column over the index tree, read-only.
+// The browser's model: one column over the index tree of one document. Names are edited
+// in place and items are dragged and dropped through it; every change it makes to the
+// package is a recorded operation of the document.
 //
 // Each index carries its IndexItem* as internal pointer. A row number is found through
 // the parent's children list, with remembered rows so that a folder of 100,000 items
 // does not cost a scan per lookup. Views keep indexes (current item, expanded folders,
 // selection) and an index whose item has gone would be a dangling pointer, so whenever
 // the tree is about to lose an item, or is replaced, the model resets while every item
-// it ever handed out is still alive.
+// it ever handed out is still alive. After an operation of its own that changed the tree
+// (a rename, a drop) the model resets too, whatever the window does.
 
 #include "itemicons.h"
 
+#include "crypto/storedforms.h"
 #include "store/tree.h"
 
 #include <QAbstractItemModel>
 #include <QHash>
+#include <QPersistentModelIndex>
+#include <vector>
+
+namespace folivo {
+class MyDocument;
+struct DropDescription;
+}
 
 namespace folivo::gui {
+
+// Drag forms of the browser.
+namespace mime {
+inline const QString Items = QStringLiteral("application/x-folivo-fv-items");
+inline const QString Logins = QStringLiteral("application/x-folivo-pw-items");
+inline const QString DBPath = QStringLiteral("application/x-folivo-db-path");
+inline const QString FileNames = QStringLiteral("text/uri-list");
+} // namespace mime
+
+inline const QString DraggedItemsSelected = QStringLiteral("Dragged Items Selected In Browser");
 
 class TreeModel : public QAbstractItemModel, public TreeObserver {
     Q_OBJECT
 public:
-    explicit TreeModel(IndexTree& tree, QObject* parent = nullptr);
+    explicit TreeModel(MyDocument& document, QObject* parent = nullptr);
     ~TreeModel() override;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -31,11 +52,30 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // A typed name: checked, and when it is good recorded as a rename as soon as control
+    // returns to the event loop (after the editor has closed); otherwise calloutRequested
+    // says why and nothing changes.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+    Qt::DropActions supportedDragActions() const override;
+    Qt::DropActions supportedDropActions() const override;
+    QStringList mimeTypes() const override;
+    // Nothing (no drag) when a smart file is among the items.
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
 
     IndexItem* itemFromIndex(const QModelIndex& index) const;
     // The index of an item in the tree; invalid for nullptr, an item not in the tree, or
     // while the model is suspended.
     QModelIndex indexForItem(const IndexItem* item) const;
+
+    // What decides whether a name may be edited: the window sets it from the preferences
+    // and while its edit-name command runs. The database's own writability counts as well.
+    void setEditContext(const EditContext& context) { editContext_ = context; }
+    const EditContext& editContext() const { return editContext_; }
 
     // The tree changed wholesale: views start over.
     void reload();
@@ -45,7 +85,8 @@ public:
     void resume();
     bool suspended() const { return suspendCount_ > 0; }
 
-    const IndexTree& tree() const { return tree_; }
+    const IndexTree& tree() const;
+    MyDocument& document() const { return doc_; }
 
     // TreeObserver
     void itemWillBeRemoved(const IndexItem& item) override;
@@ -53,12 +94,35 @@ public:
     void treeDidReset() override;
     void itemPathChanged(const IndexItem& item, const QString& oldPath) override;
 
+signals:
+    // A message to show beside the row of `index` (a refused name); sent once the editor
+    // has closed.
+    void calloutRequested(const QModelIndex& index, const QString& message);
+    // After calloutRequested for a name already in use: the row goes back into editing.
+    void editAgainRequested(const QModelIndex& index);
+    // Files from outside were dropped: the window imports them through the import
+    // pipeline into `parentPath` ("" for the top level). `index` is the position as the
+    // pipeline takes it: one before the place of the first file, -1 for none.
+    void importRequested(const QStringList& paths, const QString& parentPath, int index);
+    // Items to select after a change, with the line the window shows (empty: leave it).
+    void selectRequested(const QStringList& paths, const QString& message);
+
 private:
     int rowOf(const IndexItem* item) const;
     const ItemList* childrenOf(const QModelIndex& parent) const;
+    bool writable() const;
+    void renameNow(const QString& oldPath, const QString& newPath, const QPersistentModelIndex& where);
+    EditContext effectiveEditContext() const;
+    // The drop as the pure rule sees it; false when the target is not a place at all.
+    bool describeDrop(const QMimeData* data, Qt::DropAction action, int row, int column, const QModelIndex& parent,
+                      DropDescription& out) const;
+    void dropItems(const DropDescription& drop, QStringList& select);
+    void dropLogins(const QMimeData* data, const QString& folderPath, int row, QStringList& select);
 
+    MyDocument& doc_;
     IndexTree& tree_;
     ItemIcons icons_;
+    EditContext editContext_;
     int suspendCount_ = 0;
     // Whether any index was handed out since the last reset; if not, nobody can hold an
     // item and a removal needs no reset.
@@ -67,6 +131,9 @@ private:
     // Row hints, checked against the parent's list before use (the tree may have been
     // sorted or changed since), and rebuilt for a whole sibling list on a miss.
     mutable QHash<const IndexItem*, int> rowHints_;
+    // Plain copies of enciphered files handed to the last drag out; a drop elsewhere reads
+    // them after the drag has left, so they stay until the next drag or the close.
+    mutable std::vector<PlainCopy> dragCopies_;
 };
 
 } // namespace folivo::gui

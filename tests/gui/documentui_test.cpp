@@ -132,9 +132,11 @@ TEST(QtDocumentUi, DiskErrorNamesStepPathAndDetail)
 
 TEST(QtDocumentUi, ProgressSheetStaysForItsMinimumTime)
 {
-    IndexTree tree;
+    SilentUi silentUi;
+    MyDocument doc(silentUi);
+    IndexTree& tree = doc.tree();
     tree.insert(nullptr, std::make_unique<IndexItem>(plist::Dict{{QStringLiteral("Path"), QStringLiteral("A")}}, true));
-    TreeModel model(tree);
+    TreeModel model(doc);
     QWidget window;
     QtDocumentUi ui(&window);
     ui.attachBrowser(&model, nullptr);
