@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -251,8 +252,9 @@ TEST_F(PreferencesTest, UserSetMaintainLastImportOnlyWhenTheSwitchWasClicked)
         d->accept();
         const plist::Value* userSet = prefs_->objectForKey(prefkeys::UserSetMaintainLastImport);
         EXPECT_EQ(userSet != nullptr, c.wantUserSet);
-        if (userSet)
+        if (userSet) {
             EXPECT_EQ(*userSet, plist::Value(true));
+        }
         EXPECT_EQ(prefs_->boolForKey(prefkeys::MaintainLastImport), c.wantMaintain);
     }
 }
