@@ -475,6 +475,10 @@ TEST_F(BackupTest, UnusableFoldersAreRefusedAndNothingIsWritten)
     const QString linkIntoPackage = scratch_.file("link");
     ASSERT_TRUE(QFile::link(pkg + "/Bank", linkIntoPackage));
     const QString readOnly = backups();
+    // Another database, or a folder deep inside one: its next check would find the copies
+    // as files nobody filed.
+    const QString otherPackage = scratch_.file("Other.fvdb");
+    ASSERT_TRUE(QDir().mkpath(otherPackage + "/Taxes/2024"));
 
     struct Case {
         QString folder;
@@ -490,6 +494,8 @@ TEST_F(BackupTest, UnusableFoldersAreRefusedAndNothingIsWritten)
         {pkg, BackupFolderProblem::InsidePackage, msg::BackupFolderInsideTitle},
         {pkg + "/Unfiled", BackupFolderProblem::InsidePackage, msg::BackupFolderInsideTitle},
         {linkIntoPackage, BackupFolderProblem::InsidePackage, msg::BackupFolderInsideTitle},
+        {otherPackage, BackupFolderProblem::InsidePackage, msg::BackupFolderInsideTitle},
+        {otherPackage + "/Taxes/2024", BackupFolderProblem::InsidePackage, msg::BackupFolderInsideTitle},
         {scratch_.path(), BackupFolderProblem::None, QString()}, // the folder that holds the package
     };
     fs::ScopedFault notWritable([&](fs::Op op, const QString& abs) { return op == fs::Op::Write && abs == readOnly; });
@@ -503,6 +509,9 @@ TEST_F(BackupTest, UnusableFoldersAreRefusedAndNothingIsWritten)
         FakeUi ui;
         EXPECT_EQ(MyDocument::checkBackupFolder(c.folder, pkg, ui), c.want == BackupFolderProblem::NotSet);
         EXPECT_EQ(ui.titles(), c.alertTitle.isEmpty() ? QStringList{} : QStringList{c.alertTitle});
+        if (c.folder.startsWith(otherPackage)) { // the alert names the package that holds it
+            EXPECT_TRUE(ui.asked.value(0).text.contains('"' + QFileInfo(otherPackage).canonicalFilePath() + '"'));
+        }
         const int asked = ui_.asked.size();
         const BackupOutcome b = doc->doBackup({c.folder, true, 0, 4});
         EXPECT_TRUE(b.skipped);

@@ -102,6 +102,27 @@ bool sameTree(const QString& a, const QString& b)
     return true;
 }
 
+// The package that is `folder` or holds it: the database at `dbPath`, or any folder on the
+// way whose name marks it as a package. Links are resolved first, so a link that leads
+// into a package counts as inside it. Empty when there is none.
+QString enclosingPackage(const QString& folder, const QString& dbPath)
+{
+    const QString target = QFileInfo(folder).canonicalFilePath();
+    if (target.isEmpty())
+        return {};
+    const QString package = QFileInfo(dbPath).canonicalFilePath();
+    if (!package.isEmpty() && (target == package || target.startsWith(package + '/')))
+        return dbPath;
+    const QString suffix = '.' + pkg::Extension;
+    for (qsizetype end = target.indexOf('/', 1); ; end = target.indexOf('/', end + 1)) {
+        const QString upTo = end < 0 ? target : target.left(end);
+        if (upTo.endsWith(suffix) && upTo.size() > suffix.size() && upTo[upTo.size() - suffix.size() - 1] != '/')
+            return upTo;
+        if (end < 0)
+            return {};
+    }
+}
+
 } // namespace
 
 // Private steps of saving; a friend of MyDocument.
@@ -254,10 +275,9 @@ BackupFolderProblem MyDocument::backupFolderProblem(const QString& folder, const
         return BackupFolderProblem::Missing;
     if (!info.isDir())
         return BackupFolderProblem::NotAFolder;
-    // Copying the package into a folder inside itself would never end.
-    const QString target = info.canonicalFilePath();
-    const QString package = QFileInfo(dbPath).canonicalFilePath();
-    if (!package.isEmpty() && (target == package || target.startsWith(package + '/')))
+    // Copying the package into a folder inside itself would never end, and copies put
+    // inside any other package would turn up there as stray files at its next check.
+    if (!enclosingPackage(folder, dbPath).isEmpty())
         return BackupFolderProblem::InsidePackage;
     if (!fs::isWritable(folder))
         return BackupFolderProblem::NotWritable;
@@ -271,7 +291,7 @@ bool MyDocument::checkBackupFolder(const QString& folder, const QString& dbPath,
     case BackupFolderProblem::NotSet:
         return true;
     case BackupFolderProblem::InsidePackage:
-        ui.alert(msg::BackupFolderInsideTitle, msg::BackupFolderInsideText.arg(folder, dbPath));
+        ui.alert(msg::BackupFolderInsideTitle, msg::BackupFolderInsideText.arg(folder, enclosingPackage(folder, dbPath)));
         return false;
     case BackupFolderProblem::Missing:
     case BackupFolderProblem::NotAFolder:

@@ -1,0 +1,146 @@
+#pragma once
+// The application's preferences: every control shows its key of the preference store when
+// the dialog opens, and OK writes them all back and saves the store; Cancel changes
+// nothing. Keys of features without a page here are never touched.
+
+#include "folderchooser.h"
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+
+namespace folivo {
+class KTPrefs;
+}
+
+namespace folivo::gui {
+
+namespace prefkeys {
+inline const QString EuropeanDates = QStringLiteral("EuropeanDates");
+inline const QString DoubleClickMeaning = QStringLiteral("DoubleClickMeaning");
+inline const QString ConfirmDelete = QStringLiteral("ConfirmDelete");
+inline const QString HistoryRestore = QStringLiteral("HistoryRestore");
+inline const QString BackupDatabase = QStringLiteral("BackupDatabase");
+inline const QString BackupInterval = QStringLiteral("BackupInterval");
+inline const QString BackupKeep = QStringLiteral("BackupKeep");
+inline const QString BackupFolderPath = QStringLiteral("backupFolderPath");
+inline const QString ImportLog = QStringLiteral("ImportLog");
+inline const QString MaintainLastImport = QStringLiteral("MaintainLastImport");
+inline const QString UserSetMaintainLastImport = QStringLiteral("UserSetMaintainLastImport");
+inline const QString AutofilePriorities = QStringLiteral("autofilePriorities");
+inline const QString MatchType = QStringLiteral("MatchType");
+inline const QString IgnoreCase = QStringLiteral("IgnoreCase");
+inline const QString IgnoreDateAtBeginning = QStringLiteral("ignoreDateAtBeginning");
+} // namespace prefkeys
+
+namespace prefsmsg {
+inline const QString BackupFolderName = QStringLiteral("Backup Folder");
+inline const QString BackupFolderDefaultName = QStringLiteral("Folivo Backup Folder");
+inline const QString CreateBackupFolder = QStringLiteral("Create Backup Folder");
+inline const QString BackupFolderUnusable = QStringLiteral(
+    "This folder cannot be found or is not writable.  Databases are not backed up until a usable folder is set.");
+inline const QString BackupFolderInPackage = QStringLiteral(
+    "This folder is inside a database (\"%1\").  Backups must go to a folder outside every database.");
+inline const QString NotSavedTitle = QStringLiteral("Preferences Not Saved");
+inline const QString NotSavedText = QStringLiteral(
+    "The preferences could not be written to \"%1\".  They apply until Folivo quits, but will be lost then.");
+} // namespace prefsmsg
+
+class PreferencesDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit PreferencesDialog(KTPrefs& prefs, QWidget* parent = nullptr);
+
+    // Shows the page of the backup settings (used when a database asks for a backup folder).
+    void showBackupPage();
+
+    // The file dialogs and alerts the dialog uses; tests replace them.
+    FolderDialogs dialogs = FolderDialogs::standard();
+
+    // OK: writes every key of the pages and saves the store; stays open, with the reason
+    // on the page concerned, when a setting cannot be accepted.
+    void accept() override;
+
+    // The controls, for the menu commands that open a page and for tests.
+    QTabWidget* tabs() const { return tabs_; }
+    QWidget* backupPage() const { return backupPage_; }
+    QComboBox* doubleClickMenu() const { return doubleClick_; }
+    QCheckBox* confirmDeleteSwitch() const { return confirmDelete_; }
+    QCheckBox* historyRestoreSwitch() const { return historyRestore_; }
+    QCheckBox* europeanDatesSwitch() const { return europeanDates_; }
+    QCheckBox* backupSwitch() const { return backupDatabase_; }
+    QComboBox* backupIntervalMenu() const { return backupInterval_; }
+    QComboBox* backupKeepMenu() const { return backupKeep_; }
+    QLineEdit* backupFolderField() const { return backupFolder_; }
+    QPushButton* chooseBackupFolderButton() const { return chooseBackup_; }
+    QPushButton* createBackupFolderButton() const { return createBackup_; }
+    QPushButton* removeBackupFolderButton() const { return removeBackup_; }
+    QLabel* backupFolderError() const { return backupError_; }
+    QCheckBox* importLogSwitch() const { return importLog_; }
+    QCheckBox* maintainLastImportSwitch() const { return maintainLastImport_; }
+    const QList<QComboBox*>& priorityMenus() const { return priorities_; }
+    QComboBox* matchTypeMenu() const { return matchType_; }
+    QCheckBox* ignoreCaseSwitch() const { return ignoreCase_; }
+    QCheckBox* ignoreDateSwitch() const { return ignoreDate_; }
+
+    // The rule titles the priority menus show, first to last.
+    QStringList priorities() const;
+
+    // The buttons of the backup page.
+    void browseForBackupFolder();
+    void createBackupFolder();
+    void removeBackupFolderReference();
+
+signals:
+    // OK was pressed and the store holds the new settings: windows show them now.
+    void preferencesChanged();
+
+private:
+    QWidget* makeGeneralPage();
+    QWidget* makeBackupPage();
+    QWidget* makeDatesPage();
+    QWidget* makeImportPage();
+    QWidget* makeFilingPage();
+    void fillFromStore();
+    void enableBackups(bool on);
+    void priorityChosen(int menu, int index);
+    void showBackupFolderState();
+    // The problem with the backup folder now in the field, as a sentence; empty when
+    // it can be used or none is set.
+    QString backupFolderMessage() const;
+
+    KTPrefs& prefs_;
+    QTabWidget* tabs_;
+    QWidget* backupPage_ = nullptr;
+    QWidget* filingPage_ = nullptr;
+    QComboBox* doubleClick_ = nullptr;
+    QCheckBox* confirmDelete_ = nullptr;
+    QCheckBox* historyRestore_ = nullptr;
+    QCheckBox* europeanDates_ = nullptr;
+    QCheckBox* backupDatabase_ = nullptr;
+    QComboBox* backupInterval_ = nullptr;
+    QComboBox* backupKeep_ = nullptr;
+    QLineEdit* backupFolder_ = nullptr;
+    QPushButton* chooseBackup_ = nullptr;
+    QPushButton* createBackup_ = nullptr;
+    QPushButton* removeBackup_ = nullptr;
+    QLabel* backupError_ = nullptr;
+    QCheckBox* importLog_ = nullptr;
+    QCheckBox* maintainLastImport_ = nullptr;
+    bool maintainLastImportTouched_ = false;
+    QList<QComboBox*> priorities_;
+    QList<int> priorityShown_; // the index each priority menu showed before the last choice
+    QComboBox* matchType_ = nullptr;
+    QCheckBox* ignoreCase_ = nullptr;
+    QCheckBox* ignoreDate_ = nullptr;
+};
+
+} // namespace folivo::gui
