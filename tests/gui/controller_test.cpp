@@ -226,6 +226,23 @@ TEST_F(Controller, AReadOnlyDatabaseInFrontSaysOnceThatNothingWasImported)
     EXPECT_FALSE(holdsItemNamed(window, "Given 1.txt"));
 }
 
+TEST_F(Controller, ALaunchAlwaysLeavesSomethingOnScreen)
+{
+    // Files with nowhere to go: the person is told, and can still open or create one.
+    controller_->launch(outsideFiles(1));
+    settle();
+    EXPECT_EQ(controller_->titles(), QStringList{"No Database"});
+    ASSERT_TRUE(controller_->startDialog());
+    EXPECT_TRUE(controller_->startDialog()->isVisible());
+
+    // Without files the last database comes back, and replaces the start dialog.
+    prefs_->setObject(plist::Value(database()), prefkeys::LastDBFile);
+    controller_->launch({});
+    settle();
+    EXPECT_EQ(controller_->windows().size(), 1);
+    EXPECT_FALSE(controller_->startDialog());
+}
+
 TEST_F(Controller, ALaterLaunchHandsItsFilesToTheRunningProgram)
 {
     const QString name = scratch_.file("instance");
