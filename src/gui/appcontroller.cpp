@@ -2,6 +2,9 @@
 
 #include "mainwindow.h"
 
+#include "prefs/ktprefs.h"
+#include "prefs/prefkeys.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -12,6 +15,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace folivo::gui {
@@ -68,23 +72,59 @@ void StartDialog::closeEvent(QCloseEvent* event)
 
 // ---------------------------------------------------------------------------------------
 
-void reportOpenFailure(QWidget* parent, const OpenResult& result, bool creating)
+std::optional<OpenFailureNotice> openFailureNotice(const OpenResult& result, bool creating)
 {
     // An invalid package was explained by the store, and a cancel (also of the password
     // sheet) needs no word.
     if (result.status != OpenStatus::NotFound && result.status != OpenStatus::Failed)
-        return;
+        return std::nullopt;
+    OpenFailureNotice notice;
+    notice.title = creating ? QObject::tr("Cannot Create Database") : QObject::tr("Cannot Open Database");
+    notice.text = result.message.isEmpty() ? QObject::tr("The database could not be opened.") : result.message;
+    return notice;
+}
+
+namespace {
+
+void showAlert(QWidget* parent, const QString& title, const QString& text)
+{
     QMessageBox box(parent);
     if (parent)
         box.setWindowModality(Qt::WindowModal);
     box.setIcon(QMessageBox::Warning);
-    box.setWindowTitle(creating ? QObject::tr("Cannot Create Database") : QObject::tr("Cannot Open Database"));
+    box.setWindowTitle(title);
     box.setTextFormat(Qt::PlainText);
-    box.setText(box.windowTitle());
-    box.setInformativeText(result.message.isEmpty() ? QObject::tr("The database could not be opened.")
-                                                    : displayText(result.message));
+    box.setText(title);
+    box.setInformativeText(displayText(text));
     box.addButton(QMessageBox::Ok);
     box.exec();
+}
+
+// Lets the store's checks speak through the controller's alerts.
+class ControllerAlerts : public SilentUi {
+public:
+    explicit ControllerAlerts(AppController& app) : app_(app) {}
+    int ask(const Prompt& prompt) override
+    {
+        app_.alert(prompt.title, prompt.text);
+        return 0;
+    }
+
+private:
+    AppController& app_;
+};
+
+bool isDatabasePath(const QString& path)
+{
+    return QFileInfo(path).suffix().compare(QLatin1String("fvdb"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+void reportOpenFailure(QWidget* parent, const OpenResult& result, bool creating)
+{
+    if (const auto notice = openFailureNotice(result, creating))
+        showAlert(parent, notice->title, notice->text);
 }
 
 AppController::AppController(KTPrefs* prefs, QObject* parent) : QObject(parent), prefs_(prefs) {}
@@ -121,10 +161,22 @@ MainWindow* AppController::windowFor(const QString& path) const
 MainWindow* AppController::adopt(MainWindow* window)
 {
     windows_.append(Entry{window, window});
+    activation_.prepend(window);
+    window->installEventFilter(this);
     connect(window, &QObject::destroyed, this, [this](QObject* gone) {
         windows_.removeIf([gone](const Entry& e) { return e.object == gone; });
+        activation_.removeIf([](const QPointer<MainWindow>& w) { return w.isNull(); });
         checkFinished();
     });
+    // A database window has loaded: files opened with the program have somewhere to go, and
+    // the next time they have not, the person is told again.
+    warnedOnceAlready_ = false;
+    // A database opened some other way (a later launch) replaces the start dialog.
+    if (start_) {
+        start_->hide();
+        start_->deleteLater();
+        start_.clear();
+    }
     window->show();
     window->raise();
     window->activateWindow();
@@ -146,7 +198,8 @@ MainWindow* AppController::openDatabase(const QString& path, OpenOptions options
     if (!result.ok()) {
         window->hide();
         delete window;
-        reportOpenFailure(QApplication::activeWindow(), result, false);
+        if (const auto notice = openFailureNotice(result, false))
+            alert(notice->title, notice->text);
         return nullptr;
     }
     adopt(window);
@@ -160,7 +213,8 @@ MainWindow* AppController::createDatabase(const QString& path)
     const OpenResult result = window->createDatabase(path);
     if (!result.ok()) {
         delete window;
-        reportOpenFailure(QApplication::activeWindow(), result, true);
+        if (const auto notice = openFailureNotice(result, true))
+            alert(notice->title, notice->text);
         return nullptr;
     }
     return adopt(window);
@@ -235,6 +289,179 @@ void AppController::checkFinished()
 {
     if (windows().isEmpty() && !(start_ && start_->isVisible()))
         emit finished();
+}
+
+bool AppController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate) {
+        for (qsizetype i = 0; i < activation_.size(); ++i) {
+            if (activation_[i].data() == watched) {
+                activation_.move(i, 0);
+                break;
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+MainWindow* AppController::frontWindow() const
+{
+    for (const QPointer<MainWindow>& w : activation_)
+        if (w && w->document().dbOpen())
+            return w.data();
+    return nullptr;
+}
+
+void AppController::bringToFront()
+{
+    QWidget* front = frontWindow();
+    if (!front && start_)
+        front = start_;
+    if (!front)
+        return;
+    front->show();
+    front->raise();
+    front->activateWindow();
+}
+
+void AppController::alert(const QString& title, const QString& text)
+{
+    showAlert(QApplication::activeWindow(), title, text);
+}
+
+bool AppController::checkBackupFolder()
+{
+    const plist::Value* folder = prefs_ ? prefs_->objectForKey(prefkeys::BackupFolderPath) : nullptr;
+    if (!folder || !folder->isString() || folder->string().isEmpty())
+        return true;
+    ControllerAlerts ui(*this);
+    return MyDocument::checkBackupFolder(folder->string(), {}, ui);
+}
+
+QString AppController::lastDatabase() const
+{
+    const plist::Value* v = prefs_ ? prefs_->objectForKey(prefkeys::LastDBFile) : nullptr;
+    if (!v || !v->isString() || v->string().isEmpty() || !QFileInfo::exists(v->string()))
+        return {};
+    return v->string();
+}
+
+void AppController::launch(const QStringList& paths, OpenOptions options)
+{
+    if (paths.isEmpty()) {
+        openUntitled(options);
+        return;
+    }
+    openFiles(paths, options);
+    // After the imports queued above: whatever happened, the person is left with a window.
+    QTimer::singleShot(0, this, [this] {
+        if (windows().isEmpty() && !start_)
+            showStartDialog();
+    });
+}
+
+void AppController::openUntitled(OpenOptions options)
+{
+    const QString last = lastDatabase();
+    if (!last.isEmpty() && openDatabase(last, options))
+        return;
+    showStartDialog();
+}
+
+void AppController::openFiles(const QStringList& paths, OpenOptions options)
+{
+    for (const QString& path : paths)
+        openFile(path, options);
+}
+
+void AppController::openFile(const QString& given, OpenOptions options)
+{
+    if (given.isEmpty())
+        return;
+    // A shell completes a folder with a trailing "/", which hides its extension.
+    const QString path = QDir::cleanPath(given);
+    if (isDatabasePath(path)) {
+        openDatabase(path, options);
+        return;
+    }
+    unopenedOptions_ = options;
+    routeImport(path);
+}
+
+void AppController::routeImport(const QString& path)
+{
+    if (frontWindow() && dropImportFilesOnUnopenedDatabase_.isEmpty()) {
+        if (dropImportFilesOnOpenedDatabase_.isEmpty())
+            QTimer::singleShot(0, this, &AppController::dropImportOnOpenedDatabase);
+        dropImportFilesOnOpenedDatabase_ << path;
+    } else if (!lastDatabase().isEmpty()) {
+        if (dropImportFilesOnUnopenedDatabase_.isEmpty())
+            QTimer::singleShot(0, this, &AppController::dropImportOnUnopenedDatabase);
+        dropImportFilesOnUnopenedDatabase_ << path;
+    } else if (!warnedOnceAlready_) {
+        warnedOnceAlready_ = true;
+        alert(appmsg::NoDatabaseTitle, appmsg::NoDatabaseText);
+    }
+}
+
+void AppController::tellNotImported(const QStringList& files, const QString& why)
+{
+    const QString text = files.size() == 1
+                             ? tr("The file \"%1\" was not imported: %2").arg(QFileInfo(files.front()).fileName(), why)
+                             : tr("%1 files were not imported: %2").arg(files.size()).arg(why);
+    alert(tr("Files Not Imported"), text);
+}
+
+void AppController::dropImportOnOpenedDatabase()
+{
+    const QStringList files = std::exchange(dropImportFilesOnOpenedDatabase_, {});
+    if (files.isEmpty())
+        return;
+    MainWindow* front = frontWindow();
+    if (!front) {
+        // The window closed in the meantime: the files go where they would have gone then.
+        for (const QString& path : files)
+            routeImport(path);
+        return;
+    }
+    bringToFront();
+    const MyDocument& doc = front->document();
+    // The import would do nothing in a database that cannot be changed, and say nothing.
+    if (!doc.dbWriteable() || doc.dbReadOnly()) {
+        tellNotImported(files, tr("the database \"%1\" cannot be changed.").arg(QFileInfo(doc.dbPath()).fileName()));
+        return;
+    }
+    front->importPaths(files);
+}
+
+void AppController::dropImportOnUnopenedDatabase()
+{
+    const QStringList files = std::exchange(dropImportFilesOnUnopenedDatabase_, {});
+    if (files.isEmpty())
+        return;
+    const QString last = lastDatabase();
+    if (!prefs_ || last.isEmpty()) {
+        tellNotImported(files, tr("the database they were meant for cannot be found."));
+        return;
+    }
+    plist::Array list;
+    for (const QString& f : files)
+        list.emplace_back(f);
+    prefs_->setObject(plist::Value(std::move(list)), prefkeys::DroppedFilesToImport);
+    prefs_->synchronize();
+
+    MainWindow* window = openDatabase(last, unopenedOptions_);
+    if (window)
+        window->importDroppedFiles();
+    // Still waiting: the database did not open, or cannot take them. They must not be
+    // imported into whatever database opens next, perhaps days later.
+    if (prefs_->objectForKey(prefkeys::DroppedFilesToImport)) {
+        prefs_->removeObjectForKey(prefkeys::DroppedFilesToImport);
+        prefs_->synchronize();
+        const QString name = QFileInfo(last).fileName();
+        tellNotImported(files, window ? tr("the database \"%1\" cannot be changed.").arg(name)
+                                      : tr("the database \"%1\" was not opened.").arg(name));
+    }
 }
 
 } // namespace folivo::gui

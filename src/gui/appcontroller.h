@@ -1,7 +1,7 @@
 #pragma once
 // The application's windows: opening and creating databases each in a window of its own,
-// the start dialog when no database is open, and the end of the run when the last window
-// closes.
+// the start dialog when no database is open, files given to the program (opened as
+// databases or imported into one), and the end of the run when the last window closes.
 
 #include "store/mydocument.h"
 
@@ -9,6 +9,8 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
+#include <optional>
 
 namespace folivo {
 class KTPrefs;
@@ -32,6 +34,13 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
 };
+
+namespace appmsg {
+inline const QString NoDatabaseTitle = QStringLiteral("No Database");
+inline const QString NoDatabaseText = QStringLiteral(
+    "You cannot import any files because you have no database open, and the previous database you were using (if "
+    "any) cannot be found.  Create or open a database and try again.");
+} // namespace appmsg
 
 // True while Shift or Alt is held: opening then offers to rebuild the index.
 bool rebuildModifierHeld();
@@ -64,15 +73,52 @@ public:
     // Closes every window; the run ends when the last one has gone.
     void quit();
 
+    // The start of a run: `paths` are routed as files opened with the program; with none,
+    // the last database is opened. When that leaves no window, the start dialog is shown.
+    // `options` apply to databases opened this way.
+    void launch(const QStringList& paths, OpenOptions options = {});
+
+    // A file opened with the program (the command line, a later launch, a file manager): a
+    // ".fvdb" package opens as a database; anything else is imported into the database in
+    // front. Files that arrive together are imported in one go, on the next pass of the
+    // event loop. With no database open they wait in "droppedFilesToImport" while the last
+    // database opens; with no last database either, "No Database" is shown, once until a
+    // database window has opened.
+    void openFile(const QString& path, OpenOptions options = {});
+    void openFiles(const QStringList& paths, OpenOptions options = {});
+    // Opens the database at "Last DB File" when it is set and opens; else the start dialog.
+    void openUntitled(OpenOptions options = {});
+    // The window of the database in front: the open database window that was active last.
+    MainWindow* frontWindow() const;
+    // Raises the front window, or the start dialog when there is none.
+    void bringToFront();
+    // True while "No Database" was shown and no database window has opened since.
+    bool noDatabaseWarned() const { return warnedOnceAlready_; }
+
+    // True when "backupFolderPath" is unset or a folder backups can go to; otherwise says
+    // "Backup Folder Not Found" and answers false.
+    bool checkBackupFolder();
+
+    // Every message the controller shows goes through here: a modal box. Tests record them.
+    virtual void alert(const QString& title, const QString& text);
+
 signals:
     void windowOpened(folivo::gui::MainWindow* window);
     // No window and no start dialog is left: time to end the run.
     void finished();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     MainWindow* adopt(MainWindow* window);
     void checkFinished();
     void startDialogDone(MainWindow* opened);
+    void dropImportOnOpenedDatabase();
+    void dropImportOnUnopenedDatabase();
+    void routeImport(const QString& path);
+    void tellNotImported(const QStringList& files, const QString& why);
+    QString lastDatabase() const;
 
     // The window as a plain QObject too: when it is destroyed it is no MainWindow any more
     // and may only be compared as what it still is.
@@ -81,9 +127,24 @@ private:
         QPointer<MainWindow> window;
     };
     QList<Entry> windows_;
+    // The windows, the one active last first.
+    QList<QPointer<MainWindow>> activation_;
     QPointer<StartDialog> start_;
     KTPrefs* prefs_ = nullptr;
+    // Files waiting for the next pass of the event loop, to be imported together.
+    QStringList dropImportFilesOnOpenedDatabase_;
+    QStringList dropImportFilesOnUnopenedDatabase_;
+    OpenOptions unopenedOptions_;
+    bool warnedOnceAlready_ = false;
 };
+
+// What to tell the person when a database could not be opened or created; none when the
+// store told them already or there is nothing to say (a cancel).
+struct OpenFailureNotice {
+    QString title;
+    QString text;
+};
+std::optional<OpenFailureNotice> openFailureNotice(const OpenResult& result, bool creating);
 
 // Shows why a database could not be opened or created, unless the store showed it already.
 void reportOpenFailure(QWidget* parent, const OpenResult& result, bool creating);

@@ -1,18 +1,26 @@
 // folivo: the desktop application.
 //
-//   folivo [--rebuild] [PATH]
+//   folivo [--rebuild] [FILE...]
 //
-// Opens the database folder PATH in a window, or shows the start dialog. Setting
-// FOLIVO_SCREENSHOT=FILE.png makes the run save a picture of the first window it opens,
-// fully expanded, and end (FOLIVO_SCREENSHOT_SELECT=ITEMPATH picks the item selected in
-// it); that is how the picture in the documentation is made.
+// A FILE ending in ".fvdb" is a database to open; any other is imported into the database
+// in front. Without files the database used last is opened, else the start dialog shown.
+// While Folivo runs, a later "folivo FILE..." hands its files to the running program and
+// ends (FOLIVO_SEPARATE_INSTANCE=1 runs it on its own instead).
+//
+// Setting FOLIVO_SCREENSHOT=FILE.png makes the run save a picture of the first window it
+// opens, fully expanded, and end (FOLIVO_SCREENSHOT_SELECT=ITEMPATH picks the item selected
+// in it); that is how the picture in the documentation is made. Such a run is always a
+// program of its own.
 
 #include "appcontroller.h"
 #include "detailspane.h"
 #include "itemicons.h"
 #include "mainwindow.h"
+#include "singleinstance.h"
 #include "treemodel.h"
 
+#include "prefs/ktprefs.h"
+#include "prefs/launchdefaults.h"
 #include "util/tempfolder.h"
 
 #include <QApplication>
@@ -21,6 +29,8 @@
 #include <QTreeView>
 
 #include <cstdio>
+#include <memory>
+#include <optional>
 
 #ifndef FOLIVO_VERSION
 #define FOLIVO_VERSION "0"
@@ -29,6 +39,9 @@
 using namespace folivo::gui;
 
 namespace {
+
+// The store's identifier: the same file the command-line program reads.
+const QString kApplicationId = QStringLiteral("org.folivo.Folivo");
 
 void arrangeScreenshot(AppController& controller, const QString& file)
 {
@@ -73,34 +86,73 @@ int main(int argc, char** argv)
     QCommandLineOption rebuild(QStringLiteral("rebuild"),
                                QStringLiteral("Offer to rebuild the index from the attributes files while opening."));
     parser.addOption(rebuild);
-    parser.addPositionalArgument(QStringLiteral("PATH"), QStringLiteral("The database (a .fvdb folder) to open."),
-                                 QStringLiteral("[PATH]"));
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("A database (a .fvdb folder) to open, or files to import."),
+                                 QStringLiteral("[FILE...]"));
     parser.process(app);
+
+    const QString screenshot = qEnvironmentVariable("FOLIVO_SCREENSHOT");
+    const QStringList args = parser.positionalArguments();
+
+    // A program is running already: it takes the files (or just comes forward) and this
+    // launch ends before it touches anything.
+    std::unique_ptr<SingleInstance> instance;
+    if (screenshot.isEmpty() && !SingleInstance::disabledByEnvironment()) {
+        instance = std::make_unique<SingleInstance>();
+        if (instance->handOver(args))
+            return 0;
+        if (!instance->listen())
+            std::fprintf(stderr, "folivo: cannot listen for later launches at %s\n", qPrintable(instance->name()));
+    }
 
     // Private temporary folders of runs that ended without cleaning up.
     folivo::sweepStaleTempFolders();
 
-    AppController controller;
+    // A picture for the documentation leaves the person's preferences as they were (no
+    // launch defaults, no "Last DB File").
+    std::optional<QString> firstRun;
+    std::optional<folivo::KTPrefs> prefs;
+    if (screenshot.isEmpty()) {
+        // Whether this is the first run is decided before anything writes the store.
+        firstRun = folivo::firstRunPrompt(kApplicationId);
+        prefs.emplace(kApplicationId);
+        folivo::applyLaunchDefaults(*prefs);
+        if (!prefs->synchronize())
+            std::fprintf(stderr, "folivo: cannot write the preferences to %s\n", qPrintable(prefs->prefsPath()));
+    }
+
+    AppController controller(prefs ? &*prefs : nullptr);
     // exit(), not quit(): quit() would first ask every window to close, and the windows
     // that are left (a start dialog on its way out) need not agree to anything.
     QObject::connect(
         &controller, &AppController::finished, &app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    if (instance)
+        QObject::connect(instance.get(), &SingleInstance::pathsReceived, &controller,
+                         [&controller](const QStringList& paths) {
+                             controller.openFiles(paths);
+                             controller.bringToFront();
+                         });
 
-    const QString screenshot = qEnvironmentVariable("FOLIVO_SCREENSHOT");
     if (!screenshot.isEmpty())
         arrangeScreenshot(controller, screenshot);
+    else {
+        controller.checkBackupFolder();
+        if (firstRun)
+            controller.alert(folivo::launchmsg::FirstRunTitle, *firstRun);
+    }
 
-    const QStringList args = parser.positionalArguments();
-    MainWindow* opened = nullptr;
-    if (!args.isEmpty()) {
-        folivo::OpenOptions options;
-        options.rebuildRequested = parser.isSet(rebuild) || rebuildModifierHeld();
-        opened = controller.openDatabase(args.first(), options);
-    }
-    if (!opened) {
-        if (!screenshot.isEmpty())
+    folivo::OpenOptions options;
+    options.rebuildRequested = parser.isSet(rebuild) || rebuildModifierHeld();
+    if (!screenshot.isEmpty()) {
+        // The picture is of the database named, never of whatever was open last.
+        if (args.isEmpty() || !controller.openDatabase(args.first(), options))
             return 1;
-        controller.showStartDialog();
+    } else {
+        controller.launch(args, options);
     }
-    return app.exec();
+    const int status = app.exec();
+    // Windows close through the controller; anything still open (a session that ended)
+    // goes now, saving as it closes.
+    controller.quit();
+    return status;
 }
