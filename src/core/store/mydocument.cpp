@@ -76,6 +76,8 @@ void MyDocument::close()
         fs::deleteTree(tempDir_);
     tempDir_.clear();
     tree_.reset({});
+    history_.clear();
+    storedHistory_.reset();
     dbOpen_ = false;
 }
 
@@ -307,6 +309,7 @@ OpenResult MyDocument::openDatabase(const QString& path, OpenOptions options)
     writeMarkerIfNeeded();
     // Every open compares the tree with the package and asks what to do about differences.
     repairDBandFindReminders();
+    readHistory();
     return result;
 }
 
@@ -932,6 +935,37 @@ void MyDocument::writeMarkerIfNeeded()
                     && fs::writeFileAtomic(dbPath_ + '/' + pkg::EncryptedMarkerStored, *stored);
     if (!ok) // the next open tries again
         appendDebugInfo(QStringLiteral("\n\nPassword marker of %1 not written: %2").arg(dbPath_, fs::lastError()));
+}
+
+bool MyDocument::historyRestoreOn() const
+{
+    return appPrefs_ && appPrefs_->boolForKey(History::RestorePreferenceKey);
+}
+
+void MyDocument::readHistory()
+{
+    // Entries stay paths until they are shown; nothing is selected here, as no window
+    // shows this database yet.
+    const QString file = dbPath_ + '/' + pkg::History;
+    const bool plainCopy = fs::exists(file);
+    const bool present = plainCopy || fs::exists(file + '.' + pkg::EncFile);
+    const std::optional<plist::Value> stored = present ? readStoredArchive(file) : std::nullopt;
+    // What the package holds, so that a save writes only a history that changed (a missing
+    // file holds the empty one). A plain copy in an encrypted package must be rewritten.
+    storedHistory_.reset();
+    if (!present)
+        storedHistory_ = history_.archiveValue(false);
+    else if (!(dbEncrypted_ && plainCopy))
+        storedHistory_ = stored;
+
+    // Without application preferences (a command that does not load them) the stored
+    // history is kept as it is; a save then leaves it alone.
+    if (appPrefs_ && !historyRestoreOn()) {
+        history_.clear();
+        return;
+    }
+    if (!history_.restore(stored) && present)
+        appendDebugInfo(QStringLiteral("\n\nThe navigation history of %1 could not be read; it starts empty").arg(dbPath_));
 }
 
 bool MyDocument::backupWarningNeeded(bool writable, bool alreadyWarned, bool backupPreference, bool backupFolderGood)

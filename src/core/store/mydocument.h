@@ -5,6 +5,7 @@
 // databases can be open at once.
 
 #include "crypto/storedforms.h"
+#include "history/history.h"
 #include "store/dboperation.h"
 #include "store/dbsettings.h"
 #include "store/documentui.h"
@@ -113,6 +114,9 @@ public:
     IndexTree& tree() { return tree_; }
     const IndexTree& tree() const { return tree_; }
     DatabaseSettings& settings() { return settings_; }
+    // The browser's back/forward history: read at open without showing anything (the
+    // window shows its current entry once attached), written at every save.
+    History& history() { return history_; }
     DocumentUi& ui() { return ui_; }
 
     // Paths.
@@ -274,10 +278,15 @@ private:
     bool writeStoredArchive(const QString& abs, const plist::Value& root, fs::Durability durability);
     std::optional<plist::Value> readStoredArchive(const QString& abs) const;
     void writeMarkerIfNeeded();
+    // The history is stored only while the application preference asks for it.
+    bool historyRestoreOn() const;
+    void readHistory();
+    bool writeHistory();
 
     DocumentUi& ui_;
     const PrefsSource* prefs_;
     IndexTree tree_;
+    History history_{tree_}; // after the tree: it leaves the tree's observers first
     DatabaseSettings settings_;
 
     QString dbPath_;
@@ -291,6 +300,7 @@ private:
     QString dbEncryptedIndex_;
     std::unique_ptr<DocumentCipher> cipher_;
     std::optional<plist::Value> decipheredIndex_; // read while the password was checked
+    std::optional<plist::Value> storedHistory_;   // what ".history" holds, when known
     bool markerNeeded_ = false;
     bool rebuiltAtOpen_ = false;
     bool needsBackup_ = false;

@@ -375,9 +375,6 @@ SaveOutcome MyDocument::saveChanges(bool fromTimer)
     if (!complete)
         out.error = QStringLiteral("The preferences of the database could not be saved: %1").arg(fs::lastError());
 
-    // The navigation history is written here once it exists: ".history", enciphered in an
-    // encrypted database, and never in a read-only one.
-
     const DocumentSave::SweepResult sweep = DocumentSave::writeIndexAndSweep(*this);
     if (sweep.indexWritten) {
         const QString marker = dbPath_ + '/' + pkg::Changed;
@@ -396,6 +393,10 @@ SaveOutcome MyDocument::saveChanges(bool fromTimer)
             out.error = sweep.error;
     }
 
+    // The navigation history guards nothing, so it comes after the index; losing it costs
+    // only Back and Forward, never the save.
+    writeHistory();
+
     if (appPrefs_ && !appPrefs_->synchronize())
         appendDebugInfo(QStringLiteral("\n\nThe application preferences could not be written."));
     // A save that left something undone runs again at the next tick.
@@ -403,6 +404,24 @@ SaveOutcome MyDocument::saveChanges(bool fromTimer)
         noNeedToSaveNow_ = true;
     out.saved = true;
     return out;
+}
+
+bool MyDocument::writeHistory()
+{
+    // Without application preferences nobody said whether to keep it: the file stays.
+    if (!dbOpen_ || !dbWriteable_ || dbReadOnly_ || !appPrefs_)
+        return true;
+    // With the preference off an empty history is stored, while this session keeps its own.
+    // Enciphered in memory in an encrypted database, like the index.
+    plist::Value value = history_.archiveValue(historyRestoreOn());
+    if (storedHistory_ && *storedHistory_ == value)
+        return true;
+    if (writeStoredArchive(dbPath_ + '/' + pkg::History, value, fs::Durability::NoFlush)) {
+        storedHistory_ = std::move(value);
+        return true;
+    }
+    appendDebugInfo(QStringLiteral("\n\nSaving the navigation history of %1 failed: %2").arg(dbPath_, fs::lastError()));
+    return false;
 }
 
 CloseOutcome MyDocument::closeDatabase()
