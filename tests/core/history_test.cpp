@@ -6,6 +6,7 @@
 #include "history/history.h"
 #include "plist/keyedarchive.h"
 #include "prefs/ktprefs.h"
+#include "prefs/prefkeys.h"
 #include "store/keys.h"
 #include "store/mydocument.h"
 #include "support/packagefixtures.h"
@@ -424,7 +425,7 @@ protected:
 
     MyDocument& open(const QString& pkg, bool restore, const QString& password = {})
     {
-        prefs_.setBool(restore, History::RestorePreferenceKey);
+        prefs_.setBool(restore, prefkeys::HistoryRestore);
         if (!password.isEmpty())
             ui_.passwords = {password};
         doc_ = std::make_unique<MyDocument>(ui_);
@@ -481,7 +482,7 @@ TEST_F(DocumentHistory, ReopeningShowsTheCurrentEntryOnlyWithThePreferenceOn)
     EXPECT_FALSE(view_.forward);
     off.closeDatabase();
     EXPECT_EQ(storedIn(pkg), stored({}, 0));
-    prefs_.setBool(true, History::RestorePreferenceKey);
+    prefs_.setBool(true, prefkeys::HistoryRestore);
     MyDocument& on = open(pkg, true);
     EXPECT_EQ(on.history().count(), 0);
 }

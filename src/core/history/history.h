@@ -30,8 +30,6 @@ public:
 
 class History : public TreeObserver {
 public:
-    // The global preference that keeps the history from one session to the next.
-    static inline const QString RestorePreferenceKey = QStringLiteral("HistoryRestore");
     // Descriptions of groups added by the browser and by deletions.
     static inline const QString MultipleSelectionDescription = QStringLiteral("Multiple Items Selected in Browser");
     static inline const QString DeletedDescription = QStringLiteral("Selected Item(s) Were Deleted");

@@ -3,6 +3,7 @@
 #include "filing/ktdate.h"
 #include "plist/keyedarchive.h"
 #include "prefs/ktprefs.h"
+#include "prefs/prefkeys.h"
 #include "store/keys.h"
 #include "store/messages.h"
 #include "store/months.h"
@@ -939,7 +940,7 @@ void MyDocument::writeMarkerIfNeeded()
 
 bool MyDocument::historyRestoreOn() const
 {
-    return appPrefs_ && appPrefs_->boolForKey(History::RestorePreferenceKey);
+    return appPrefs_ && appPrefs_->boolForKey(prefkeys::HistoryRestore);
 }
 
 void MyDocument::readHistory()
