@@ -115,7 +115,7 @@ public:
     const IndexTree& tree() const { return tree_; }
     DatabaseSettings& settings() { return settings_; }
     // The browser's back/forward history: read at open without showing anything (the
-    // window shows its current entry once attached), written at every save.
+    // window shows its current entry once attached), written by saves when it changed.
     History& history() { return history_; }
     DocumentUi& ui() { return ui_; }
 
