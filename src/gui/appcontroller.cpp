@@ -273,6 +273,12 @@ void AppController::startDialogDone(MainWindow* opened)
     start_.clear();
 }
 
+void AppController::preferencesChanged()
+{
+    for (MainWindow* w : windows())
+        w->preferencesChanged();
+}
+
 void AppController::quit()
 {
     if (start_) {

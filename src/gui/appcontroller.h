@@ -72,6 +72,8 @@ public:
 
     // Closes every window; the run ends when the last one has gone.
     void quit();
+    // The preferences were accepted: every open database window shows what they changed.
+    void preferencesChanged();
 
     // The start of a run: `paths` are routed as files opened with the program; with none,
     // the last database is opened. When that leaves no window, the start dialog is shown.

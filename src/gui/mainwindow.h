@@ -1,28 +1,45 @@
 #pragma once
-// One window per open database: the browser on the left, the selected item's details on
-// the right, the item count below. The window owns its document and everything that
-// refers to the document's tree.
+// One window per open database: the browser tree at the top left with the selected item's
+// details below it, the path line and the shown item on the right. The window owns its
+// document and everything that refers to the document's tree; every command it offers
+// asks the core's menu rules first, from the menu, the toolbar or a shortcut alike.
 
 #include "qtdocumentui.h"
 
+#include "browser/menuvalidation.h"
+#include "filing/importfolder.h"
 #include "filing/importpipeline.h"
 #include "store/mydocument.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QSet>
+#include <QTreeView>
+#include <functional>
 #include <memory>
 
+class QAction;
 class QLabel;
 class QSplitter;
-class QTreeView;
+class QTimer;
 
 namespace folivo::gui {
 
 class AppController;
+class BusyMode;
 class DetailsPane;
 class TreeModel;
 
-class MainWindow : public QMainWindow {
+// The browser's view: a tree view that can expand many rows at once without laying the
+// tree out again for each of them.
+class BrowserView : public QTreeView {
+    Q_OBJECT
+public:
+    explicit BrowserView(QWidget* parent = nullptr);
+    void expandMany(const QModelIndexList& indexes);
+};
+
+class MainWindow : public QMainWindow, private HistoryView {
     Q_OBJECT
 public:
     // Without a controller, the File menu's New and Open do nothing (tests, embedding).
@@ -37,6 +54,15 @@ public:
 
     MyDocument& document() { return *doc_; }
     KTPrefs* preferences() const { return prefs_; }
+    QString databasePath() const { return doc_->dbPath(); }
+    TreeModel* model() const { return model_.get(); }
+    BrowserView* treeView() const { return view_; }
+    DetailsPane* details() const { return details_; }
+    QtDocumentUi& documentUi() { return ui_; }
+    QString statusText() const;
+    // The line above the shown item: its path, or what the selection is.
+    QString pathLineText() const;
+    void setPathLineText(const QString& text);
 
     // Imports files and folders from outside into this database through the import
     // pipeline: into `parentPath` at `index` when given (a drop), else filed by the rules.
@@ -45,34 +71,99 @@ public:
                               bool ignoreUserSelection = false);
     // Imports the files dropped on the program before this database was open, if any.
     ImportOutcome importDroppedFiles();
-    QString databasePath() const { return doc_->dbPath(); }
-    TreeModel* model() const { return model_.get(); }
-    QTreeView* treeView() const { return view_; }
-    DetailsPane* details() const { return details_; }
-    QtDocumentUi& documentUi() { return ui_; }
-    QString statusText() const;
+    // Imports what the clipboard holds (its best kind of content, or the files it names).
+    ImportOutcome importFromClipboard();
+    // Empties the database's import folder into it. Runs once at a time: the progress
+    // sheet and the settling wait bring the window forward again while it runs.
+    DrainOutcome drainImportFolder();
+    int drainsRun() const { return drainsRun_; }
+    // How the drain waits for files to settle; tests put their own in.
+    std::function<void(int ms)> drainWait;
 
     // Tells the person about index entries the last open had to leave out, if any.
     void reportIndexProblems();
 
     // Selects the item with the stored path, revealing it; false when there is none.
     bool selectPath(const QString& path);
+    // Selects the items (revealing them) and shows `message` on the path line; with a
+    // message, the selection is one step of the history.
+    void selectItems(const QStringList& paths, const QString& message = {});
+    QStringList selectedPaths() const;
+
+    // The commands, as the menus run them. Each checks the menu rules first and does
+    // nothing when they say no.
+    bool runCommand(MenuCommand command);
+    MenuState commandState(MenuCommand command) const;
+    QAction* action(MenuCommand command) const { return actions_.value(int(command)); }
+    void refreshActions();
+
     void expandAll();
     void collapseAll();
 
+    // Saves now (the timer, deactivation), unless the document is in the middle of a step.
+    SaveOutcome saveNow(bool fromTimer);
+    QTimer* saveTimer() const { return saveTimer_; }
+
+    // Sizes of the panes, kept with the database.
+    QSplitter* mainSplitter() const { return splitter_; }
+    QSplitter* leftSplitter() const { return leftSplitter_; }
+
+    // What the preferences changed: dates, the browser's icons and double-click.
+    void preferencesChanged();
+
+signals:
+    void commandsChanged();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
-    void buildMenus();
+    void buildActions();
+    QAction* addCommand(MenuCommand command, const QString& text, const QKeySequence& shortcut,
+                        std::function<void()> run, const QString& iconName = {});
+    MenuContext menuContext() const;
     void databaseOpened();
-    void currentChanged(const QModelIndex& current);
+    void selectionChanged();
+    // Selects without adding to the history (the history's own steps, restoring).
+    void showItems(const QStringList& paths, const QString& message);
+    void showSelection(const std::vector<const IndexItem*>& items, const QString& message);
+    std::vector<IndexItem*> liveItems(const QStringList& paths) const;
+    // HistoryView
+    void showItems(const std::vector<IndexItem*>& items, const QString& message) override;
+    void backForwardChanged(bool canGoBack, bool canGoForward) override;
+    void checkSelectedFile(const QString& path);
     void scheduleRestore();
     void restoreViewState();
     void updateStatus();
     void about();
+    void windowActivated();
     ImportContext importContext() const;
     void showImportOutcome(const ImportOutcome& outcome);
+    ImportOutcome runImport(const ImportRequest& request);
+    std::vector<const IndexItem*> selectedItems() const;
+    const IndexItem* singleSelected() const;
+    void keepPaneSizes();
+
+    // Commands.
+    void newFolder();
+    void deleteSelected();
+    void sortSelected();
+    void editName();
+    void copySelected();
+    void toggleSorting(MenuCommand command);
+    void importPanel(bool folders);
+    void backupNow();
+    void goBack();
+    void goForward();
+    void showPreferences();
+    void editImportFolder();
+    void doubleClicked(const QModelIndex& index);
+    void editWithButton(const QModelIndex& index);
+    EditContext editContext() const;
 
     AppController* app_;
     KTPrefs* prefs_;
@@ -80,16 +171,28 @@ private:
     std::unique_ptr<MyDocument> doc_;
     std::unique_ptr<TreeModel> model_; // after doc_: it leaves the tree's observers first
     QSplitter* splitter_;
-    QTreeView* view_;
+    QSplitter* leftSplitter_;
+    BrowserView* view_;
     DetailsPane* details_;
+    QLabel* pathLine_;
     QLabel* status_;
-    QLabel* lock_; // shown while the database is encrypted
+    QLabel* lock_;     // shown while the database is encrypted
+    QLabel* readOnly_; // shown while the database cannot be changed
+    QTimer* saveTimer_;
+    QHash<int, QAction*> actions_;
 
     // What the person had expanded and selected, by path: a model reset forgets indexes,
     // and the items behind them may have gone.
     QSet<QString> expandedPaths_;
-    QString currentPath_;
+    QStringList selectedPaths_;
     bool restorePending_ = false;
+    bool restoring_ = false;
+    bool draining_ = false;
+    bool drainPending_ = false;
+    int drainsRun_ = 0;
+    BusyMode* busy_ = nullptr;
+    // Plain copies handed to other programs (opened, copied): kept until the window closes.
+    std::vector<PlainCopy> keptCopies_;
 };
 
 } // namespace folivo::gui

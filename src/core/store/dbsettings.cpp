@@ -57,6 +57,11 @@ DatabaseSettings DatabaseSettings::fromAttributesState(const std::optional<plist
         s.attributesViewState = v->toBool();
     if (const auto* v = get("notesHeight"); v && v->isNumber())
         s.notesHeight = v->toReal();
+    if (const auto* v = get("paneSizesLinux"); v && v->isArray()) {
+        for (const plist::Value& size : v->array())
+            if (size.isNumber() && s.paneSizes.size() < 3)
+                s.paneSizes << int(std::clamp<std::int64_t>(size.toInt(), 0, 100000));
+    }
     if (get("sortingKeepSorted")) {
         auto flag = [&](const char* key, bool fallback) {
             const auto* v = get(key);

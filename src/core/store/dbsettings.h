@@ -23,6 +23,10 @@ struct DatabaseSettings {
     bool attributesViewState = false;
     double notesHeight = 24.0;
     double leftPaneWidth = 315.0;
+    // The window's pane sizes on this system ("paneSizesLinux": the tree's width, then the
+    // heights of the tree and of the details below it); empty until a window kept them.
+    // The widths above are what the macOS edition stores and always 315.
+    QList<int> paneSizes;
     SortFlags sorting;
     bool importFolderEnabled = false;
     QString importFolderPath;

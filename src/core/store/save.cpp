@@ -318,6 +318,12 @@ bool MyDocument::saveDBSpecificPreferences()
     put("leftHandSplitViewWidth", LeftPaneWidth);
     put("leftHandSplitViewAttributesWidth", LeftPaneWidth);
     put("notesHeight", settings_.notesHeight);
+    if (!settings_.paneSizes.isEmpty()) {
+        plist::Array sizes;
+        for (int size : settings_.paneSizes)
+            sizes.push_back(plist::Value(std::int64_t(size)));
+        put("paneSizesLinux", std::move(sizes));
+    }
     put("sortingKeepSorted", settings_.sorting.keepSorted);
     put("sortingYearDescending", settings_.sorting.yearDescending);
     put("sortingMonthDescending", settings_.sorting.monthDescending);
