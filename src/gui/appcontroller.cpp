@@ -225,11 +225,35 @@ bool rebuildModifierHeld()
     return QGuiApplication::queryKeyboardModifiers() & (Qt::ShiftModifier | Qt::AltModifier);
 }
 
+QString chooseDatabaseFolder(QWidget* parent, const QString& title)
+{
+    // A database is a folder, but it is one document: choosing it, or opening it in the
+    // chooser as one would open a folder, picks the database instead of going inside.
+    QFileDialog dialog(parent, title, QDir::homePath());
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setLabelText(QFileDialog::Accept, QObject::tr("Open"));
+    QString chosen;
+    QObject::connect(&dialog, &QFileDialog::directoryEntered, &dialog, [&dialog, &chosen](const QString& dir) {
+        if (isDatabasePath(QDir::cleanPath(dir))) {
+            chosen = dir;
+            static_cast<QDialog&>(dialog).done(QDialog::Accepted);
+        }
+    });
+    if (parent)
+        dialog.setWindowModality(Qt::WindowModal);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    if (!chosen.isEmpty())
+        return QDir::cleanPath(chosen);
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? QString() : QDir::cleanPath(files.constFirst());
+}
+
 MainWindow* AppController::chooseAndOpen(QWidget* parent, bool rebuild)
 {
     const QString title = rebuild ? tr("Open Database with Index Rebuild") : tr("Open Database");
-    // A database is a folder: the person picks the ".fvdb" folder itself.
-    const QString path = QFileDialog::getExistingDirectory(parent, title, QDir::homePath());
+    const QString path = chooseDatabaseFolder(parent, title);
     if (path.isEmpty())
         return nullptr;
     OpenOptions options;

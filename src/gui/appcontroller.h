@@ -42,6 +42,10 @@ inline const QString NoDatabaseText = QStringLiteral(
     "any) cannot be found.  Create or open a database and try again.");
 } // namespace appmsg
 
+// Asks for a database with a folder chooser in which a ".fvdb" folder is one document:
+// opening it picks it. Empty when cancelled.
+QString chooseDatabaseFolder(QWidget* parent, const QString& title);
+
 // True while Shift or Alt is held: opening then offers to rebuild the index.
 bool rebuildModifierHeld();
 

@@ -232,8 +232,14 @@ QAction* MainWindow::addCommand(MenuCommand command, const QString& text, const 
     auto* action = new QAction(text, this);
     if (!shortcut.isEmpty())
         action->setShortcut(shortcut);
-    if (!iconName.isEmpty())
-        action->setIcon(QIcon::fromTheme(iconName));
+    // The first of the names the icon theme has ("a|b": a, else b).
+    for (const QString& name : iconName.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
+        const QIcon icon = QIcon::fromTheme(name);
+        if (!icon.isNull()) {
+            action->setIcon(icon);
+            break;
+        }
+    }
     connect(action, &QAction::triggered, this, [this, command, run = std::move(run)] {
         // A shortcut reaches here even when the menu shows the command disabled: ask again.
         if (commandState(command).enabled)
@@ -264,7 +270,7 @@ void MainWindow::buildActions()
                                }));
     file->addSeparator();
     file->addAction(addCommand(C::Import, tr("&Import Files…"), QKeySequence(Qt::CTRL | Qt::Key_I),
-                               [this] { importPanel(false); }, QStringLiteral("document-import")));
+                               [this] { importPanel(false); }, QStringLiteral("document-import|go-down")));
     {
         // The same rule as importing files; only the chooser differs.
         auto* folders = new QAction(tr("Import &Folder…"), this);

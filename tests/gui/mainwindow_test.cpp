@@ -4,6 +4,7 @@
 
 #include "gui/guitest.h"
 
+#include "appcontroller.h"
 #include "busymode.h"
 #include "mainwindow.h"
 #include "treemodel.h"
@@ -17,6 +18,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QDir>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMimeData>
@@ -332,4 +334,21 @@ TEST_F(Window, SavingWaitsWhileTheDocumentIsInTheMiddleOfAStep)
     }
     EXPECT_FALSE(window_->saveNow(true).deferred);
     EXPECT_FALSE(QFileInfo::exists(path_ + "/.changed"));
+}
+
+TEST_F(Window, TheOpenChooserTakesADatabaseFolderAsOneDocument)
+{
+    // Going into a database folder in the chooser picks it, as opening a document would.
+    window_->close();
+    window_.reset();
+    QString picked;
+    {
+        // What the chooser says when the person opens a folder in it (a double-click).
+        test::ModalScript<QFileDialog> script({[this](QFileDialog* d) { emit d->directoryEntered(path_); }});
+        picked = chooseDatabaseFolder(nullptr, "Open Database");
+    }
+    EXPECT_EQ(picked, path_);
+    // Cancelling picks nothing.
+    test::ModalScript<QFileDialog> cancel({[](QFileDialog* d) { d->reject(); }});
+    EXPECT_TRUE(chooseDatabaseFolder(nullptr, "Open Database").isEmpty());
 }
