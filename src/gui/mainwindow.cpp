@@ -12,6 +12,7 @@
 #include "browser/selection.h"
 #include "find/filetext.h"
 #include "prefs/ktprefs.h"
+#include "store/bookmark.h"
 #include "store/keys.h"
 #include "store/messages.h"
 
@@ -1276,6 +1277,32 @@ void MainWindow::editImportFolder()
     refreshActions();
 }
 
+void MainWindow::showFilesOfSmartFolder(const IndexItem& folder)
+{
+    // A smart folder of chosen files ("Last Import") shows where its files really are.
+    const plist::Value* type = folder.value(keys::SmartFolderType);
+    const plist::Value* smart = folder.value(keys::SmartFolder);
+    if (!type || type->toInt(-1) != 2 || !smart || !smart->isDict())
+        return;
+    const plist::Value* conditions = smart->dict().find(QStringLiteral("Conditions"));
+    if (!conditions || !conditions->isArray())
+        return;
+    QStringList paths;
+    for (const plist::Value& condition : conditions->array()) {
+        if (!condition.isDict())
+            continue;
+        const plist::Value* data = condition.dict().find(QStringLiteral("BookMarkData"));
+        if (!data || !data->isData())
+            continue;
+        const std::optional<QString> path = storedPathFromBookmarkData(data->data());
+        if (path && doc_->tree().itemForPath(*path))
+            paths << *path;
+    }
+    if (paths.isEmpty())
+        return;
+    selectItems(paths, tr("Files In Smart Folder \"%1\" Selected in Browser").arg(folder.path()));
+}
+
 void MainWindow::doubleClicked(const QModelIndex& index)
 {
     const IndexItem* item = model_->itemFromIndex(index);
@@ -1288,8 +1315,10 @@ void MainWindow::doubleClicked(const QModelIndex& index)
             selectItems({real->string()});
         return;
     }
-    if (item->isSmartFolder())
+    if (item->isSmartFolder()) {
+        showFilesOfSmartFolder(*item);
         return;
+    }
     if (IndexTree::canEditItem(*item, editContext()).doubleAction != DoubleAction::OpenWithDefaultApp || !item->isFile())
         return;
     QString error;

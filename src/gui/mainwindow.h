@@ -162,6 +162,7 @@ private:
     void showPreferences();
     void editImportFolder();
     void doubleClicked(const QModelIndex& index);
+    void showFilesOfSmartFolder(const IndexItem& folder);
     void editWithButton(const QModelIndex& index);
     EditContext editContext() const;
 

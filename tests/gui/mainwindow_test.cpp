@@ -352,3 +352,62 @@ TEST_F(Window, TheOpenChooserTakesADatabaseFolderAsOneDocument)
     test::ModalScript<QFileDialog> cancel({[](QFileDialog* d) { d->reject(); }});
     EXPECT_TRUE(chooseDatabaseFolder(nullptr, "Open Database").isEmpty());
 }
+
+TEST_F(Window, LastImportShowsWhereItsFilesAreOnADoubleClick)
+{
+    prefs_->setBool(true, QStringLiteral("MaintainLastImport"));
+    folders({"Bank"});
+    const QStringList files{outside("Bank+1-31-2024.txt", "a"), outside("Bank+2-29-2024.txt", "b")};
+    ASSERT_TRUE(window_->importPaths(files).ran);
+    window_->selectItems({"Unfiled"});
+    const QModelIndex last = window_->model()->indexForItem(doc().tree().itemForPath("Last Import"));
+    ASSERT_TRUE(last.isValid());
+    QTreeView* view = window_->treeView();
+    view->scrollTo(last);
+    const QPoint at = view->visualRect(last).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+    settle();
+    EXPECT_EQ(window_->selectedPaths(),
+              QStringList({"Bank/2024/January/Bank+1-31-2024.txt", "Bank/2024/February/Bank+2-29-2024.txt"}));
+    EXPECT_EQ(window_->pathLineText(), "Files In Smart Folder \"Last Import\" Selected in Browser");
+}
+
+TEST_F(Window, BusyModeLetsOnlyStopThrough)
+{
+    folders({"Bank"});
+    window_->selectItems({"Bank"});
+    bool control = false;
+    auto* const before = BusyMode::controlHeld;
+    BusyMode::controlHeld = [] { return false; };
+    {
+        BusyMode busy(window_.get(), "Importing");
+        ASSERT_TRUE(busy.panel());
+        // Keys and clicks meant for the window go nowhere.
+        QTest::keyClick(window_->treeView(), Qt::Key_Delete);
+        QTest::keyClick(window_->treeView(), Qt::Key_F2);
+        auto* editor = window_->treeView()->findChild<QLineEdit*>();
+        EXPECT_FALSE(editor && editor->isVisible()) << "the view took a key while busy";
+        EXPECT_FALSE(busy.stopRequested());
+        EXPECT_TRUE(doc().tree().itemForPath("Bank"));
+        // The Stop button is the one way in.
+        QTest::mouseClick(busy.panel()->stopButton(), Qt::LeftButton);
+        EXPECT_TRUE(busy.stopRequested());
+    }
+    {
+        BusyMode busy(window_.get(), "Importing");
+        QTest::keyClick(window_->treeView(), Qt::Key_Escape);
+        EXPECT_TRUE(busy.stopRequested());
+    }
+    {
+        static bool* held = nullptr;
+        held = &control;
+        BusyMode::controlHeld = [] { return *held; };
+        BusyMode busy(window_.get(), "Importing");
+        EXPECT_FALSE(busy.stopRequested());
+        control = true;
+        EXPECT_TRUE(busy.stopRequested());
+    }
+    BusyMode::controlHeld = before;
+    EXPECT_FALSE(BusyMode::userInteractionDisabled());
+}
