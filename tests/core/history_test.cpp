@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 using namespace folivo;
+using folivo::test::ScopedEnv;
 using folivo::test::Fixtures;
 using folivo::test::readAll;
 using folivo::test::writeAll;
@@ -397,27 +398,6 @@ TEST_F(HistoryTest, StoredHistoriesReadBackAndDamageGivesAnEmptyOne)
 
 // ---------------------------------------------------------------------------------------
 // The history of an open database
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value) : name_(name), had_(qEnvironmentVariableIsSet(name))
-    {
-        previous_ = qgetenv(name);
-        qputenv(name, value);
-    }
-    ~ScopedEnv()
-    {
-        if (had_)
-            qputenv(name_, previous_);
-        else
-            qunsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    bool had_;
-    QByteArray previous_;
-};
 
 class DocumentHistory : public Fixtures {
 protected:

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 using namespace folivo;
+using folivo::test::ScopedEnv;
 using folivo::test::FakeUi;
 using folivo::test::Fixtures;
 using folivo::test::folderSnapshot;
@@ -35,27 +36,6 @@ plist::Value treeValue(const IndexTree& tree)
         top.push_back(item->toValue());
     return top;
 }
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value) : name_(name), had_(qEnvironmentVariableIsSet(name))
-    {
-        previous_ = qgetenv(name);
-        qputenv(name, value);
-    }
-    ~ScopedEnv()
-    {
-        if (had_)
-            qputenv(name_, previous_);
-        else
-            qunsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    bool had_;
-    QByteArray previous_;
-};
 
 class SaveTest : public Fixtures {
 protected:

@@ -41,4 +41,26 @@ QByteArray readAll(const QString& path);
 QMap<QString, QByteArray> folderSnapshot(const QString& root);
 bool writeAll(const QString& path, const QByteArray& data);
 
+// Sets an environment variable for the life of the object, then puts back what was there.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QByteArray& value) : name_(name), had_(qEnvironmentVariableIsSet(name))
+    {
+        previous_ = qgetenv(name);
+        qputenv(name, value);
+    }
+    ~ScopedEnv()
+    {
+        if (had_)
+            qputenv(name_, previous_);
+        else
+            qunsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    bool had_;
+    QByteArray previous_;
+};
+
 } // namespace folivo::test
