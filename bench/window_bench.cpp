@@ -290,6 +290,11 @@ struct Renamed {
     double total = 0;   // ... until it is selected again and the view has painted
     double cpu = 0;
     QString newPath;
+    // Where the time after setData goes, from the signals on the way (seconds from start):
+    double resetBegins = 0;   // the model is about to reset: the rename itself is done
+    double resetEnds = 0;     // the model has reset
+    double selected = 0;      // the window has expanded again what was expanded, laid the
+                              // tree out and set the selection again
 };
 
 // Selects `path` and renames it to `name` the way the in-place editor does.
@@ -303,6 +308,13 @@ Renamed selectAndRename(MainWindow& w, const QString& path, const QString& name)
     PaintCounter painted(w.treeView()->viewport());
     const double cpu0 = cpuSeconds();
     const auto start = Clock::now();
+    QObject guard; // the connections below end with it
+    auto stamp = [&](double& at, bool first) {
+        if (!first || at == 0)
+            at = secondsSince(start);
+    };
+    QObject::connect(model, &QAbstractItemModel::modelAboutToBeReset, &guard, [&] { stamp(r.resetBegins, true); });
+    QObject::connect(model, &QAbstractItemModel::modelReset, &guard, [&] { stamp(r.resetEnds, false); });
     if (!w.selectPath(path))
         die(QStringLiteral("cannot select %1").arg(path));
     r.select = secondsSince(start);
@@ -313,6 +325,8 @@ Renamed selectAndRename(MainWindow& w, const QString& path, const QString& name)
               "the renamed item");
     r.exists = secondsSince(start);
     r.newPath = requested.front();
+    QObject::connect(w.treeView()->selectionModel(), &QItemSelectionModel::selectionChanged, &guard,
+                     [&] { stamp(r.selected, true); });
     painted.count = 0;
     waitUntil([&] { return w.selectedPaths() == QStringList{r.newPath} && painted.count > 0; },
               "the renamed item to be selected and painted");
@@ -338,13 +352,17 @@ int measureRename(const QString& pkgPath, bool expandFirst)
     const Renamed back = selectAndRename(*w, r.newPath, QFileInfo(path).completeBaseName()); // the extension stays
     if (back.newPath != path)
         die(QStringLiteral("renaming back gave %1, not %2").arg(back.newPath, path));
+    // The save that follows is the window's regular work too, but not part of the rename.
+    const long hwmRename = statusKb("VmHWM");
     const SaveOutcome saved = w->saveNow(false);
     if (!saved.error.isEmpty())
         die(QStringLiteral("cannot save after the rename: %1").arg(saved.error));
     if (fs::exists(pkgPath + '/' + pkg::Changed))
         die(QStringLiteral("the save after the rename left %1 behind").arg(pkg::Changed));
     printResult({{"select", r.select}, {"exists", r.exists}, {"total", r.total}, {"cpu", r.cpu},
-                 {"back", back.total}, {"rows", double(visibleRows(w->treeView(), w->model()))}});
+                 {"back", back.total}, {"rows", double(visibleRows(w->treeView(), w->model()))},
+                 {"resetbegins", r.resetBegins}, {"resetends", r.resetEnds}, {"selected", r.selected},
+                 {"hwmrename", double(hwmRename)}});
     return 0;
 }
 
@@ -570,8 +588,29 @@ int main(int argc, char** argv)
     std::printf("  select and rename, expanded     %8.3f   cpu %.3f   selectPath %.4f, item renamed %.4f, renaming back %.4f, peak %.1f MB\n",
                 renameExpanded, mid(renamesExpanded, "cpu"), mid(renamesExpanded, "select"),
                 mid(renamesExpanded, "exists"), mid(renamesExpanded, "back"), mb(long(most(renamesExpanded, "hwm"))));
-    std::printf("Against the anchor: tree shown %.2f x core open; peak memory %.2f x core open's\n",
-                core > 0 ? shown / core : 0.0, peakCore > 0 ? peakWindow / peakCore : 0.0);
+    // Where a rename's time goes, from the signals on the way.
+    auto renameSteps = [](const char* what, const std::vector<Measure>& runs) {
+        std::vector<double> op, reset, restore, paint;
+        for (const Measure& m : runs) {
+            op.push_back(m.at("resetbegins") - m.at("select"));
+            reset.push_back(m.at("resetends") - m.at("resetbegins"));
+            restore.push_back(m.at("selected") - m.at("resetends"));
+            paint.push_back(m.at("total") - m.at("selected"));
+        }
+        std::printf("    %-18s rename in the store %.4f, model reset %.4f, expanding again, layout and selecting %.4f, "
+                    "to painted %.4f\n",
+                    what, median(op), median(reset), median(restore), median(paint));
+    };
+    std::printf("  Steps of a rename after selectPath (medians):\n");
+    renameSteps("as opened:", renames);
+    renameSteps("after Expand All:", renamesExpanded);
+    std::printf("  Peak memory before the save that follows a rename: %.1f MB (as opened), %.1f MB (after Expand All)\n",
+                mb(long(most(renames, "hwmrename"))), mb(long(most(renamesExpanded, "hwmrename"))));
+    const double peakShown = mb(long(most(shows, "hwm")));
+    std::printf("Against the anchor: tree shown %.2f x core open; peak memory with the tree shown %.2f x core open's,\n"
+                "  with a save after a rename (the largest of any window process) %.2f x\n",
+                core > 0 ? shown / core : 0.0, peakCore > 0 ? peakShown / peakCore : 0.0,
+                peakCore > 0 ? peakWindow / peakCore : 0.0);
     std::printf("Targets (medians; memory is the largest peak of any window process):\n");
     std::printf("  tree shown <= 1.5 s                   %8.3f s    %s\n", shown, verdict(shown <= 1.5));
     std::printf("  Expand All <= 2 s                     %8.3f s    %s\n", expand, verdict(expand <= 2.0));
