@@ -411,3 +411,31 @@ TEST_F(Window, BusyModeLetsOnlyStopThrough)
     BusyMode::controlHeld = before;
     EXPECT_FALSE(BusyMode::userInteractionDisabled());
 }
+
+TEST_F(Window, AFileIsTakenOutOfTheTreeOnlyWhenNothingOfItIsLeft)
+{
+    const QStringList files{outside("gone.txt", "gone"), outside("kept.txt", "kept")};
+    ASSERT_TRUE(window_->importPaths(files).ran);
+    ASSERT_TRUE(doc().tree().itemForPath("Unfiled/gone.txt"));
+    // One file is gone from the disk; of the other only an enciphered form is left (a copy
+    // that could not be deciphered): that one is the owner's data and stays.
+    const QString unfiled = path_ + "/Unfiled";
+    QFile::setPermissions(unfiled, QFile::permissions(unfiled) | QFile::WriteOwner);
+    ASSERT_TRUE(QFile::remove(unfiled + "/gone.txt"));
+    ASSERT_TRUE(QFile::rename(unfiled + "/kept.txt", unfiled + "/kept.txt.fvdbe"));
+
+    test::ModalResponder ok([](QMessageBox* box) { box->buttons().front()->click(); });
+    window_->selectItems({"Unfiled/kept.txt"});
+    settle();
+    EXPECT_TRUE(ok.seen().isEmpty());
+    EXPECT_TRUE(doc().tree().itemForPath("Unfiled/kept.txt"));
+
+    window_->selectItems({"Unfiled/gone.txt"});
+    for (int i = 0; i < 50 && ok.seen().isEmpty(); ++i)
+        QTest::qWait(10);
+    settle();
+    ASSERT_EQ(ok.seen().size(), 1);
+    EXPECT_TRUE(ok.seen()[0].text.contains("It will be removed from the Browser.")) << qPrintable(ok.seen()[0].text);
+    EXPECT_FALSE(doc().tree().itemForPath("Unfiled/gone.txt"));
+    EXPECT_TRUE(doc().tree().itemForPath("Unfiled/kept.txt"));
+}
