@@ -67,25 +67,8 @@ namespace {
 constexpr char kBenchName[] = "window_bench";
 
 #include "benchcommon.inc"
+#include "benchprocess.inc"
 
-// A field of /proc/self/status in kB ("VmHWM", "VmRSS"); -1 when it cannot be read.
-long statusKb(const char* field)
-{
-    FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f)
-        return -1;
-    char line[256];
-    long value = -1;
-    const std::size_t n = std::strlen(field);
-    while (std::fgets(line, sizeof line, f)) {
-        if (std::strncmp(line, field, n) == 0 && line[n] == ':') {
-            value = std::strtol(line + n + 1, nullptr, 10);
-            break;
-        }
-    }
-    std::fclose(f);
-    return value;
-}
 
 double mb(long kb)
 {
@@ -369,48 +352,6 @@ int measureRename(const QString& pkgPath, bool expandFirst)
 // ---------------------------------------------------------------------------------------
 // The driving process
 
-QString selfExe()
-{
-    char buf[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0)
-        die(QStringLiteral("cannot find this program's path"));
-    buf[n] = 0;
-    return QString::fromLocal8Bit(buf);
-}
-
-// Runs `argv` with its output collected; answers the exit status and the output.
-std::pair<int, QByteArray> run(const std::vector<QByteArray>& args)
-{
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        die(QStringLiteral("pipe failed"));
-    std::vector<char*> argv;
-    for (const QByteArray& a : args)
-        argv.push_back(const_cast<char*>(a.constData()));
-    argv.push_back(nullptr);
-    std::fflush(stdout);
-    const pid_t pid = ::fork();
-    if (pid < 0)
-        die(QStringLiteral("fork failed"));
-    if (pid == 0) {
-        ::dup2(pipeFds[1], STDOUT_FILENO);
-        ::execv(argv[0], argv.data());
-        _exit(127);
-    }
-    ::close(pipeFds[1]);
-    QByteArray out;
-    char buf[4096];
-    ssize_t n;
-    while ((n = ::read(pipeFds[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
-        if (n > 0)
-            out.append(buf, n);
-    ::close(pipeFds[0]);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), out};
-}
 
 // One child's "result" line as name → value ("hwm" in kB).
 using Measure = std::map<std::string, double>;
@@ -511,18 +452,8 @@ int main(int argc, char** argv)
     const Options opt = parseOptions(argc, argv);
     const QString exe = selfExe();
 
-    QString dir = opt.dir;
     bool ownDir = false;
-    if (dir.isEmpty()) {
-        QByteArray pattern = native(QDir::tempPath() + QStringLiteral("/window_bench-XXXXXX"));
-        if (!::mkdtemp(pattern.data()))
-            die(QStringLiteral("cannot make a temporary folder"));
-        dir = QFile::decodeName(pattern);
-        ownDir = true;
-    } else if (!fs::makeDirectories(QDir(dir).absolutePath(), 0755)) {
-        die(fs::lastError());
-    }
-    dir = QDir(dir).absolutePath();
+    const QString dir = databaseDir(opt.dir, &ownDir);
     const QString pkgPath = dir + QStringLiteral("/Bench.fvdb");
     // die() removes what this run made.
     if (ownDir)
