@@ -12,6 +12,7 @@
 #include "browser/selection.h"
 #include "find/filetext.h"
 #include "prefs/ktprefs.h"
+#include "prefs/prefkeys.h"
 #include "store/bookmark.h"
 #include "store/keys.h"
 #include "store/messages.h"
@@ -375,14 +376,14 @@ MenuContext MainWindow::menuContext() const
         c.singleKind = browserItemKind(*items.front());
         c.singleExpanded = view_->isExpanded(model_->indexForItem(items.front()));
         c.singleIsMaintainedLastImport = items.front()->has(keys::SystemLastImportFolder) && prefs_
-                                         && prefs_->boolForKey(QStringLiteral("MaintainLastImport"));
+                                         && prefs_->boolForKey(prefkeys::MaintainLastImport);
     }
     c.canCopySelectedFile = c.counts.singleFileSelected;
     if (const QMimeData* mime = QGuiApplication::clipboard()->mimeData())
         c.clipboardHasData = !mime->formats().isEmpty();
     c.needsBackup = doc_->needsBackup();
     if (prefs_) {
-        const plist::Value* folder = prefs_->objectForKey(QStringLiteral("backupFolderPath"));
+        const plist::Value* folder = prefs_->objectForKey(prefkeys::BackupFolderPath);
         c.backupFolderSet = folder && folder->isString() && !folder->string().isEmpty();
     }
     c.historyCanGoBack = doc_->history().canGoBack();
@@ -941,7 +942,7 @@ ImportOutcome MainWindow::importPaths(const QStringList& paths, const QString& p
 
 ImportOutcome MainWindow::importDroppedFiles()
 {
-    if (!doc_->dbOpen() || !prefs_ || !prefs_->objectForKey(QStringLiteral("droppedFilesToImport")))
+    if (!doc_->dbOpen() || !prefs_ || !prefs_->objectForKey(prefkeys::DroppedFilesToImport))
         return {};
     const ImportOutcome outcome = folivo::importDroppedFiles(*doc_, prefs_, importContext());
     showImportOutcome(outcome);
@@ -1102,8 +1103,8 @@ void MainWindow::newFolder()
 
 void MainWindow::deleteSelected()
 {
-    const bool confirm = !prefs_ || !prefs_->objectForKey(QStringLiteral("ConfirmDelete"))
-                         || prefs_->boolForKey(QStringLiteral("ConfirmDelete"));
+    const bool confirm = !prefs_ || !prefs_->objectForKey(prefkeys::ConfirmDelete)
+                         || prefs_->boolForKey(prefkeys::ConfirmDelete);
     const DeletePlan plan = planDelete(selectedItems(), confirm);
     int answer = -1;
     if (plan.prompt)
@@ -1175,9 +1176,9 @@ void MainWindow::editWithButton(const QModelIndex& index)
 EditContext MainWindow::editContext() const
 {
     EditContext context;
-    context.doubleClickMeaning = prefs_ ? int(prefs_->integerForKey(QStringLiteral("DoubleClickMeaning"))) : 0;
+    context.doubleClickMeaning = prefs_ ? int(prefs_->integerForKey(prefkeys::DoubleClickMeaning)) : 0;
     context.dbWriteable = doc_->dbOpen() && doc_->dbWriteable() && !doc_->dbReadOnly();
-    context.maintainLastImport = prefs_ && prefs_->boolForKey(QStringLiteral("MaintainLastImport"));
+    context.maintainLastImport = prefs_ && prefs_->boolForKey(prefkeys::MaintainLastImport);
     return context;
 }
 

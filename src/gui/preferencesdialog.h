@@ -5,6 +5,8 @@
 
 #include "folderchooser.h"
 
+#include "prefs/prefkeys.h"
+
 #include <QDialog>
 #include <QList>
 #include <QString>
@@ -23,23 +25,6 @@ class KTPrefs;
 
 namespace folivo::gui {
 
-namespace prefkeys {
-inline const QString EuropeanDates = QStringLiteral("EuropeanDates");
-inline const QString DoubleClickMeaning = QStringLiteral("DoubleClickMeaning");
-inline const QString ConfirmDelete = QStringLiteral("ConfirmDelete");
-inline const QString HistoryRestore = QStringLiteral("HistoryRestore");
-inline const QString BackupDatabase = QStringLiteral("BackupDatabase");
-inline const QString BackupInterval = QStringLiteral("BackupInterval");
-inline const QString BackupKeep = QStringLiteral("BackupKeep");
-inline const QString BackupFolderPath = QStringLiteral("backupFolderPath");
-inline const QString ImportLog = QStringLiteral("ImportLog");
-inline const QString MaintainLastImport = QStringLiteral("MaintainLastImport");
-inline const QString UserSetMaintainLastImport = QStringLiteral("UserSetMaintainLastImport");
-inline const QString AutofilePriorities = QStringLiteral("autofilePriorities");
-inline const QString MatchType = QStringLiteral("MatchType");
-inline const QString IgnoreCase = QStringLiteral("IgnoreCase");
-inline const QString IgnoreDateAtBeginning = QStringLiteral("ignoreDateAtBeginning");
-} // namespace prefkeys
 
 namespace prefsmsg {
 inline const QString BackupFolderName = QStringLiteral("Backup Folder");

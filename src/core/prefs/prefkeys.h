@@ -17,6 +17,11 @@ inline const QString ConfirmDelete = QStringLiteral("ConfirmDelete");
 inline const QString MaintainLastImport = QStringLiteral("MaintainLastImport");
 inline const QString UserSetMaintainLastImport = QStringLiteral("UserSetMaintainLastImport");
 inline const QString AutofilePriorities = QStringLiteral("autofilePriorities");
+inline const QString DoubleClickMeaning = QStringLiteral("DoubleClickMeaning");
+inline const QString ImportLog = QStringLiteral("ImportLog");
+inline const QString MatchType = QStringLiteral("MatchType");
+inline const QString IgnoreCase = QStringLiteral("IgnoreCase");
+inline const QString IgnoreDateAtBeginning = QStringLiteral("ignoreDateAtBeginning");
 inline const QString GeneratedPasswordLength = QStringLiteral("generatedPasswordLength");
 
 inline const QString HotkeyCodeUserID = QStringLiteral("hotkeyCodeUserID");
