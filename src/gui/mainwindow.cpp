@@ -934,6 +934,8 @@ ImportOutcome MainWindow::importPaths(const QStringList& paths, const QString& p
     request.paths = paths;
     request.parentPath = parentPath;
     request.parentIndex = index;
+    // A folder named here comes from a drop on the tree, with its position.
+    request.dropPosition = !parentPath.isEmpty();
     request.ignoreUserSelection = ignoreUserSelection;
     const ImportOutcome outcome = runImport(request);
     showImportOutcome(outcome);

@@ -236,6 +236,19 @@ TEST_F(Import, DroppedFilesTakeTheNextIndexesAndDatabasesAreSkipped)
     EXPECT_EQ(children(*doc, "Home"), QStringList({"0", "1", "2", "3", "4", "x.txt", "y.txt", "z.txt", "5"}));
     EXPECT_FALSE(out.skipped);
 
+    // Dropped before the folder's first row: they come first, not last.
+    {
+        ImportPipeline pipeline(*doc, prefs_.get());
+        ImportRequest request;
+        request.paths = {write("a.txt", "a"), write("b.txt", "b")};
+        request.parentPath = "Home";
+        request.parentIndex = -1;
+        request.dropPosition = true;
+        request.ignoreUserSelection = true;
+        pipeline.doImport(request);
+    }
+    EXPECT_EQ(children(*doc, "Home").mid(0, 3), QStringList({"a.txt", "b.txt", "0"}));
+
     QDir().mkpath(scratch_.file("in/Other.fvdb"));
     const ImportOutcome skipped = run(*doc, {scratch_.file("in/Other.fvdb"), write("w.txt", "w")});
     EXPECT_TRUE(skipped.skipped);

@@ -143,8 +143,10 @@ ImportOutcome ImportPipeline::doImport(const ImportRequest& request, const Impor
             if (stop_ || stopRequested())
                 break;
             doc_.clearImportFailed();
-            if (index >= 0)
-                ++index; // each file after the one before; -1 stays "where the database puts it"
+            // Each file after the one before; -1 stays "where the database puts it", unless
+            // the files were dropped before a folder's first row.
+            if (index >= 0 || (request.dropPosition && index == -1))
+                ++index;
             const bool ok = importFileAtPath(path, std::nullopt, request.ignoreUserSelection, target, index,
                                              !request.isImportFolder, request.autoFile);
             if (!ok)

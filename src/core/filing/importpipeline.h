@@ -35,6 +35,9 @@ struct ImportRequest {
     bool isImportFolder = false;     // entries of the import folder: no folders
     QString parentPath;              // the drop target; empty: none
     int parentIndex = -1;            // the drop position; -1: none
+    // `parentIndex` is a drop position ("after this row"): -1 then means before the first
+    // row, not "where the database puts it".
+    bool dropPosition = false;
     bool autoFile = true;
 };
 
