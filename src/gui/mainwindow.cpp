@@ -16,6 +16,7 @@
 #include "store/bookmark.h"
 #include "store/keys.h"
 #include "store/messages.h"
+#include "util/fs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -276,15 +277,13 @@ void MainWindow::buildActions()
                                [this] { importPanel(false); }, QStringLiteral("document-import|go-down")));
     {
         // The same rule as importing files; only the chooser differs.
-        auto* folders = new QAction(tr("Import &Folder…"), this);
-        folders->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
-        connect(folders, &QAction::triggered, this, [this] {
+        importFolder_ = new QAction(tr("Import &Folder…"), this);
+        importFolder_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
+        connect(importFolder_, &QAction::triggered, this, [this] {
             if (commandState(MenuCommand::Import).enabled)
                 importPanel(true);
         });
-        connect(this, &MainWindow::commandsChanged, folders,
-                [this, folders] { folders->setEnabled(commandState(MenuCommand::Import).enabled); });
-        file->addAction(folders);
+        file->addAction(importFolder_);
     }
     file->addAction(addCommand(C::ImportFromClipboard, tr("Import From &Clipboard"),
                                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), [this] { importFromClipboard(); }));
@@ -398,10 +397,7 @@ MenuContext MainWindow::menuContext() const
 
 MenuState MainWindow::commandState(MenuCommand command) const
 {
-    // Opening and creating databases, the preferences and quitting do not depend on this
-    // window's database.
-    MenuContext context = menuContext();
-    return menuState(command, context);
+    return menuState(command, menuContext());
 }
 
 bool MainWindow::runCommand(MenuCommand command)
@@ -427,7 +423,7 @@ void MainWindow::refreshActions()
         if (state.title)
             a->setText(*state.title);
     }
-    emit commandsChanged();
+    importFolder_->setEnabled(action(MenuCommand::Import)->isEnabled());
 }
 
 // ---- Opening --------------------------------------------------------------------------
@@ -490,10 +486,16 @@ void MainWindow::reportIndexProblems()
 
 // ---- Saving and closing ---------------------------------------------------------------
 
+bool MainWindow::inTheMiddleOfAStep() const
+{
+    // A step waiting on a question, an operation, an import or a drain.
+    return ui_.busy() || doc_->busy() || draining_ || busy_;
+}
+
 SaveOutcome MainWindow::saveNow(bool fromTimer)
 {
-    // A step waiting on a question, a busy import, a drain: the next tick tries again.
-    if (!doc_->dbOpen() || ui_.busy() || doc_->busy() || draining_ || busy_) {
+    // The next tick tries again.
+    if (!doc_->dbOpen() || inTheMiddleOfAStep()) {
         SaveOutcome deferred;
         deferred.deferred = doc_->dbOpen();
         return deferred;
@@ -509,16 +511,14 @@ void MainWindow::keepPaneSizes()
     const QList<int> left = leftSplitter_->sizes();
     if (!isVisible() || sizes.size() != 2 || left.size() != 2 || sizes[0] <= 0)
         return;
-    const QList<int> kept{sizes[0], left[0], left[1]};
-    if (doc_->settings().paneSizes != kept)
-        doc_->settings().paneSizes = kept;
+    doc_->settings().paneSizes = {sizes[0], left[0], left[1]};
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Another window's Quit can arrive while this document waits on a question in the
     // middle of a step; closing now would pull the document out from under that step.
-    if (ui_.busy() || doc_->busy() || draining_ || busy_) {
+    if (inTheMiddleOfAStep()) {
         event->ignore();
         return;
     }
@@ -552,7 +552,7 @@ bool MainWindow::event(QEvent* event)
         break;
     case QEvent::WindowDeactivate:
         // The person may be about to copy the package or switch it off: save what changed.
-        if (doc_->dbOpen() && !ui_.busy() && !draining_)
+        if (doc_->dbOpen())
             QTimer::singleShot(0, this, [this] { saveNow(false); });
         break;
     default:
@@ -563,7 +563,7 @@ bool MainWindow::event(QEvent* event)
 
 void MainWindow::windowActivated()
 {
-    if (!doc_->dbOpen() || draining_ || busy_ || ui_.busy())
+    if (!doc_->dbOpen() || inTheMiddleOfAStep())
         return;
     importDroppedFiles();
     drainImportFolder();
@@ -616,27 +616,63 @@ void MainWindow::selectionChanged()
 {
     if (restoring_ || model_->suspended())
         return;
-    const std::vector<const IndexItem*> items = selectedItems();
-    selectedPaths_.clear();
-    for (const IndexItem* item : items)
-        selectedPaths_ << item->path();
-    History& history = doc_->history();
-    const std::vector<IndexItem*> live = liveItems(selectedPaths_);
-    if (live.size() > 1)
-        history.addItems(live, cmdmsg::MultipleItemsSelected);
-    else if (live.size() == 1)
-        history.addItem(live.front());
+    const std::vector<const IndexItem*> items = noteSelection();
+    addSelectionToHistory(QString());
     showSelection(items, QString());
     refreshActions();
 }
 
-std::vector<IndexItem*> MainWindow::liveItems(const QStringList& paths) const
+std::vector<const IndexItem*> MainWindow::noteSelection()
 {
-    std::vector<IndexItem*> out;
-    for (const QString& path : paths)
+    const std::vector<const IndexItem*> items = selectedItems();
+    selectedPaths_.clear();
+    for (const IndexItem* item : items)
+        selectedPaths_ << item->path();
+    return items;
+}
+
+void MainWindow::addSelectionToHistory(const QString& message)
+{
+    // The history holds the tree's own items, found again by path.
+    std::vector<IndexItem*> items;
+    for (const QString& path : selectedPaths_)
         if (IndexItem* item = doc_->tree().itemForPath(path))
-            out.push_back(item);
-    return out;
+            items.push_back(item);
+    History& history = doc_->history();
+    if (items.size() == 1 && message.isEmpty())
+        history.addItem(items.front());
+    else if (!items.empty())
+        history.addItems(items, message.isEmpty() ? cmdmsg::MultipleItemsSelected : message);
+}
+
+QStringList MainWindow::selectRowsQuietly(const QStringList& paths, bool reveal, const QModelIndexList& expandFirst)
+{
+    QItemSelection selection;
+    QModelIndex first;
+    QStringList kept;
+    for (const QString& path : paths) {
+        const IndexItem* item = doc_->tree().itemForPath(path);
+        const QModelIndex index = model_->indexForItem(item);
+        if (!index.isValid())
+            continue;
+        if (reveal)
+            ui_.revealItem(item, false);
+        selection.select(index, index);
+        kept << path;
+        if (!first.isValid())
+            first = index;
+    }
+    {
+        // Selecting by code is not a step of its own: the caller decides what the history gets.
+        QScopedValueRollback quiet(restoring_, true);
+        view_->expandMany(expandFirst);
+        view_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        if (first.isValid())
+            view_->selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    }
+    if (reveal && first.isValid())
+        view_->scrollTo(first);
+    return kept;
 }
 
 void MainWindow::showItems(const std::vector<IndexItem*>& items, const QString& message)
@@ -688,15 +724,16 @@ void MainWindow::checkSelectedFile(const QString& path)
         return;
     const QString plain = doc_->absolutePath(path);
     const QFileInfo info(plain);
-    const std::optional<QString> stored = doc_->pathOrEncryptedPath(path);
     const bool fileExists = !plain.isEmpty() && (info.exists() || info.isSymLink());
-    bool readable = false;
-    if (stored) {
-        const QFileInfo s(doc_->absolutePath(*stored));
-        readable = s.isReadable();
-    }
+    // An enciphered form counts whether or not it can be read: only an item with nothing
+    // left on disk is ever taken out of the tree.
+    bool storedFormExists = fileExists;
+    for (const QString& suffix : pkg::EncipheredSuffixes)
+        storedFormExists = storedFormExists || (!plain.isEmpty() && fs::exists(plain + '.' + suffix));
+    // The first of the file and its enciphered forms that can be read, if any.
+    const bool readable = doc_->pathOrEncryptedPath(path).has_value();
     const bool writeable = doc_->dbWriteable() && !doc_->dbReadOnly();
-    const SelectedFileDecision decision = decideSelectedFile(fileExists, stored.has_value(), readable, writeable);
+    const SelectedFileDecision decision = decideSelectedFile(fileExists, storedFormExists, readable, writeable);
     switch (decision.action) {
     case SelectedFileAction::Show:
         return;
@@ -734,46 +771,13 @@ void MainWindow::selectItems(const QStringList& paths, const QString& message)
     showItems(paths, message);
     // A step of the history: with a message, the group under it; otherwise what the
     // selection holds, as a selection by hand would add it.
-    History& history = doc_->history();
-    const std::vector<IndexItem*> items = liveItems(selectedPaths_);
-    if (!message.isEmpty()) {
-        if (!items.empty())
-            history.addItems(items, message);
-    } else if (items.size() == 1) {
-        history.addItem(items.front());
-    } else if (items.size() > 1) {
-        history.addItems(items, cmdmsg::MultipleItemsSelected);
-    }
+    addSelectionToHistory(message);
 }
 
 void MainWindow::showItems(const QStringList& paths, const QString& message)
 {
-    QItemSelection selection;
-    QModelIndex first;
-    for (const QString& path : paths) {
-        const IndexItem* item = doc_->tree().itemForPath(path);
-        const QModelIndex index = model_->indexForItem(item);
-        if (!index.isValid())
-            continue;
-        ui_.revealItem(item, false);
-        selection.select(index, index);
-        if (!first.isValid())
-            first = index;
-    }
-    {
-        // Selecting by code is not a step of its own: the caller decides what the history gets.
-        QScopedValueRollback quiet(restoring_, true);
-        view_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        if (first.isValid())
-            view_->selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
-    }
-    if (first.isValid())
-        view_->scrollTo(first);
-    selectedPaths_.clear();
-    const std::vector<const IndexItem*> items = selectedItems();
-    for (const IndexItem* item : items)
-        selectedPaths_ << item->path();
-    showSelection(items, message);
+    selectRowsQuietly(paths, true);
+    showSelection(noteSelection(), message);
     refreshActions();
 }
 
@@ -804,25 +808,7 @@ void MainWindow::restoreViewState()
         expand << index;
         ++it;
     }
-    QItemSelection selection;
-    QModelIndex first;
-    QStringList kept;
-    for (const QString& path : selectedPaths_) {
-        const QModelIndex index = model_->indexForItem(tree.itemForPath(path));
-        if (!index.isValid())
-            continue;
-        selection.select(index, index);
-        kept << path;
-        if (!first.isValid())
-            first = index;
-    }
-    {
-        QScopedValueRollback quiet(restoring_, true);
-        view_->expandMany(expand);
-        view_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        if (first.isValid())
-            view_->selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
-    }
+    const QStringList kept = selectRowsQuietly(selectedPaths_, false, expand);
     if (kept != selectedPaths_) {
         selectedPaths_ = kept;
         if (kept.isEmpty())
@@ -944,8 +930,6 @@ ImportOutcome MainWindow::importPaths(const QStringList& paths, const QString& p
 
 ImportOutcome MainWindow::importDroppedFiles()
 {
-    if (!doc_->dbOpen() || !prefs_ || !prefs_->objectForKey(prefkeys::DroppedFilesToImport))
-        return {};
     const ImportOutcome outcome = folivo::importDroppedFiles(*doc_, prefs_, importContext());
     showImportOutcome(outcome);
     return outcome;

@@ -111,9 +111,6 @@ public:
     // What the preferences changed: dates, the browser's icons and double-click.
     void preferencesChanged();
 
-signals:
-    void commandsChanged();
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
@@ -131,7 +128,13 @@ private:
     // Selects without adding to the history (the history's own steps, restoring).
     void showItems(const QStringList& paths, const QString& message);
     void showSelection(const std::vector<const IndexItem*>& items, const QString& message);
-    std::vector<IndexItem*> liveItems(const QStringList& paths) const;
+    // Notes what the view has selected (its paths) and answers it in the tree's order.
+    std::vector<const IndexItem*> noteSelection();
+    void addSelectionToHistory(const QString& message);
+    // Selects the rows of `paths` (expanding `expandFirst` before) without the history
+    // hearing of it; answers the paths that have a row.
+    QStringList selectRowsQuietly(const QStringList& paths, bool reveal, const QModelIndexList& expandFirst = {});
+    bool inTheMiddleOfAStep() const;
     // HistoryView
     void showItems(const std::vector<IndexItem*>& items, const QString& message) override;
     void backForwardChanged(bool canGoBack, bool canGoForward) override;
@@ -181,6 +184,7 @@ private:
     QLabel* readOnly_; // shown while the database cannot be changed
     QTimer* saveTimer_;
     QHash<int, QAction*> actions_;
+    QAction* importFolder_ = nullptr; // "Import Folder…": the rule of Import, another chooser
 
     // What the person had expanded and selected, by path: a model reset forgets indexes,
     // and the items behind them may have gone.
