@@ -564,6 +564,11 @@ TEST(ZipInterop, OurArchivesReadCleanWithInfoZip)
             const auto unzipped = runIn(out, "unzip", {"-qq", i == 0 ? ours : theirsWithLinks});
             ASSERT_EQ(unzipped.exitCode, 0) << unzipped.err.constData();
             trees[i] = snapshot(out);
+            // unzip does not set the times of the links it makes: they carry the moment
+            // each was made, which differs between the two unpacks once a second passes.
+            for (auto& [rel, node] : trees[i])
+                if (node.kind == 'l')
+                    node.mtime = 0;
         }
         EXPECT_EQ(trees[0].size(), bundleItems().size() + (c.naming == EntryNaming::WithItemName ? 1 : 0));
         EXPECT_EQ(describe(trees[0]), describe(trees[1]));
