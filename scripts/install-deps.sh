@@ -12,7 +12,8 @@ PACKAGES=(
   libqt6opengl6-dev libgl-dev
   libplist-dev libzip-dev libssl-dev libpoppler-cpp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils
+  xvfb xauth xdotool x11-utils openbox
+  ccache
   python3 fonts-dejavu-core
   openssl zip unzip poppler-utils
 )
