@@ -273,6 +273,45 @@ TEST_F(Import, LinkedFoldersAndTheDatabaseItselfAreNeverWalked)
     EXPECT_TRUE(inside.itemsToSelect.isEmpty());
 }
 
+TEST_F(Import, TheClipboardGoesWhereThePersonLooksWithoutRulesOrDates)
+{
+    auto doc = create();
+    folder(*doc, "Clipboard"); // what the name alone would file it under
+    IndexItem* statements = folder(*doc, "Statements");
+    statements->setValue("categoryMatch", QStringLiteral("First Town Bank"));
+    statements->setValue("endingDateMatch", QStringLiteral("Statement Date:"));
+    folder(*doc, "Bank")->setValue("endingDateMatch", QStringLiteral("Statement Date:"));
+    // A PDF on the clipboard has text the rules could read, dates included.
+    const QByteArray pdf = makeTextPdf({"First Town Bank", "Statement Date: 04/30/2024"});
+    const QStringList textFirst = {"Text Match", "Filename Match", "Browser Selection", "Selected Reminder"};
+    struct Case {
+        const char* what;
+        QString selection;
+        QStringList priorities;
+        QString stored;
+    };
+    const QList<Case> cases = {
+        {"a folder selected", "Bank", {}, "Bank/Clipboard.pdf"},
+        {"nothing selected", {}, {}, "Unfiled/Clipboard.pdf"},
+        {"text matching first", {}, textFirst, "Unfiled/Clipboard2.pdf"},
+    };
+    for (const Case& c : cases) {
+        if (!c.priorities.isEmpty())
+            prefs_->setObject(plist::Array(c.priorities.begin(), c.priorities.end()), "autofilePriorities");
+        ImportPipeline pipeline(*doc, prefs_.get());
+        ImportRequest request;
+        request.data = pdf;
+        request.dataName = "Clipboard.pdf";
+        ImportContext context;
+        context.browserSelection = c.selection;
+        context.today = Today;
+        const ImportOutcome out = pipeline.doImport(request, context);
+        EXPECT_EQ(out.itemsToSelect, QStringList({c.stored})) << c.what;
+        EXPECT_EQ(datesOf(*doc, c.stored), "- -") << c.what;
+        EXPECT_EQ(content(*doc, c.stored), pdf) << c.what;
+    }
+}
+
 TEST_F(Import, AFolderNamedLastImportGetsAnotherNameWhileTheSmartFolderIsKept)
 {
     prefs_->setBool(true, "MaintainLastImport");

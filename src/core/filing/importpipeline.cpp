@@ -128,11 +128,12 @@ ImportOutcome ImportPipeline::doImport(const ImportRequest& request, const Impor
     bool lastFailed = false;
     if (request.paths.isEmpty()) {
         if (request.data) {
+            // The clipboard's content goes where the person is looking, or into "Unfiled":
+            // it has no name of its own to file by, and no rule or date applies to it.
             doc_.clearImportFailed();
             ui.progressSetText(request.dataName);
             importFileAtPath(request.dataName.isEmpty() ? QStringLiteral("Clipboard") : request.dataName, request.data,
-                             request.ignoreUserSelection, target ? target : unfiled(), request.parentIndex, false,
-                             request.autoFile);
+                             true, target ? target : unfiled(), request.parentIndex, false, false);
             lastFailed = doc_.importFailed();
         }
     } else {

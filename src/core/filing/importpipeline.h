@@ -28,7 +28,7 @@ struct ImportContext {
 };
 
 struct ImportRequest {
-    QStringList paths;               // empty: `data` under `dataName` (the clipboard)
+    QStringList paths;               // empty: `data` under `dataName` (the clipboard: no rules, no dates)
     std::optional<QByteArray> data;  // bytes given instead of a file
     QString dataName;                // the name to give them
     bool ignoreUserSelection = false;
