@@ -273,6 +273,33 @@ TEST_F(Import, LinkedFoldersAndTheDatabaseItselfAreNeverWalked)
     EXPECT_TRUE(inside.itemsToSelect.isEmpty());
 }
 
+TEST_F(Import, AFolderGivenByALinkIsImportedButLinksInsideItAreNot)
+{
+    auto doc = create();
+    write("Real/a.txt", "a");
+    write("Other/o.txt", "o");
+    const auto link = [&](const QString& to, const QString& at) {
+        ASSERT_EQ(::symlink(QFile::encodeName(to).constData(), QFile::encodeName(at).constData()), 0) << at.toStdString();
+    };
+    link(scratch_.file("in/Real"), scratch_.file("in/Papers"));
+    link(scratch_.file("in/Other"), scratch_.file("in/Real/Elsewhere"));
+    const ImportOutcome out = run(*doc, {scratch_.file("in/Papers")});
+    // Under the name that was given, with what the link leads to.
+    EXPECT_EQ(children(*doc, "Papers"), QStringList({"a.txt"}));
+    EXPECT_EQ(content(*doc, "Papers/a.txt"), QByteArray("a"));
+    EXPECT_TRUE(out.skipped); // the link found inside
+    EXPECT_FALSE(doc->tree().itemForPath("Papers/Elsewhere"));
+
+    // A link that leads into the database is still something already in it.
+    run(*doc, {write("c.txt", "c")});
+    link(doc->dbPath() + "/Unfiled", scratch_.file("in/IntoUnfiled"));
+    link(doc->dbPath() + "/Unfiled/c.txt", scratch_.file("in/stored.txt"));
+    const ImportOutcome inside = run(*doc, {scratch_.file("in/IntoUnfiled"), scratch_.file("in/stored.txt")});
+    EXPECT_TRUE(inside.skipped);
+    EXPECT_TRUE(inside.itemsToSelect.isEmpty());
+    EXPECT_EQ(children(*doc, "Unfiled"), QStringList({"c.txt"}));
+}
+
 TEST_F(Import, TheClipboardGoesWhereThePersonLooksWithoutRulesOrDates)
 {
     auto doc = create();

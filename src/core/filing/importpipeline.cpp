@@ -187,11 +187,16 @@ bool ImportPipeline::importFileAtPath(const QString& path, const std::optional<Q
     if (!data) {
         const QFileInfo info(path);
         // Nothing is imported from inside the database itself: copying a folder into
-        // itself never ends, and a file is already here.
-        if (info.exists() && isInside(info.absoluteFilePath(), doc_.dbPath()))
+        // itself never ends, and a file is already here. A link given here is followed, so
+        // where it leads counts too.
+        if (info.exists()
+            && (isInside(info.absoluteFilePath(), doc_.dbPath())
+                || isInside(info.canonicalFilePath(), QFileInfo(doc_.dbPath()).canonicalFilePath())))
             return skip();
         if (info.isDir() && !isFilePackage(path)) {
-            if (!directoryOK || info.isSymLink())
+            // A folder given by a link is imported as what it leads to; links met inside
+            // it are not followed (importDirectoryAtPath).
+            if (!directoryOK)
                 return skip();
             // No folder: a hierarchy. "Unfiled": loose files. Otherwise the person chooses.
             bool filesOnly = folder && folder->path() == pkg::Unfiled;
