@@ -339,6 +339,26 @@ TEST_F(Import, TheClipboardGoesWhereThePersonLooksWithoutRulesOrDates)
     }
 }
 
+TEST_F(Import, EachImportAndEachFolderOfAHierarchyIsAStepOfTheHistory)
+{
+    prefs_->setBool(true, "ImportLog");
+    auto doc = create();
+    write("Trip/a.txt", "a");
+    write("Trip/Sub/b.txt", "b");
+    const ImportOutcome out = run(*doc, {scratch_.file("in/Trip"), write("c.txt", "c")});
+    ASSERT_FALSE(out.logPath.isEmpty());
+    QStringList steps;
+    for (const History::Entry& e : doc->history().entries()) {
+        QStringList members;
+        for (const History::Member& m : e.members)
+            members << m.currentPath();
+        steps << (e.isGroup() ? "group " : "") + members.join(",");
+    }
+    // One step each, in the order they came in; the import log is none of them.
+    EXPECT_EQ(steps, QStringList({"Trip", "Trip/a.txt", "Trip/Sub", "Trip/Sub/b.txt", "Unfiled/c.txt"}));
+    EXPECT_EQ(doc->history().historyIndex(), 5);
+}
+
 TEST_F(Import, AFolderNamedLastImportGetsAnotherNameWhileTheSmartFolderIsKept)
 {
     prefs_->setBool(true, "MaintainLastImport");

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QScopedValueRollback>
 
 namespace folivo {
 
@@ -247,6 +248,9 @@ bool ImportPipeline::importFileAtPath(const QString& path, const std::optional<Q
     if (r.status == OperationResult::Status::Done) {
         entry.storedPath = r.resultPath;
         out_.itemsToSelect << r.resultPath;
+        // Each stored file is a step the person can go back to; the import log is not.
+        if (!storingLog_)
+            doc_.history().addItem(doc_.tree().itemForPath(r.resultPath));
         // The reminder that chose the folder has been answered by this import.
         if (decision.reminderChosen && decision.folder) {
             decision.folder->setValue(keys::ReminderChecked, true);
@@ -319,6 +323,7 @@ bool ImportPipeline::importDirectoryAtPath(const QString& path, IndexItem* folde
         target = doc_.tree().itemForPath(entry.storedPath);
         if (!target)
             return true;
+        doc_.history().addItem(target);
     }
 
     QDir dir(path);
@@ -364,7 +369,10 @@ void ImportPipeline::storeLog(const QDateTime& started)
     const QByteArray text = doc_.importLog().toUtf8();
     const qsizetype selected = out_.itemsToSelect.size();
     doc_.clearImportFailed();
-    importFileAtPath(name, text, true, into, 0, false, false);
+    {
+        QScopedValueRollback quiet(storingLog_, true);
+        importFileAtPath(name, text, true, into, 0, false, false);
+    }
     if (out_.itemsToSelect.size() > selected) {
         out_.logPath = out_.itemsToSelect.takeLast();
         out_.logFolder = into ? into->path() : QString();

@@ -140,6 +140,7 @@ private:
     std::optional<CategoryMatchIndex> matchIndex_;
     bool stop_ = false;
     bool stoppedByRequest_ = false;
+    bool storingLog_ = false; // the import log is being stored: not a file of the request
     bool stopRequested();
 };
 
