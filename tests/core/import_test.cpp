@@ -547,6 +547,24 @@ TEST_F(ImportFolder, ASourceIsKeptWhenItsStoredCopyIsNotConfirmed)
     EXPECT_EQ(content(*doc, "Unfiled/full-disk.txt"), QByteArray("one"));
 }
 
+TEST_F(ImportFolder, OnlyTheFoldersOwnFilesAreConfirmedAndDeleted)
+{
+    prefs_->setBool(true, "ImportLog");
+    auto doc = withBox();
+    // A folder set with a slash at its end is the same folder.
+    doc->settings().importFolderPath = box() + "/";
+    put("bill.txt", "bill");
+    const DrainOutcome out = drain(*doc);
+    ASSERT_FALSE(out.import.logPath.isEmpty());
+    // The log is stored by the same import, but it is no file of the folder to confirm.
+    EXPECT_TRUE(out.unconfirmed.isEmpty()) << out.unconfirmed.join(", ").toStdString();
+    EXPECT_EQ(out.deleted, QStringList({box() + "/bill.txt"}));
+    EXPECT_FALSE(QFile::exists(box() + "/bill.txt"));
+    // Nothing comes in twice.
+    EXPECT_FALSE(drain(*doc).ran);
+    EXPECT_EQ(children(*doc, "Unfiled").filter("bill"), QStringList({"bill.txt"}));
+}
+
 TEST_F(ImportFolder, AFileStillBeingWrittenWaits)
 {
     auto doc = withBox();

@@ -257,7 +257,7 @@ bool ImportPipeline::importFileAtPath(const QString& path, const std::optional<Q
             doc_.writeAttributesFileForItem(decision.folder);
             doc_.changed();
         }
-        if (onStored)
+        if (onStored && !storingLog_)
             onStored(entry.source, entry.storedPath);
     } else {
         noteFailure(entry, r);

@@ -114,7 +114,8 @@ public:
     ImportOutcome doImport(const ImportRequest& request, const ImportContext& context = {});
 
     // Called after each stored file of the import folder, before the next one is imported:
-    // the source and its stored path. The import folder deletes confirmed sources here.
+    // the source and its stored path (never for the import log, which is no file of the
+    // folder). The import folder deletes confirmed sources here.
     std::function<void(const QString& source, const QString& storedPath)> onStored;
     // Asked before each file: true stops the import there (the person asked to stop). What
     // was stored stays, and is selected as usual.
