@@ -235,4 +235,31 @@ TEST_F(CliImport, DrainEmptiesTheImportFolderOnce)
     EXPECT_FALSE(r.out.contains("Deleted")) << r.out.constData();
 }
 
+TEST_F(CliImport, DrainWithTheImportLogReportsOnlyTheFoldersFiles)
+{
+    const QString pkg = prepare(false);
+    const QString box = scratch_.file("box");
+    QDir().mkpath(box);
+    {
+        SilentUi ui;
+        MyDocument doc(ui);
+        ASSERT_TRUE(doc.openDatabase(pkg).ok());
+        doc.settings().importFolderEnabled = true;
+        doc.settings().importFolderPath = box;
+        ASSERT_TRUE(doc.saveDBSpecificPreferences());
+    }
+    {
+        KTPrefs prefs(QStringLiteral("org.folivo.Folivo"));
+        prefs.setBool(true, "ImportLog");
+        ASSERT_TRUE(prefs.synchronize());
+    }
+    ASSERT_TRUE(folivo::test::writeAll(box + "/bill.txt", "bill"));
+    const ProcessResult r = cli({"drain", pkg, "--settle", "0"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.contains("Import log -> ")) << r.out.constData();
+    EXPECT_TRUE(r.out.contains("Deleted " + box.toUtf8() + "/bill.txt")) << r.out.constData();
+    // The log is stored by the drain, but it is no file of the folder whose copy failed.
+    EXPECT_FALSE(r.out.contains("did not read back the same")) << r.out.constData();
+}
+
 } // namespace

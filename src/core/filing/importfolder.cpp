@@ -290,7 +290,9 @@ DrainOutcome importFromImportFolder(MyDocument& doc, KTPrefs* prefs, const Impor
     QStringList paths;
     QMap<QString, FolderLook::Entry> looked;
     for (auto it = second.entries.cbegin(); it != second.entries.cend(); ++it) {
-        const QString abs = folder + QLatin1Char('/') + it.key();
+        // In the form the import gives it back ("box/" set as the folder is "box"), so that
+        // each stored file is found again below and confirmed.
+        const QString abs = QDir::cleanPath(folder + QLatin1Char('/') + it.key());
         const QFileInfo ei(abs);
         if (ei.isDir() && !isFilePackage(abs)) {
             paths << abs; // refused by the import, with the skip warning; left in place
