@@ -4,6 +4,7 @@
 
 #include "prefs/ktprefs.h"
 #include "prefs/prefkeys.h"
+#include "store/messages.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -76,10 +77,13 @@ std::optional<OpenFailureNotice> openFailureNotice(const OpenResult& result, boo
 {
     // An invalid package was explained by the store, and a cancel (also of the password
     // sheet) needs no word.
-    if (result.status != OpenStatus::NotFound && result.status != OpenStatus::Failed)
+    if (result.status != OpenStatus::NotFound && result.status != OpenStatus::Failed && result.status != OpenStatus::InUse)
         return std::nullopt;
     OpenFailureNotice notice;
-    notice.title = creating ? QObject::tr("Cannot Create Database") : QObject::tr("Cannot Open Database");
+    if (result.status == OpenStatus::InUse)
+        notice.title = msg::DatabaseInUseTitle; // a command (or another Folivo) holds it
+    else
+        notice.title = creating ? QObject::tr("Cannot Create Database") : QObject::tr("Cannot Open Database");
     notice.text = result.message.isEmpty() ? QObject::tr("The database could not be opened.") : result.message;
     return notice;
 }

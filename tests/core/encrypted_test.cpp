@@ -132,6 +132,7 @@ TEST_F(Encrypted, MarkerIsWrittenOnlyAfterAnOpenWithTheRightKey)
     {
         MyDocument& doc = open(pkg, name);
         ASSERT_TRUE(doc.dbOpen());
+        doc_.reset();
     }
     // The marker now holds the known text under the right key, and settles later opens.
     auto key = crypto::DatabaseKey::fromPassword(pw(name));

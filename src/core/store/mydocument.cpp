@@ -80,6 +80,9 @@ void MyDocument::close()
     history_.clear();
     storedHistory_.reset();
     dbOpen_ = false;
+    // Last: nothing of this open touches the package any more.
+    lock_.release();
+    forReading_ = false;
 }
 
 QString MyDocument::attributesPathForPath(const QString& path)
@@ -248,12 +251,34 @@ bool MyDocument::dbSpecificInit(const QString& path)
 {
     close();
     problems_.clear();
+    pendingRepairs_.clear();
     dbPath_ = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     tempDir_ = createPrivateTempFolder(QFileInfo(dbPath_).fileName());
     if (tempDir_.isEmpty())
         return false;
     dbWriteable_ = fs::isWritable(dbPath_);
+    packageWritable_ = dbWriteable_;
     return true;
+}
+
+OpenResult MyDocument::lockPackage()
+{
+    const auto mode = forReading_ ? PackageLock::Mode::Shared : PackageLock::Mode::Exclusive;
+    switch (lock_.take(dbPath_, mode)) {
+    case PackageLock::Outcome::Held:
+        break;
+    case PackageLock::Outcome::InUse:
+        return {OpenStatus::InUse, msg::DatabaseInUse.arg(QFileInfo(dbPath_).fileName())};
+    case PackageLock::Outcome::Unsupported:
+        // Refusing would lock the owner out of a database on such a disk; it opens as it
+        // did before there was a lock.
+        appendDebugInfo(QStringLiteral("\n\n%1 cannot be locked on its disk (%2); opened without a lock")
+                            .arg(dbPath_, lock_.error()));
+        break;
+    case PackageLock::Outcome::Failed:
+        return {OpenStatus::Failed, QStringLiteral("\"%1\" cannot be opened: %2").arg(dbPath_, lock_.error())};
+    }
+    return {OpenStatus::Opened, {}};
 }
 
 void MyDocument::readSettings()
@@ -263,6 +288,8 @@ void MyDocument::readSettings()
     if (fs::isReadable(drawer) && dbWriteable_) {
         fs::removeFile(drawer);
         writeArchive(stateFile, drawerOpenReplacementState(), fs::Durability::Flush);
+    } else if (fs::isReadable(drawer) && notesRepairs()) {
+        notePendingRepair(msg::PendingDrawerOpen);
     }
     settings_ = DatabaseSettings::fromAttributesState(plist::readKeyedArchiveFile(stateFile), prefs_);
     tree_.sorting = settings_.sorting;
@@ -274,6 +301,14 @@ OpenResult MyDocument::openDatabase(const QString& path, OpenOptions options)
         return {OpenStatus::NotFound, QStringLiteral("There is no database at \"%1\".").arg(path)};
     if (!dbSpecificInit(path))
         return {OpenStatus::Failed, QStringLiteral("No private temporary folder could be made: %1").arg(fs::lastError())};
+    // The lock comes before anything is read: another program may be changing the package.
+    forReading_ = options.forReading;
+    if (OpenResult locked = lockPackage(); !locked.ok()) {
+        close();
+        return locked;
+    }
+    if (forReading_)
+        dbWriteable_ = false;
     readSettings();
 
     OpenResult checked = checkPackage();
@@ -326,6 +361,11 @@ OpenResult MyDocument::checkPackage()
             fs::rename(at(pkg::LegacyEncryptedIndex), at(pkg::EncryptedIndex));
         if (fs::exists(at(pkg::LegacyIndex)) && !fs::exists(at(pkg::Index)))
             fs::rename(at(pkg::LegacyIndex), at(pkg::Index));
+    } else if (notesRepairs()) {
+        for (const auto& [legacy, current] : {std::pair{pkg::LegacyEncryptedIndex, pkg::EncryptedIndex},
+                                              std::pair{pkg::LegacyIndex, pkg::Index}})
+            if (fs::exists(at(legacy)) && !fs::exists(at(current)))
+                notePendingRepair(msg::PendingIndexRename.arg(legacy, current));
     }
 
     const bool anyIndex = fs::isReadable(at(pkg::Index)) || fs::isReadable(at(pkg::EncryptedIndex))
@@ -351,16 +391,10 @@ OpenResult MyDocument::checkPackage()
     else
         categoriesArchiveFile_ = at(pkg::Index);
 
-    // Whether folders inside the package can be changed at all (a read-only volume).
+    // Whether folders inside the package can be changed at all (a read-only volume). Asked
+    // without trying: a trial chmod would change the folder's time even when only reading.
     const QString unfiled = at(pkg::Unfiled);
-    dbReadOnly_ = false;
-    if (fs::isDirectory(unfiled)) {
-        const auto before = fs::mode(unfiled);
-        if (fs::setMode(unfiled, pkg::ReadWriteMode))
-            fs::setMode(unfiled, before.value_or(pkg::ReadOnlyMode));
-        else
-            dbReadOnly_ = dbEncrypted_;
-    }
+    dbReadOnly_ = fs::isDirectory(unfiled) && !fs::modeChangeable(unfiled) && dbEncrypted_;
     dindexPresent_ = fs::isReadable(at(dbEncrypted_ ? pkg::EncryptedDIndex : pkg::DIndex));
     return {OpenStatus::Opened, {}};
 }
@@ -396,6 +430,8 @@ OpenResult MyDocument::finishDatabaseOpen(bool rebuild)
         rebuiltAtOpen_ = true;
         changed();
     }
+    if (rebuiltAtOpen_ && notesRepairs())
+        notePendingRepair(msg::PendingRebuild);
 
     readCustomAttributeNames();
     dbOpen_ = true;
@@ -405,6 +441,10 @@ OpenResult MyDocument::finishDatabaseOpen(bool rebuild)
     const bool needsDistributedIndex = dbWriteable_ && !dindexPresent_;
     if (needsDistributedIndex || (dbWriteable_ && !fs::exists(dbPath_ + '/' + pkg::DIndexVer4)))
         convertDistributedIndex(needsDistributedIndex);
+    else if (notesRepairs() && !dindexPresent_)
+        notePendingRepair(msg::PendingConversion);
+    else if (notesRepairs() && !fs::exists(dbPath_ + '/' + pkg::DIndexVer4))
+        notePendingRepair(msg::PendingIndexUpdate);
 
     ui_.reloadBrowser();
     appendDebugInfo(QStringLiteral("\n\nOpened DB=%1; Encrypted=%2").arg(dbPath_, dbEncrypted_ ? "YES" : "NO"));
@@ -501,6 +541,8 @@ void MyDocument::readCustomAttributeNames()
     }
     if (dbWriteable_ && !fs::exists(file))
         writeArchive(file, plist::Array{}, fs::Durability::Flush);
+    else if (notesRepairs() && !fs::exists(file))
+        notePendingRepair(msg::PendingCustomAttributeNames);
 }
 
 bool MyDocument::backupBeforeConversion(QString* where)
@@ -655,6 +697,12 @@ OpenResult MyDocument::createDatabase(const QString& requested)
     };
     if (!dbSpecificInit(abs))
         return fail();
+    if (OpenResult locked = lockPackage(); !locked.ok()) {
+        close();
+        fs::deleteTree(abs);
+        dbPath_.clear();
+        return locked;
+    }
     settings_ = DatabaseSettings::forNewDatabase(prefs_);
     tree_.sorting = settings_.sorting;
     categoriesArchiveFile_ = dbPath_ + '/' + pkg::Index;
@@ -928,6 +976,8 @@ void MyDocument::writeMarkerIfNeeded()
 {
     // Only once the database has opened with this key: a marker written with a wrong key
     // would lock the owner out for good.
+    if (markerNeeded_ && cipher_ && notesRepairs())
+        notePendingRepair(msg::PendingMarker);
     if (!markerNeeded_ || !dbWriteable_ || !cipher_)
         return;
     markerNeeded_ = false;

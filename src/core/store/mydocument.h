@@ -12,6 +12,7 @@
 #include "store/packagepath.h"
 #include "store/tree.h"
 #include "util/fs.h"
+#include "util/packagelock.h"
 
 #include <QDate>
 #include <QString>
@@ -31,10 +32,16 @@ enum class OpenStatus {
     Invalid,     // not a database (the "Invalid Database" alert was shown)
     Cancelled,   // the person chose "Cancel" (also on the password sheet)
     Failed,      // the disk refused something needed to open
+    InUse,       // another program (or another document of this one) has it open
 };
 
 struct OpenOptions {
     bool rebuildRequested = false; // Shift held in the GUI, --rebuild on the command line
+    // Open only to read: a shared lock instead of the exclusive one, and the open changes
+    // nothing in the package (no repairs, conversions, markers or deletions; an encrypted
+    // database is deciphered in memory). What an open for writing would have repaired or
+    // converted is listed in pendingRepairs(). Operations and saves are refused.
+    bool forReading = false;
 };
 
 struct OpenResult {
@@ -110,6 +117,10 @@ public:
     bool noNeedToSaveNow() const { return noNeedToSaveNow_; }
     const QStringList& customAttributeNames() const { return customAttributeNames_; }
     const std::vector<IndexProblem>& indexProblems() const { return problems_; }
+    bool openForReading() const { return forReading_; }
+    // After an open for reading: what an open for writing would have repaired or converted,
+    // each a phrase such as "delete plain copies left beside their enciphered forms: ...".
+    const QStringList& pendingRepairs() const { return pendingRepairs_; }
 
     IndexTree& tree() { return tree_; }
     const IndexTree& tree() const { return tree_; }
@@ -256,6 +267,12 @@ public:
 
 private:
     bool dbSpecificInit(const QString& path);
+    // Takes the lock of the package at dbPath_: shared for reading, else exclusive.
+    OpenResult lockPackage();
+    // An open for reading of a package that an open for writing could change: what that
+    // open would do is noted instead of done.
+    bool notesRepairs() const { return forReading_ && packageWritable_; }
+    void notePendingRepair(const QString& what) { pendingRepairs_ << what; }
     OpenResult checkPackage();
     OpenResult finishDatabaseOpen(bool rebuild);
     bool loadIndexArchive();
@@ -293,7 +310,11 @@ private:
     QString tempDir_;
     QString categoriesArchiveFile_;
     bool dbOpen_ = false;
-    bool dbWriteable_ = false;
+    bool dbWriteable_ = false;   // this document may change the package (never when open for reading)
+    bool packageWritable_ = false; // the package folder itself can be written
+    bool forReading_ = false;
+    QStringList pendingRepairs_;
+    PackageLock lock_;
     bool dbReadOnly_ = false;
     bool dbEncrypted_ = false;
     bool dindexPresent_ = false;

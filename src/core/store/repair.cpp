@@ -171,7 +171,11 @@ QStringList ConsistencyReport::buttons() const
 struct DocumentRepair {
     MyDocument& d;
 
+    // Whether this document may change the package.
     bool writable() const { return d.dbWriteable_ && !d.dbReadOnly_; }
+    // Whether the report speaks of a package that can be changed: an open for reading
+    // reports what an open for writing would do.
+    bool reportWritable() const { return (d.forReading_ ? d.packageWritable_ : d.dbWriteable_) && !d.dbReadOnly_; }
 
     QString absOf(const PackagePath& p) const { return p.absoluteUnder(d.dbPath_); }
 
@@ -231,7 +235,7 @@ struct DocumentRepair {
     ConsistencyReport check()
     {
         ConsistencyReport r;
-        r.writable = writable();
+        r.writable = reportWritable();
         r.encrypted = d.dbEncrypted_;
 
         const std::vector<IndexItem*>& flat = d.tree_.flatArray();
@@ -398,6 +402,27 @@ struct DocumentRepair {
             if (fs::deleteInside(d.dbPath_, *pp))
                 out.adopted << path;
         }
+    }
+
+    // What silentRepairs would do, noted by an open for reading instead.
+    void notePending(const ConsistencyReport& r)
+    {
+        if (!r.writable)
+            return;
+        auto quoted = [](QStringList paths) {
+            std::sort(paths.begin(), paths.end()); // the same words every time
+            for (QString& p : paths)
+                p = '"' + p + '"';
+            return paths.join(QStringLiteral(", "));
+        };
+        if (r.unfiledMissing)
+            d.notePendingRepair(msg::PendingUnfiled);
+        if (!r.deletionLeftovers.isEmpty())
+            d.notePendingRepair(msg::PendingLeftovers.arg(quoted(r.deletionLeftovers)));
+        if (!r.plainCopies.isEmpty())
+            d.notePendingRepair(msg::PendingPlainCopies.arg(quoted(r.plainCopies)));
+        if (!r.plainOnlyItems.isEmpty())
+            d.notePendingRepair(msg::PendingPlainOnly.arg(quoted(r.plainOnlyItems)));
     }
 
     // ---- Recovery ----------------------------------------------------------------------
@@ -577,6 +602,10 @@ struct DocumentRepair {
     RepairOutcome apply(const ConsistencyReport& r, RepairChoice choice)
     {
         RepairOutcome out;
+        if (d.forReading_) {
+            out.stopped = true; // neither deleted nor copied out: reading changes nothing
+            return out;
+        }
         if (choice == RepairChoice::Delete || !r.foundOrphanedFile) {
             deleteExtraFiles(r.extraEntries, r.itemsWithoutFiles, {}, out);
             return out;
@@ -686,6 +715,16 @@ bool MyDocument::repairDBandFindReminders()
 
     const ConsistencyReport report = repair.check();
     remindersFound_ = report.remindersFound;
+    if (forReading_) {
+        // Shown, so that the reader learns of it, and never acted on.
+        repair.notePending(report);
+        if (!report.needsDecision())
+            return false;
+        const QString time = QLocale::c().toString(QDateTime::currentDateTime(), logDateFormat());
+        ui_.progressStop();
+        ui_.ask({msg::RepairTitle, msg::RepairHeader.arg(time) + report.text, report.buttons()});
+        return true;
+    }
     RepairOutcome silent;
     repair.silentRepairs(report, silent);
     if (!silent.deleted.isEmpty() || !silent.adopted.isEmpty())

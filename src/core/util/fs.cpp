@@ -15,6 +15,7 @@
 #include <stdio.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace folivo::fs {
@@ -206,6 +207,18 @@ std::optional<unsigned> mode(const QString& abs)
     if (::lstat(native(abs).constData(), &st) != 0)
         return std::nullopt;
     return unsigned(st.st_mode & 07777);
+}
+
+bool modeChangeable(const QString& abs)
+{
+    if (hook() && hook()(Op::Chmod, abs))
+        return false;
+    struct stat st {};
+    struct statvfs vfs {};
+    const QByteArray n = native(abs);
+    if (::lstat(n.constData(), &st) != 0 || ::statvfs(n.constData(), &vfs) != 0)
+        return false;
+    return (vfs.f_flag & ST_RDONLY) == 0 && (::geteuid() == 0 || st.st_uid == ::geteuid());
 }
 
 bool setMode(const QString& abs, unsigned m)

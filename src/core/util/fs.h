@@ -45,6 +45,10 @@ bool isReadable(const QString& abs); // access(R_OK) on what exists (links not f
 // is how tests see a package on a read-only volume while running as root.
 bool isWritable(const QString& abs);
 std::optional<unsigned> mode(const QString& abs);
+// Whether this process could change the mode of what is at `abs` (it owns it or is root,
+// and the file system is not mounted read-only), found without changing anything. The
+// test seam can answer no (Op::Chmod on `abs`).
+bool modeChangeable(const QString& abs);
 
 bool setMode(const QString& abs, unsigned mode);
 bool makeDirectory(const QString& abs, unsigned mode);             // one level, exact mode
