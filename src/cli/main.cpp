@@ -190,7 +190,7 @@ public:
                 if (const qsizetype i = prompt.buttons.indexOf(b); i >= 0)
                     return int(i);
             if (!reportQuiet)
-                err(reportText + QStringLiteral("\n(Nothing was changed: \"folivo-cli check\" repairs it.)"));
+                err(reportText + QStringLiteral("\n(Nothing was changed: \"folivo-cli check --repair=delete\" or \"--repair=recover DIR\" repairs it.)"));
             return -1;
         }
         const int chosen = preset.isEmpty() ? 0 : std::max<int>(0, int(prompt.buttons.indexOf(preset)));
