@@ -461,7 +461,7 @@ void AppController::dropImportOnOpenedDatabase()
     bringToFront();
     const MyDocument& doc = front->document();
     // The import would do nothing in a database that cannot be changed, and say nothing.
-    if (!doc.dbWriteable() || doc.dbReadOnly()) {
+    if (!doc.canChange()) {
         tellNotImported(files, tr("the database \"%1\" cannot be changed.").arg(QFileInfo(doc.dbPath()).fileName()));
         return;
     }

@@ -228,7 +228,7 @@ DrainOutcome importFromImportFolder(MyDocument& doc, KTPrefs* prefs, const Impor
     const QFileInfo info(folder);
     if (!info.exists() || !info.isDir() || !fs::isReadable(folder))
         return notFound();
-    if (!doc.dbWriteable() || doc.dbReadOnly())
+    if (!doc.canChange())
         return out;
 
     // Files that could not be deleted would come back at every activation: nothing is

@@ -65,7 +65,7 @@ ImportOutcome importDroppedFiles(MyDocument& doc, KTPrefs* prefs, const ImportCo
         for (const plist::Value& p : v->array())
             if (p.isString() && !p.string().isEmpty())
                 paths << p.string();
-    if (paths.isEmpty() || !doc.dbOpen() || !doc.dbWriteable() || doc.dbReadOnly())
+    if (paths.isEmpty() || !doc.canChange())
         return {};
     prefs->removeObjectForKey(key);
     prefs->synchronize();
@@ -100,7 +100,7 @@ ImportOutcome ImportPipeline::doImport(const ImportRequest& request, const Impor
     matchIndex_.reset();
     stop_ = false;
     stoppedByRequest_ = false;
-    if (!doc_.dbOpen() || !doc_.dbWriteable() || doc_.dbReadOnly() || (doc_.dbEncrypted() && !doc_.cipher()))
+    if (!doc_.canChange())
         return out_;
     out_.ran = true;
     MyDocument::BusyScope busy(doc_);

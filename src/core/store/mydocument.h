@@ -118,6 +118,9 @@ public:
     const QStringList& customAttributeNames() const { return customAttributeNames_; }
     const std::vector<IndexProblem>& indexProblems() const { return problems_; }
     bool openForReading() const { return forReading_; }
+    // Whether anything may change the package now: open, writable, not opened for reading
+    // only, and in an encrypted database with its key. The one answer every caller asks.
+    bool canChange() const { return dbOpen_ && dbWriteable_ && !dbReadOnly_ && !forReading_ && !(dbEncrypted_ && !cipher_); }
     // After an open for reading: what an open for writing would have repaired or converted,
     // each a phrase such as "delete plain copies left beside their enciphered forms: ...".
     const QStringList& pendingRepairs() const { return pendingRepairs_; }
