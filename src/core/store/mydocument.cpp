@@ -1112,8 +1112,9 @@ bool MyDocument::readItemContent(const QString& path, const QString& inner,
             return fail(QStringLiteral("\"%1\" has no file \"%2\".").arg(path, inner));
         target = innerPath;
     }
-    // A link inside a folder item must not lead the reader out of the package.
-    const QString abs = target->absoluteUnder(dbPath_);
+    // A link must not lead the reader anywhere: the path as the disk spells it, with no
+    // link on the way.
+    const QString abs = fs::onDiskPath(target->absoluteUnder(dbPath_));
     const QString canonical = QFileInfo(abs).canonicalFilePath();
     const QString root = QFileInfo(dbPath_).canonicalFilePath();
     if (canonical.isEmpty() || !canonical.startsWith(root + '/'))

@@ -190,7 +190,8 @@ struct DocumentOps {
     {
         const QStringList forms = existingForms(from);
         if (forms.isEmpty()) {
-            fs::recordFailure("Rename", abs(from), ENOENT);
+            // Behind a link the forms cannot be seen, and are not reached through it.
+            fs::recordFailure("Rename", abs(from), d.absolutePath(from).isEmpty() ? ELOOP : ENOENT);
             return false;
         }
         const QString a = abs(from), b = abs(to);

@@ -581,8 +581,12 @@ bool makeDirectories(const QString& abs, unsigned m)
         missing.prepend(p);
         p = QFileInfo(p).path();
     }
-    if (!p.isEmpty() && p != "/" && !isDirectory(p))
+    if (!p.isEmpty() && p != "/" && !isDirectory(p)) {
+        struct stat st {};
+        if (!rootHolding(p).isEmpty() && statAt(p, st) && S_ISLNK(st.st_mode))
+            return linkRefused("Create folder", abs, p.mid(rootHolding(p).size() + 1));
         return fail("Create folder", p, ENOTDIR);
+    }
     for (const QString& dir : missing)
         if (!makeDirectory(dir, 0755))
             return false;
