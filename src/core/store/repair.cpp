@@ -115,7 +115,10 @@ void listInto(PackageListing::Data& out, int dirFd, const PackagePath& dir, int 
             isDir = known && S_ISDIR(st.st_mode);
             isLink = known && S_ISLNK(st.st_mode);
         }
-        names.push_back({QByteArray(e->d_name), QFile::decodeName(e->d_name).normalized(QString::NormalizationForm_C), isDir, isLink});
+        QString name = QFile::decodeName(e->d_name);
+        if (std::any_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() > 0x7f; }))
+            name = name.normalized(QString::NormalizationForm_C);
+        names.push_back({QByteArray(e->d_name), std::move(name), isDir, isLink});
     }
     ::closedir(handle);
     for (const auto& [onDisk, name, isDir, isLink] : names) {
