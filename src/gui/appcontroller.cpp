@@ -2,9 +2,12 @@
 
 #include "mainwindow.h"
 
+#include "preferencesdialog.h"
 #include "prefs/ktprefs.h"
 #include "prefs/prefkeys.h"
 #include "store/messages.h"
+#include "util/debuglog.h"
+#include "util/fs.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -208,7 +211,30 @@ MainWindow* AppController::openDatabase(const QString& path, OpenOptions options
     }
     adopt(window);
     window->reportIndexProblems();
+    warnAboutBackupsOnce(window);
     return window;
+}
+
+void AppController::warnAboutBackupsOnce(MainWindow* window)
+{
+    // An encrypted database is told once to keep backups, right after its password was
+    // accepted, unless backups are already going to a usable folder.
+    MyDocument& doc = window->document();
+    const bool backupOn = prefs_ && prefs_->boolForKey(prefkeys::BackupDatabase);
+    const plist::Value* folder = prefs_ ? prefs_->objectForKey(prefkeys::BackupFolderPath) : nullptr;
+    const bool folderGood = folder && folder->isString()
+                            && MyDocument::backupFolderProblem(folder->string(), doc.dbPath()) == BackupFolderProblem::None;
+    if (!doc.needsBackupWarning(backupOn, folderGood))
+        return;
+    alert(QString(), msg::BackupWarning);
+    if (!doc.markWarnedAboutBackup())
+        appendDebugInfo(QStringLiteral("\n\nThe backup warning of %1 could not be noted: %2").arg(doc.dbPath(), fs::lastError()));
+    if (!prefs_)
+        return;
+    PreferencesDialog dialog(*prefs_, window);
+    dialog.showBackupPage();
+    if (dialog.exec() == QDialog::Accepted)
+        preferencesChanged();
 }
 
 MainWindow* AppController::createDatabase(const QString& path)

@@ -82,6 +82,14 @@ inline const QString PendingPlainOnly = QStringLiteral("encipher files that are 
 // ---- Recorded operations ----
 inline const QString ImportFailed =
     QStringLiteral("File \"%1\" cannot be imported for an unknown reason.  Please try again.");
+// The same failure when the system said why.
+inline const QString ImportFailedNoSpace = QStringLiteral(
+    "File \"%1\" cannot be imported: there is no space left on the disk that holds the database.  Free some "
+    "space and try again.");
+inline const QString ImportFailedNoPermission = QStringLiteral(
+    "File \"%1\" cannot be imported: the permission to read it or to write into the database is missing.");
+inline const QString ImportFailedReadOnly = QStringLiteral(
+    "File \"%1\" cannot be imported: the disk that holds the database is read-only.");
 // Refusals of this edition: a change that would break the database is not carried out.
 inline const QString NoDatabaseOpen = QStringLiteral("No database is open.");
 inline const QString DatabaseNotWritable = QStringLiteral("The database cannot be changed: it is on a read-only disk or folder.");
@@ -121,6 +129,12 @@ inline const QString RepairExtraReadOnly = QStringLiteral(
     "The following files were found in the database but not in the Browser.  Do you want to recover them?  If you "
     "choose to recover them, you will be prompted to create a folder to hold the recovered file(s).  They cannot be "
     "deleted because the database is not writeable.\r\r");
+// A symbolic link in the package where an item's folder or file should be: files written
+// through it would land outside the database, and a backup would copy only the link.
+inline const QString RepairLinks = QStringLiteral(
+    "The following items in the Browser are symbolic links in the database, where the folder or file itself "
+    "should be.  Folivo does not change anything through them, and backups of the database cannot be made while "
+    "they are there.  Replace each link with the folder or file it leads to (quit Folivo first).\r\r");
 inline const QString Recover = QStringLiteral("Recover");
 inline const QString Delete = QStringLiteral("Delete");
 inline const QString Yes = QStringLiteral("Yes");

@@ -80,6 +80,7 @@ void MyDocument::close()
     history_.clear();
     storedHistory_.reset();
     dbOpen_ = false;
+    packageRoot_.reset();
     // Last: nothing of this open touches the package any more.
     lock_.release();
     forReading_ = false;
@@ -104,7 +105,7 @@ QString MyDocument::absolutePath(const QString& relative) const
     const auto p = PackagePath::fromString(relative);
     if (!p || dbPath_.isEmpty())
         return {};
-    return p->absoluteUnder(dbPath_);
+    return fs::onDiskPath(p->absoluteUnder(dbPath_));
 }
 
 void MyDocument::addProblem(const QString& path, const QString& reason)
@@ -253,6 +254,7 @@ bool MyDocument::dbSpecificInit(const QString& path)
     problems_.clear();
     pendingRepairs_.clear();
     dbPath_ = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    packageRoot_.emplace(dbPath_);
     tempDir_ = createPrivateTempFolder(QFileInfo(dbPath_).fileName());
     if (tempDir_.isEmpty())
         return false;
@@ -745,9 +747,12 @@ QString MyDocument::uniquePathForPath(const QString& path) const
     auto taken = [this](const QString& candidate) {
         if (tree_.itemForPath(candidate))
             return true;
-        const QString abs = absolutePath(candidate);
-        if (abs.isEmpty())
+        const auto pp = PackagePath::fromString(candidate);
+        if (!pp)
             return true;
+        // Not absolutePath: behind a link every name would look taken. The disk calls
+        // never look through one anyway.
+        const QString abs = pp->absoluteUnder(dbPath_);
         if (fs::exists(abs))
             return true;
         for (const QString& suffix : pkg::EncipheredSuffixes)
@@ -937,17 +942,17 @@ bool MyDocument::checkPassword(const QString& password)
         return crypto::cryptData(key->decryptor(), *bytes);
     };
 
-    // The marker settles it when it can be read. Without one (older databases, or a
-    // marker the disk cannot give back) the password is right only when the index
-    // deciphers to a readable archive: a wrong key gives valid padding about once in 256
-    // tries, but never an archive.
+    // The marker proves the key when it deciphers to its known text. It cannot disprove
+    // one: a damaged, truncated, emptied or overwritten marker refuses every key, the
+    // right one too. So whenever it does not prove the key (and for older databases
+    // without one) the password is right only when the index deciphers to a readable
+    // archive: a wrong key gives valid padding about once in 256 tries, but never an
+    // archive. A marker that did not prove the right key is written again after the open.
     bool markerChecked = false;
     const QString marker = dbPath_ + '/' + pkg::EncryptedMarkerStored;
     if (fs::isRegularFile(marker) && fs::isReadable(marker)) {
         const auto plain = decipherFile(pkg::EncryptedMarkerStored);
-        if (!plain || *plain != pkg::EncryptedMarkerContent)
-            return false;
-        markerChecked = true;
+        markerChecked = plain && *plain == pkg::EncryptedMarkerContent;
     }
 
     std::optional<plist::Value> index;
@@ -964,7 +969,9 @@ bool MyDocument::checkPassword(const QString& password)
 
     cipher_ = std::make_unique<DocumentCipher>(dbPath_, tempDir_, std::move(key));
     decipheredIndex_ = std::move(index);
-    markerNeeded_ = !markerChecked && !fs::exists(marker);
+    markerNeeded_ = !markerChecked;
+    if (markerNeeded_ && fs::exists(marker))
+        appendDebugInfo(QStringLiteral("\n\nPassword marker of %1 could not prove the key; the index did").arg(dbPath_));
 
     const QString unfiled = dbPath_ + '/' + pkg::Unfiled;
     if (dbWriteable_ && !fs::isReadable(unfiled))
@@ -1155,8 +1162,9 @@ bool MyDocument::readItemContent(const QString& path, const QString& inner,
             return fail(QStringLiteral("\"%1\" has no file \"%2\".").arg(path, inner));
         target = innerPath;
     }
-    // A link inside a folder item must not lead the reader out of the package.
-    const QString abs = target->absoluteUnder(dbPath_);
+    // A link must not lead the reader anywhere: the path as the disk spells it, with no
+    // link on the way.
+    const QString abs = fs::onDiskPath(target->absoluteUnder(dbPath_));
     const QString canonical = QFileInfo(abs).canonicalFilePath();
     const QString root = QFileInfo(dbPath_).canonicalFilePath();
     if (canonical.isEmpty() || !canonical.startsWith(root + '/'))

@@ -135,7 +135,8 @@ public:
 
     // Paths.
     static QString attributesPathForPath(const QString& path);
-    // The absolute path of a stored path; empty when the path could leave the package.
+    // The absolute path of a stored path, spelled as the disk has it; empty when the path
+    // could leave the package or a symbolic link lies on its way.
     QString absolutePath(const QString& relative) const;
 
     // Attributes files. Without an item, the root attributes file ".dindex". The file is
@@ -310,6 +311,8 @@ private:
     DatabaseSettings settings_;
 
     QString dbPath_;
+    // Paths inside the package are resolved without following links while it is open.
+    std::optional<fs::PackageRoot> packageRoot_;
     QString tempDir_;
     QString categoriesArchiveFile_;
     bool dbOpen_ = false;

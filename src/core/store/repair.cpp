@@ -30,6 +30,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace folivo {
 
@@ -77,33 +78,50 @@ namespace {
 
 // Lists one folder of the package and, depth first, every folder below it that is not
 // hidden, with readdir and the entry types it gives, so that a large package is listed
-// without a status call per file. Symbolic links are never entered.
-void listInto(PackageListing::Data& out, const QString& root, const PackagePath& dir, int parent, int depth)
+// without a status call per file. Symbolic links are never entered: each folder is opened
+// from the one above it with O_NOFOLLOW. Names are listed in composed Unicode, the form
+// the index uses, whatever form the disk keeps them in (the disk calls find them by it).
+void listInto(PackageListing::Data& out, int dirFd, const PackagePath& dir, int parent, int depth)
 {
     // Deeper than any path the system can name; only a hostile package gets here.
     if (depth > 512)
         return;
-    DIR* handle = ::opendir(QFile::encodeName(dir.isRoot() ? root : dir.absoluteUnder(root)).constData());
-    if (!handle)
+    const int listFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* handle = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!handle) {
+        if (listFd >= 0)
+            ::close(listFd);
         return;
+    }
     if (parent < 0)
         out.rootListed = true;
     else
         out.entries[std::size_t(parent)].listed = true;
-    const int dirFd = ::dirfd(handle);
-    std::vector<std::pair<QString, bool>> names;
+    struct Found {
+        QByteArray onDisk;
+        QString name;
+        bool isDir;
+        bool isLink;
+    };
+    std::vector<Found> names;
     while (const dirent* e = ::readdir(handle)) {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
             continue;
         bool isDir = e->d_type == DT_DIR;
+        bool isLink = e->d_type == DT_LNK;
         if (e->d_type == DT_UNKNOWN) { // some file systems do not say
             struct stat st {};
-            isDir = ::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+            const bool known = ::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+            isDir = known && S_ISDIR(st.st_mode);
+            isLink = known && S_ISLNK(st.st_mode);
         }
-        names.emplace_back(QFile::decodeName(e->d_name), isDir);
+        QString name = QFile::decodeName(e->d_name);
+        if (std::any_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() > 0x7f; }))
+            name = name.normalized(QString::NormalizationForm_C);
+        names.push_back({QByteArray(e->d_name), std::move(name), isDir, isLink});
     }
     ::closedir(handle);
-    for (const auto& [name, isDir] : names) {
+    for (const auto& [onDisk, name, isDir, isLink] : names) {
         // A delete moves the files out of the way under a hidden name before the tree
         // forgets the item; a crash in between leaves them behind, already deleted. So
         // does a write a crash interrupted: its hidden fresh copy is never the file.
@@ -117,9 +135,14 @@ void listInto(PackageListing::Data& out, const QString& root, const PackagePath&
         const auto child = dir.child(name);
         if (!child)
             continue;
-        out.entries.push_back({child->str(), parent, isDir, false});
-        if (isDir)
-            listInto(out, root, *child, int(out.entries.size() - 1), depth + 1);
+        out.entries.push_back({child->str(), parent, isDir, false, isLink});
+        if (isDir) {
+            const int childFd = ::openat(dirFd, onDisk.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (childFd >= 0) {
+                listInto(out, childFd, *child, int(out.entries.size() - 1), depth + 1);
+                ::close(childFd);
+            }
+        }
     }
 }
 
@@ -130,7 +153,11 @@ PackageListing PackageListing::start(const QString& root, bool inBackground)
     PackageListing listing;
     auto work = [root] {
         Data data;
-        listInto(data, root, PackagePath(), -1, 0);
+        const int rootFd = ::open(QFile::encodeName(root).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (rootFd >= 0) {
+            listInto(data, rootFd, PackagePath(), -1, 0);
+            ::close(rootFd);
+        }
         return data;
     };
     if (inBackground) {
@@ -252,6 +279,10 @@ struct DocumentRepair {
             listing = std::make_unique<PackageListing>(PackageListing::start(d.dbPath_, false));
         Inventory inv;
         classify(listing->get(), fileItems, folderItems, inv);
+        QSet<QString> links;
+        for (const PackageListing::Entry& e : listing->get().entries)
+            if (e.isLink)
+                links.insert(e.rel);
         listing.reset();
         r.deletionLeftovers = inv.deletionLeftovers;
 
@@ -265,6 +296,7 @@ struct DocumentRepair {
         };
 
         QSet<QString> seen;
+        QSet<QString> behindLink;
         for (const IndexItem* item : flat) {
             if (item->isSmartFolder())
                 continue;
@@ -278,6 +310,24 @@ struct DocumentRepair {
             seen.insert(path);
             if (item->has(keys::ReminderDate))
                 r.remindersFound << path;
+
+            // A link where the item's folder or file should be: the item stays as it is,
+            // and so does everything behind the link (the disk calls refuse to reach it).
+            if (!links.isEmpty()) {
+                const bool behind = behindLink.contains(pp->parent().str());
+                bool isLink = links.contains(path);
+                for (const QString& suffix : pkg::EncipheredSuffixes)
+                    isLink = isLink || links.contains(path + '.' + suffix);
+                if (behind || isLink) {
+                    behindLink.insert(path);
+                    inv.kinds.remove(path);
+                    for (const QString& suffix : pkg::EncipheredSuffixes)
+                        inv.kinds.remove(path + '.' + suffix);
+                    if (!behind)
+                        r.linkedItems << path;
+                    continue;
+                }
+            }
 
             const bool folder = item->hasChildren();
             bool found = false;
@@ -329,6 +379,13 @@ struct DocumentRepair {
         if (!r.itemsWithoutFiles.isEmpty()) {
             r.text += r.writable ? msg::RepairMissingWritable : msg::RepairMissingReadOnly;
             for (const QString& p : r.itemsWithoutFiles)
+                r.text += p + '\r';
+            r.text += QStringLiteral("\r\r");
+        }
+
+        if (!r.linkedItems.isEmpty()) {
+            r.text += msg::RepairLinks;
+            for (const QString& p : r.linkedItems)
                 r.text += p + '\r';
             r.text += QStringLiteral("\r\r");
         }
