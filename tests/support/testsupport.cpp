@@ -1,5 +1,7 @@
 #include "support/testsupport.h"
 
+#include "util/fs.h"
+
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -114,6 +116,19 @@ QMap<QString, QByteArray> folderSnapshot(const QString& root)
                                                               : readAll(p));
     }
     return files;
+}
+
+QStringList temporaryNamesBelow(const QString& root)
+{
+    QStringList found;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (fs::isFreshSiblingName(QFileInfo(path).fileName()))
+            found << path;
+    }
+    return found;
 }
 
 } // namespace folivo::test

@@ -40,6 +40,9 @@ QByteArray readAll(const QString& path);
 // "<link>" and the target for a symbolic link), for "nothing changed" checks.
 QMap<QString, QByteArray> folderSnapshot(const QString& root);
 bool writeAll(const QString& path, const QByteArray& data);
+// The temporary names of writes in progress (fs::freshSibling) found anywhere below `root`:
+// none may stay behind once a write has ended, done or failed.
+QStringList temporaryNamesBelow(const QString& root);
 
 // Sets an environment variable for the life of the object, then puts back what was there.
 class ScopedEnv {

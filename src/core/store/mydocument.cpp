@@ -145,13 +145,9 @@ bool MyDocument::writeArchive(const QString& abs, const plist::Value& root, fs::
     const QByteArray bytes = plist::encodeKeyedArchive(root);
     if (bytes.isEmpty())
         return false;
-    if (!fs::writeFileAtomic(abs, bytes, 0644, durability))
-        return false;
-    // An ".old" copy left by an interrupted write of an older version is stale now.
-    const QString old = abs + pkg::OldSuffix;
-    if (fs::exists(old))
-        fs::removeFile(old);
-    return true;
+    // Nothing beside the file is removed: "X.old" is the name of another item's file as
+    // much as of a copy an interrupted write left.
+    return fs::writeFileAtomic(abs, bytes, 0644, durability);
 }
 
 bool MyDocument::writeStoredArchive(const QString& abs, const plist::Value& root, fs::Durability durability)
@@ -166,22 +162,31 @@ bool MyDocument::writeStoredArchive(const QString& abs, const plist::Value& root
     const auto stored = cipher_->encipher(plain);
     if (!stored || !fs::writeFileAtomic(abs + '.' + pkg::EncFile, *stored, 0644, durability))
         return false;
-    // Whatever an older version or an interrupted write left beside it is stale now, and a
-    // plain copy must not outlive the enciphered one.
-    for (const QString& stale : {abs + '.' + pkg::EncFile + pkg::OldSuffix, abs, abs + pkg::OldSuffix})
-        if (fs::exists(stale))
-            fs::removeFile(stale);
+    // A plain copy of this very file must not outlive the enciphered one. Nothing else
+    // beside it is removed (see writeArchive).
+    if (fs::exists(abs))
+        fs::removeFile(abs);
     return true;
 }
 
-std::optional<plist::Value> MyDocument::readStoredArchive(const QString& abs) const
+std::optional<plist::Value> MyDocument::readStoredArchive(const QString& abs, const QString& itemName) const
 {
     // After a crash while the file was being replaced only another copy may be readable:
-    // the stored form first, then what a write in progress leaves behind.
+    // the stored form first, then the ".old" copy the macOS edition makes while it writes.
+    // For an attributes file that copy is taken only when its record is the item's own:
+    // ".+X.old" is just as well the attributes file of an item "X.old".
+    auto ownRecord = [&](std::optional<plist::Value> v) -> std::optional<plist::Value> {
+        if (!v || itemName.isEmpty())
+            return v;
+        const plist::Value* path = v->isDict() ? v->dict().find(keys::Path) : nullptr;
+        if (!path || !path->isString() || lastComponentOf(path->string()) != itemName)
+            return std::nullopt;
+        return v;
+    };
     if (!dbEncrypted_) {
         if (auto v = plist::readKeyedArchiveFile(abs))
             return v;
-        return plist::readKeyedArchiveFile(abs + pkg::OldSuffix);
+        return ownRecord(plist::readKeyedArchiveFile(abs + pkg::OldSuffix));
     }
     if (!cipher_)
         return std::nullopt;
@@ -199,7 +204,7 @@ std::optional<plist::Value> MyDocument::readStoredArchive(const QString& abs) co
         }
         if (const auto plain = cipher_->decipher(*bytes))
             if (auto v = plist::decodeKeyedArchive(*plain))
-                return v;
+                return candidate == enciphered ? v : ownRecord(std::move(v));
     }
     return std::nullopt;
 }
@@ -582,7 +587,7 @@ void MyDocument::rebuildItemWithPath(const QString& listedPath, const QString& p
         path = parentPath + '/' + listed->name();
     if (!acceptLoadedPath(path, parentPath, depth))
         return;
-    auto record = readStoredArchive(dbPath_ + '/' + attributesPathForPath(path));
+    auto record = readStoredArchive(dbPath_ + '/' + attributesPathForPath(path), lastComponentOf(path));
     if (!record || !record->isDict()) {
         addProblem(path, QStringLiteral("its attributes file cannot be read"));
         return;
@@ -789,7 +794,9 @@ bool MyDocument::deletePath(const QString& path)
         return false;
     fs::ScopedWritable writable(parentFolder(*pp));
     bool ok = true;
-    for (const QString& suffix : QStringList{QString()} + pkg::EncipheredSuffixes) {
+    // Stored forms only where there are any: in a plain database "X.fvdbe" is the name of
+    // another item.
+    for (const QString& suffix : QStringList{QString()} + (dbEncrypted_ ? pkg::EncipheredSuffixes : QStringList())) {
         const PackagePath target = suffix.isEmpty() ? *pp : pp->withSuffix('.' + suffix);
         if (!fs::deleteInside(dbPath_, target)) {
             ok = false;
@@ -837,7 +844,8 @@ void MyDocument::removeItem(IndexItem* item, bool deleteFiles)
         const QString attrs = dbPath_ + '/' + attributesPathForPath(path);
         fs::ScopedWritable writable(parentFolder(*pp));
         fs::removeFile(attrs);
-        fs::removeFile(attrs + QStringLiteral(".fvdbe"));
+        if (dbEncrypted_) // in a plain database, the attributes file of an item "X.fvdbe"
+            fs::removeFile(attrs + '.' + pkg::EncFile);
     }
     writeAttributesFileForItem(owner);
 }

@@ -276,7 +276,9 @@ private:
     // Index, distributed index and attributes files: enciphered in memory in an encrypted
     // database, so no plain copy of them is ever written into the package.
     bool writeStoredArchive(const QString& abs, const plist::Value& root, fs::Durability durability);
-    std::optional<plist::Value> readStoredArchive(const QString& abs) const;
+    // `itemName`, for an attributes file: the name of its item, which a fallback copy's
+    // record must carry.
+    std::optional<plist::Value> readStoredArchive(const QString& abs, const QString& itemName = {}) const;
     void writeMarkerIfNeeded();
     // The history is stored only while the application preference asks for it.
     bool historyRestoreOn() const;

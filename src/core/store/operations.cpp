@@ -240,7 +240,8 @@ struct DocumentOps {
         const QString attrs = d.dbPath_ + '/' + MyDocument::attributesPathForPath(path);
         fs::ScopedWritable writable(parentDirAbs(path));
         fs::removeFile(attrs);
-        fs::removeFile(attrs + '.' + pkg::EncFile);
+        if (encrypted()) // in a plain database, the attributes file of an item "X.fvdbe"
+            fs::removeFile(attrs + '.' + pkg::EncFile);
     }
 
     // After a move or a copy: the item and its descendants get their new paths, their

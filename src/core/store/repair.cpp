@@ -106,8 +106,10 @@ void listInto(PackageListing::Data& out, const QString& root, const PackagePath&
     for (const auto& [name, isDir] : names) {
         // A delete moves the files out of the way under a hidden name before the tree
         // forgets the item; a crash in between leaves them behind, already deleted. So
-        // does a write a crash interrupted: its hidden fresh copy is never the file.
-        if (name.startsWith(QStringLiteral(".deleting-")) || (name.startsWith('.') && name.endsWith(QStringLiteral(".new")) && !isDir)) {
+        // does a write a crash interrupted: its temporary copy is never the file. Only
+        // names that nothing but this program makes are taken for leftovers: a name made
+        // from an item's name ("….new", "….old") may be another item's attributes file.
+        if (name.startsWith(QStringLiteral(".deleting-")) || fs::isFreshSiblingName(name)) {
             if (const auto child = dir.child(name))
                 out.leftovers << child->str();
             continue;
