@@ -14,8 +14,11 @@
 #include <QDirIterator>
 #include <QFileInfo>
 
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace folivo;
 using namespace folivo::test;
@@ -222,4 +225,31 @@ TEST_F(StoreNames, DecipheringForGoodLeavesTheItemNamedLikeItsCheckCopy)
     EXPECT_EQ(readAll(pkg + "/Unfiled/Memo"), "content of Memo");
     EXPECT_EQ(readAll(pkg + "/Unfiled/Memo.fvdbd"), "content of Memo.fvdbd");
     EXPECT_EQ(temporaryNamesBelow(pkg), QStringList());
+}
+
+TEST_F(StoreNames, ABackupRemovesOnlyPartialCopiesThatNoBackupIsMaking)
+{
+    const QString pkg = copyOf("Household.fvdb");
+    const QString backups = scratch_.file("backups");
+    ASSERT_TRUE(QDir().mkpath(backups));
+    // Another backup of a database with the same name is being made, and one that was
+    // interrupted long ago left its partial copy.
+    const QString busy = backups + "/.partial-Household.fvdb";
+    const QString stale = backups + "/.partial-k3v9qz";
+    ASSERT_TRUE(QDir().mkpath(busy + "/Unfiled"));
+    ASSERT_TRUE(writeAll(busy + "/Unfiled/in progress.txt", "being copied"));
+    ASSERT_TRUE(QDir().mkpath(stale + "/Household.fvdb"));
+    const int held = ::open(QFile::encodeName(busy).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+
+    auto doc = open(pkg, false);
+    const BackupOutcome b = doc->doBackup({backups, true, 0, 4});
+    ::close(held);
+    ASSERT_TRUE(b.ok) << b.error.toStdString();
+    EXPECT_EQ(readAll(busy + "/Unfiled/in progress.txt"), "being copied");
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_EQ(QDir(backups).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList{".partial-Household.fvdb", "1Household.fvdb"}));
+    EXPECT_EQ(folderSnapshot(backups + "/1Household.fvdb"), folderSnapshot(pkg));
 }

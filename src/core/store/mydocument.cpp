@@ -18,6 +18,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cerrno>
 #include <unistd.h>
 
 namespace folivo {
@@ -512,11 +513,24 @@ bool MyDocument::backupBeforeConversion(QString* where)
 {
     const QFileInfo info(dbPath_);
     const QString base = info.completeBaseName();
+    // The name is claimed by making the folder, so that a failed copy removes only what it
+    // made itself, never a folder that happened to carry the name.
     QString target = info.path() + '/' + base + QStringLiteral(" (before index conversion).") + pkg::Extension;
-    for (int n = 2; fs::exists(target); ++n)
+    for (int n = 2; !fs::makeDirectory(target, 0700); ++n) {
+        if (errno != EEXIST || n > 10000) {
+            *where = fs::lastError();
+            return false;
+        }
         target = info.path() + '/' + base + QStringLiteral(" (before index conversion %1).").arg(n) + pkg::Extension;
+    }
     *where = target;
-    if (fs::copyTree(dbPath_, target))
+    bool ok = true;
+    const QStringList names = QDir(dbPath_).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& n : names)
+        ok = ok && fs::copyTree(dbPath_ + '/' + n, target + '/' + n);
+    if (ok)
+        ok = fs::setMode(target, fs::mode(dbPath_).value_or(pkg::ReadWriteMode));
+    if (ok)
         return true;
     const QString why = fs::lastError();
     fs::deleteTree(target);
