@@ -212,6 +212,11 @@ std::optional<plist::Value> MyDocument::readStoredArchive(const QString& abs, co
 
 bool MyDocument::writeAttributesFileForItem(const IndexItem* item, fs::Durability durability)
 {
+    // Once an attributes file differs from ".index", a crash must lead to a rebuild: the
+    // marker goes down first, whoever changes the tree. Without it nothing is written.
+    if (dbOpen_ && dbWriteable_ && !createChangedMarker())
+        return false;
+    ++attributeWrites_;
     if (!item) {
         plist::Array paths;
         paths.reserve(tree_.categoriesArray().size());
@@ -241,6 +246,11 @@ bool MyDocument::changed()
 {
     needsBackup_ = true;
     noNeedToSaveNow_ = false;
+    return createChangedMarker();
+}
+
+bool MyDocument::createChangedMarker()
+{
     if (!dbWriteable_)
         return false;
     const QString marker = dbPath_ + '/' + pkg::Changed;
