@@ -284,6 +284,9 @@ private:
     void writeMarkerIfNeeded();
     // ".changed" without the rest of `changed`: false when it is not there and cannot be made.
     bool createChangedMarker();
+    // Encrypted database: whether the plain item at `pp` holds exactly what its stored form
+    // holds (the same bytes, or for a bundle the same tree), so that it may go.
+    bool plainCopyMatchesStoredForm(const PackagePath& pp);
     // The history is stored only while the application preference asks for it.
     bool historyRestoreOn() const;
     void readHistory();

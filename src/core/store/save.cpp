@@ -169,7 +169,22 @@ QString enclosingPackage(const QString& folder, const QString& dbPath)
 
 } // namespace
 
+bool MyDocument::plainCopyMatchesStoredForm(const PackagePath& pp)
+{
+    if (!cipher_)
+        return false;
+    const QString abs = pp.absoluteUnder(dbPath_);
+    const StoredForm form = cipher_->storedFormOf(pp);
+    if (form == StoredForm::File)
+        return fs::isRegularFile(abs) && crypto::decipheredEquals(cipher_->key().decryptor(), abs + '.' + pkg::EncFile, abs);
+    if (form != StoredForm::None && fs::isDirectory(abs)) {
+        const auto copy = cipher_->plainCopy(pp);
+        return copy && copy->valid() && sameTree(copy->path(), abs);
+    }
+    return false;
+}
 
+// Private steps of saving; a friend of MyDocument.
 struct DocumentSave {
     struct SweepResult {
         bool indexWritten = true; // the index archive is current (or was not due)
@@ -237,15 +252,7 @@ struct DocumentSave {
         if (!fs::exists(abs))
             return true;
         const StoredForm form = doc.cipher_->storedFormOf(pp);
-        bool same = false;
-        if (form == StoredForm::File) {
-            same = fs::isRegularFile(abs)
-                   && crypto::decipheredEquals(doc.cipher_->key().decryptor(), abs + '.' + pkg::EncFile, abs);
-        } else if (form != StoredForm::None && fs::isDirectory(abs)) {
-            const auto copy = doc.cipher_->plainCopy(pp);
-            same = copy && copy->valid() && sameTree(copy->path(), abs);
-        }
-        if (!same) {
+        if (!doc.plainCopyMatchesStoredForm(pp)) {
             appendDebugInfo(QStringLiteral("\n\nPlain copy of %1 in %2 kept: %3")
                                 .arg(pp.str(), doc.dbPath_,
                                      form == StoredForm::None ? QStringLiteral("it has no enciphered form")
