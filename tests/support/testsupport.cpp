@@ -1,5 +1,7 @@
 #include "support/testsupport.h"
 
+#include "util/fs.h"
+
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QFile>
@@ -162,6 +164,19 @@ QString listingDifferences(const QMap<QString, QString>& before, const QMap<QStr
         if (!before.contains(it.key()))
             out << QStringLiteral("%1: new %2").arg(it.key(), it.value());
     return out.join('\n');
+}
+
+QStringList temporaryNamesBelow(const QString& root)
+{
+    QStringList found;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (fs::isFreshSiblingName(QFileInfo(path).fileName()))
+            found << path;
+    }
+    return found;
 }
 
 } // namespace folivo::test

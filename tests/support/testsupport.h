@@ -47,6 +47,9 @@ bool writeAll(const QString& path, const QByteArray& data);
 QMap<QString, QString> packageListing(const QString& root);
 // What differs between two such listings, one line per entry; empty when they are equal.
 QString listingDifferences(const QMap<QString, QString>& before, const QMap<QString, QString>& after);
+// The temporary names of writes in progress (fs::freshSibling) found anywhere below `root`:
+// none may stay behind once a write has ended, done or failed.
+QStringList temporaryNamesBelow(const QString& root);
 
 // Sets an environment variable for the life of the object, then puts back what was there.
 class ScopedEnv {

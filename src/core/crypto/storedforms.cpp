@@ -155,9 +155,7 @@ StoreResult DocumentCipher::encryptFrom(const QString& sourceItem, const Package
         return failure(QStringLiteral("\"%1\" is not a file or folder that can be enciphered.").arg(path.str()));
 
     const QString target = abs + dot(folder ? pkg::EncZipR : pkg::EncFile);
-    const QString fresh = fs::freshSibling(target);
     fs::ScopedWritable writable(parentDir(path));
-    fs::removeFile(fresh); // left by an interrupted run
 
     QString source = sourceItem;
     QString container;
@@ -188,20 +186,28 @@ StoreResult DocumentCipher::encryptFrom(const QString& sourceItem, const Package
         source = container;
     }
     StoreResult result;
-    const crypto::CryptResult run = crypto::useCryptor(key_->encryptor(), source, fresh);
+    // A fresh name of its own: the cipher creates it exclusively and nothing that is there
+    // is ever removed to make room.
+    QString fresh = fs::freshSibling(target);
+    crypto::CryptResult run = crypto::useCryptor(key_->encryptor(), source, fresh);
+    for (int attempt = 0; !run.ok && errno == EEXIST && fs::exists(fresh) && attempt < 100; ++attempt) {
+        fresh = fs::freshSibling(target);
+        run = crypto::useCryptor(key_->encryptor(), source, fresh);
+    }
     if (!run.ok) {
         result.error = run.error;
     } else if (!crypto::decipheredEquals(key_->decryptor(), fresh, source)) {
         result.error = QStringLiteral("The enciphered copy of \"%1\" does not read back.").arg(path.str());
     } else {
         copyModificationTime(sourceItem, fresh);
-        if (!fs::rename(fresh, target))
+        if (!fs::renameFreshOver(fresh, target))
             result.error = fs::lastError();
         else
             result.ok = true;
     }
     if (!result.ok) {
-        fs::removeFile(fresh);
+        if (run.ok) // a failed run removes its own output, and only a run that made it may
+            fs::removeFile(fresh);
         appendDebugInfo(QStringLiteral("\n\nEnciphering %1 failed: %2").arg(path.str(), result.error));
     }
     if (!container.isEmpty())
@@ -258,16 +264,17 @@ StoreResult DocumentCipher::decryptFile(const PackagePath& path, bool leaveEncry
             return failure(QStringLiteral("No private temporary folder: %1").arg(fs::lastError()));
         built = holder + '/' + name;
     } else {
+        // Built under a temporary name of its own: a name derived from the item's ("….fvdbd")
+        // can be another item's.
         writable.emplace(parentDir(path));
-        built = abs + dot(pkg::CheckCopy);
-        if (fs::exists(built) && !fs::deleteInside(root_, path.withSuffix(dot(pkg::CheckCopy))))
-            return failure(fs::lastError());
+        built = fs::freshSibling(abs);
     }
+    bool madeBuilt = false; // only what this call made is ever removed
     auto fail = [&](const QString& error) {
         if (!holder.isEmpty())
             fs::deleteTree(holder);
-        else if (fs::exists(built))
-            fs::deleteInside(root_, path.withSuffix(dot(pkg::CheckCopy)));
+        else if (madeBuilt)
+            fs::deleteInside(root_, *path.parent().child(QFileInfo(built).fileName()));
         appendDebugInfo(QStringLiteral("\n\nDeciphering %1 failed: %2").arg(path.str(), error));
         return failure(error);
     };
@@ -277,6 +284,7 @@ StoreResult DocumentCipher::decryptFile(const PackagePath& path, bool leaveEncry
             crypto::useCryptor(key.decryptor(), stored, built, leaveEncryptedFile ? 0600 : 0644);
         if (!run.ok)
             return fail(run.error);
+        madeBuilt = true;
         if (leaveEncryptedFile)
             fs::setMode(built, 0400);
     } else {
@@ -293,6 +301,7 @@ StoreResult DocumentCipher::decryptFile(const PackagePath& path, bool leaveEncry
             return fail(run.error);
         if (!unpacked.ok)
             return fail(unpacked.error);
+        madeBuilt = true;
     }
     copyModificationTime(stored, built);
 

@@ -48,10 +48,10 @@ inline const QString DrawerOpen = QStringLiteral(".drawerOpen");
 inline const QString Unfiled = QStringLiteral("Unfiled");
 inline const QString LastImport = QStringLiteral("Last Import");
 inline const QString AttributesPrefix = QStringLiteral(".+");
+// The macOS edition renames a file it is about to replace to this name for the time of
+// the write. The name is also that of another item's file ("X" and "X.old"), so a copy
+// under it is only ever read as a fallback, and never removed by this name.
 inline const QString OldSuffix = QStringLiteral(".old");
-// Written beside an attributes file and renamed over it; as long as ".old", so any name
-// that passes the name check also fits with it.
-inline const QString NewSuffix = QStringLiteral(".new");
 
 // Stored (enciphered) forms of an item, in the order they are looked for.
 inline const QString EncFile = QStringLiteral("fvdbe");

@@ -18,6 +18,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cerrno>
 #include <unistd.h>
 
 namespace folivo {
@@ -149,13 +150,9 @@ bool MyDocument::writeArchive(const QString& abs, const plist::Value& root, fs::
     const QByteArray bytes = plist::encodeKeyedArchive(root);
     if (bytes.isEmpty())
         return false;
-    if (!fs::writeFileAtomic(abs, bytes, 0644, durability))
-        return false;
-    // An ".old" copy left by an interrupted write of an older version is stale now.
-    const QString old = abs + pkg::OldSuffix;
-    if (fs::exists(old))
-        fs::removeFile(old);
-    return true;
+    // Nothing beside the file is removed: "X.old" is the name of another item's file as
+    // much as of a copy an interrupted write left.
+    return fs::writeFileAtomic(abs, bytes, 0644, durability);
 }
 
 bool MyDocument::writeStoredArchive(const QString& abs, const plist::Value& root, fs::Durability durability)
@@ -170,22 +167,31 @@ bool MyDocument::writeStoredArchive(const QString& abs, const plist::Value& root
     const auto stored = cipher_->encipher(plain);
     if (!stored || !fs::writeFileAtomic(abs + '.' + pkg::EncFile, *stored, 0644, durability))
         return false;
-    // Whatever an older version or an interrupted write left beside it is stale now, and a
-    // plain copy must not outlive the enciphered one.
-    for (const QString& stale : {abs + '.' + pkg::EncFile + pkg::OldSuffix, abs, abs + pkg::OldSuffix})
-        if (fs::exists(stale))
-            fs::removeFile(stale);
+    // A plain copy of this very file must not outlive the enciphered one. Nothing else
+    // beside it is removed (see writeArchive).
+    if (fs::exists(abs))
+        fs::removeFile(abs);
     return true;
 }
 
-std::optional<plist::Value> MyDocument::readStoredArchive(const QString& abs) const
+std::optional<plist::Value> MyDocument::readStoredArchive(const QString& abs, const QString& itemName) const
 {
     // After a crash while the file was being replaced only another copy may be readable:
-    // the stored form first, then what a write in progress leaves behind.
+    // the stored form first, then the ".old" copy the macOS edition makes while it writes.
+    // For an attributes file that copy is taken only when its record is the item's own:
+    // ".+X.old" is just as well the attributes file of an item "X.old".
+    auto ownRecord = [&](std::optional<plist::Value> v) -> std::optional<plist::Value> {
+        if (!v || itemName.isEmpty())
+            return v;
+        const plist::Value* path = v->isDict() ? v->dict().find(keys::Path) : nullptr;
+        if (!path || !path->isString() || lastComponentOf(path->string()) != itemName)
+            return std::nullopt;
+        return v;
+    };
     if (!dbEncrypted_) {
         if (auto v = plist::readKeyedArchiveFile(abs))
             return v;
-        return plist::readKeyedArchiveFile(abs + pkg::OldSuffix);
+        return ownRecord(plist::readKeyedArchiveFile(abs + pkg::OldSuffix));
     }
     if (!cipher_)
         return std::nullopt;
@@ -203,13 +209,18 @@ std::optional<plist::Value> MyDocument::readStoredArchive(const QString& abs) co
         }
         if (const auto plain = cipher_->decipher(*bytes))
             if (auto v = plist::decodeKeyedArchive(*plain))
-                return v;
+                return candidate == enciphered ? v : ownRecord(std::move(v));
     }
     return std::nullopt;
 }
 
 bool MyDocument::writeAttributesFileForItem(const IndexItem* item, fs::Durability durability)
 {
+    // Once an attributes file differs from ".index", a crash must lead to a rebuild: the
+    // marker goes down first, whoever changes the tree. Without it nothing is written.
+    if (dbOpen_ && dbWriteable_ && !createChangedMarker())
+        return false;
+    ++attributeWrites_;
     if (!item) {
         plist::Array paths;
         paths.reserve(tree_.categoriesArray().size());
@@ -239,6 +250,11 @@ bool MyDocument::changed()
 {
     needsBackup_ = true;
     noNeedToSaveNow_ = false;
+    return createChangedMarker();
+}
+
+bool MyDocument::createChangedMarker()
+{
     if (!dbWriteable_)
         return false;
     const QString marker = dbPath_ + '/' + pkg::Changed;
@@ -551,11 +567,24 @@ bool MyDocument::backupBeforeConversion(QString* where)
 {
     const QFileInfo info(dbPath_);
     const QString base = info.completeBaseName();
+    // The name is claimed by making the folder, so that a failed copy removes only what it
+    // made itself, never a folder that happened to carry the name.
     QString target = info.path() + '/' + base + QStringLiteral(" (before index conversion).") + pkg::Extension;
-    for (int n = 2; fs::exists(target); ++n)
+    for (int n = 2; !fs::makeDirectory(target, 0700); ++n) {
+        if (errno != EEXIST || n > 10000) {
+            *where = fs::lastError();
+            return false;
+        }
         target = info.path() + '/' + base + QStringLiteral(" (before index conversion %1).").arg(n) + pkg::Extension;
+    }
     *where = target;
-    if (fs::copyTree(dbPath_, target))
+    bool ok = true;
+    const QStringList names = QDir(dbPath_).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& n : names)
+        ok = ok && fs::copyTree(dbPath_ + '/' + n, target + '/' + n);
+    if (ok)
+        ok = fs::setMode(target, fs::mode(dbPath_).value_or(pkg::ReadWriteMode));
+    if (ok)
         return true;
     const QString why = fs::lastError();
     fs::deleteTree(target);
@@ -626,7 +655,7 @@ void MyDocument::rebuildItemWithPath(const QString& listedPath, const QString& p
         path = parentPath + '/' + listed->name();
     if (!acceptLoadedPath(path, parentPath, depth))
         return;
-    auto record = readStoredArchive(dbPath_ + '/' + attributesPathForPath(path));
+    auto record = readStoredArchive(dbPath_ + '/' + attributesPathForPath(path), lastComponentOf(path));
     if (!record || !record->isDict()) {
         addProblem(path, QStringLiteral("its attributes file cannot be read"));
         return;
@@ -842,7 +871,9 @@ bool MyDocument::deletePath(const QString& path)
         return false;
     fs::ScopedWritable writable(parentFolder(*pp));
     bool ok = true;
-    for (const QString& suffix : QStringList{QString()} + pkg::EncipheredSuffixes) {
+    // Stored forms only where there are any: in a plain database "X.fvdbe" is the name of
+    // another item.
+    for (const QString& suffix : QStringList{QString()} + (dbEncrypted_ ? pkg::EncipheredSuffixes : QStringList())) {
         const PackagePath target = suffix.isEmpty() ? *pp : pp->withSuffix('.' + suffix);
         if (!fs::deleteInside(dbPath_, target)) {
             ok = false;
@@ -890,7 +921,8 @@ void MyDocument::removeItem(IndexItem* item, bool deleteFiles)
         const QString attrs = dbPath_ + '/' + attributesPathForPath(path);
         fs::ScopedWritable writable(parentFolder(*pp));
         fs::removeFile(attrs);
-        fs::removeFile(attrs + QStringLiteral(".fvdbe"));
+        if (dbEncrypted_) // in a plain database, the attributes file of an item "X.fvdbe"
+            fs::removeFile(attrs + '.' + pkg::EncFile);
     }
     writeAttributesFileForItem(owner);
 }

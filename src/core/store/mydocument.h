@@ -143,7 +143,9 @@ public:
     // written beside the target and renamed over it; false when the disk refused.
     bool writeAttributesFileForItem(const IndexItem* item, fs::Durability durability = fs::Durability::Flush);
     bool writeIndexArchive();
-    // Marks the database changed (".changed", 0600).
+    // Marks the database changed (".changed", 0600). Anything that changes the package
+    // calls it; the marker itself is created before the first change (every recorded
+    // operation and every write of an attributes file makes sure of it).
     bool changed();
 
     // Tree operations that touch the package.
@@ -297,8 +299,15 @@ private:
     // Index, distributed index and attributes files: enciphered in memory in an encrypted
     // database, so no plain copy of them is ever written into the package.
     bool writeStoredArchive(const QString& abs, const plist::Value& root, fs::Durability durability);
-    std::optional<plist::Value> readStoredArchive(const QString& abs) const;
+    // `itemName`, for an attributes file: the name of its item, which a fallback copy's
+    // record must carry.
+    std::optional<plist::Value> readStoredArchive(const QString& abs, const QString& itemName = {}) const;
     void writeMarkerIfNeeded();
+    // ".changed" without the rest of `changed`: false when it is not there and cannot be made.
+    bool createChangedMarker();
+    // Encrypted database: whether the plain item at `pp` holds exactly what its stored form
+    // holds (the same bytes, or for a bundle the same tree), so that it may go.
+    bool plainCopyMatchesStoredForm(const PackagePath& pp);
     // The history is stored only while the application preference asks for it.
     bool historyRestoreOn() const;
     void readHistory();
@@ -341,6 +350,7 @@ private:
     int busy_ = 0;
     QString log_;
     bool importFailed_ = false;
+    quint64 attributeWrites_ = 0; // attributes files written (or tried), to tell a refusal that changed nothing
     QStringList remindersFound_;
     // The listing of the package for the check at the end of an open, made on another
     // thread while the tree loads.

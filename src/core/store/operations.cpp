@@ -44,6 +44,7 @@ const QString EncryptingImported = QStringLiteral("Encrypting imported file");
 // Steps of this edition that the original never checked.
 const QString Deleting = QStringLiteral("Deleting item");
 const QString WritingAttributes = QStringLiteral("Writing attributes file of");
+const QString MarkingChanged = QStringLiteral("Marking the database changed");
 } // namespace step
 
 OperationResult refused(const QString& message)
@@ -247,7 +248,8 @@ struct DocumentOps {
         const QString attrs = d.dbPath_ + '/' + MyDocument::attributesPathForPath(path);
         fs::ScopedWritable writable(parentDirAbs(path));
         fs::removeFile(attrs);
-        fs::removeFile(attrs + '.' + pkg::EncFile);
+        if (encrypted()) // in a plain database, the attributes file of an item "X.fvdbe"
+            fs::removeFile(attrs + '.' + pkg::EncFile);
     }
 
     // After a move or a copy: the item and its descendants get their new paths, their
@@ -938,6 +940,14 @@ OperationResult MyDocument::doDBOperation(const DBOperation& op)
         return refused(msg::DatabaseNotWritable);
     BusyScope busy(*this);
     DocumentOps ops{*this};
+    // The marker goes down before the first change, so that a crash at any step of the
+    // operation leads to a rebuild from the attributes files rather than to a stale index
+    // that is trusted. A refusal changes nothing and takes a marker it made away again.
+    const QString marker = dbPath_ + '/' + pkg::Changed;
+    const bool hadMarker = fs::exists(marker);
+    const quint64 writesBefore = attributeWrites_;
+    if (!createChangedMarker())
+        return ops.diskFailure(step::MarkingChanged, pkg::Changed);
     OperationResult r;
     switch (op.code()) {
     case OperationCode::Delete:
@@ -964,10 +974,13 @@ OperationResult MyDocument::doDBOperation(const DBOperation& op)
     default:
         break;
     }
-    if (r.status == OperationResult::Status::Refused)
+    if (r.status == OperationResult::Status::Refused) {
+        if (!hadMarker && attributeWrites_ == writesBefore)
+            fs::removeFile(marker);
         return r; // nothing changed
-    // The common end: the database is marked changed (also after a disk error, so the next
-    // open rebuilds from the attributes files), the flat list is stale.
+    }
+    // The common end: the database is marked changed (it stays so after a disk error, so
+    // the next open rebuilds from the attributes files), the flat list is stale.
     changed();
     tree_.invalidateFlatArray();
     ui_.reloadBrowser();

@@ -9,6 +9,8 @@
 #include "store/repair.h"
 
 #include "crypto/cipher.h"
+#include "crypto/zipcontainer.h"
+#include "plist/keyedarchive.h"
 #include "prefs/ktprefs.h"
 #include "store/keys.h"
 #include "store/messages.h"
@@ -124,8 +126,10 @@ void listInto(PackageListing::Data& out, int dirFd, const PackagePath& dir, int 
     for (const auto& [onDisk, name, isDir, isLink] : names) {
         // A delete moves the files out of the way under a hidden name before the tree
         // forgets the item; a crash in between leaves them behind, already deleted. So
-        // does a write a crash interrupted: its hidden fresh copy is never the file.
-        if (name.startsWith(QStringLiteral(".deleting-")) || (name.startsWith('.') && name.endsWith(QStringLiteral(".new")) && !isDir)) {
+        // does a write a crash interrupted: its temporary copy is never the file. Only
+        // names that nothing but this program makes are taken for leftovers: a name made
+        // from an item's name ("….new", "….old") may be another item's attributes file.
+        if (name.startsWith(QStringLiteral(".deleting-")) || fs::isFreshSiblingName(name)) {
             if (const auto child = dir.child(name))
                 out.leftovers << child->str();
             continue;
@@ -343,17 +347,14 @@ struct DocumentRepair {
                 const EntryKind plainKind = inv.kinds.value(path, EntryKind::File);
                 const bool plainThere = inv.kinds.remove(path) || (!listingCovers(inv, *pp) && fs::exists(absOf(*pp)));
                 if (found && plainThere) {
-                    // A plain copy that differs from its stored form may hold the owner's
+                    // A plain copy goes only when it holds what its stored form holds (a
+                    // bundle folder compared file by file, as the save compares it). One
+                    // that differs, or that cannot be compared, may hold the owner's
                     // changes: it is reported for recovery instead of being deleted.
-                    const QString plainAbs = absOf(*pp);
-                    const QString storedAbs = absOf(pp->withSuffix('.' + pkg::EncFile));
-                    const bool comparable = fs::isRegularFile(plainAbs) && fs::isRegularFile(storedAbs) && d.cipher_;
-                    if (comparable && !crypto::decipheredEquals(d.cipher_->key().decryptor(), storedAbs, plainAbs)) {
-                        if (listed) {
-                            inv.kinds.insert(path, plainKind);
-                        }
-                    } else {
+                    if (d.plainCopyMatchesStoredForm(*pp)) {
                         r.plainCopies << path;
+                    } else if (listed) {
+                        inv.kinds.insert(path, plainKind);
                     }
                 } else if (!found && plainThere) {
                     // Only the plain file is there: it is the item, not a stray file. A
@@ -522,21 +523,79 @@ struct DocumentRepair {
         }
     }
 
-    // A plain copy of the stored form `entry` (of the plain item `plain`) in the private
-    // temporary folder, with the current key or a password the person gives; empty when
-    // it cannot be deciphered.
-    QString decipherForRecovery(const PackagePath& plain, const QString& ext)
+    // A copy deciphered for recovery, in the private temporary folder.
+    struct Deciphered {
+        QString path;        // empty when nothing could be deciphered
+        bool proven = false; // surely the file that was enciphered (see provenRecovery)
+    };
+
+    void discard(Deciphered& copy) const
     {
-        auto usable = [&](const StoreResult& r) { return r.ok && !r.nothingToDo && !r.path.isEmpty(); };
+        const QString holder = QFileInfo(copy.path).path();
+        if (!copy.path.isEmpty() && holder.startsWith(d.tempDir_ + '/'))
+            fs::deleteTree(holder);
+        copy = {};
+    }
+
+    // Whether `copy`, deciphered with `key` from the stored form `ext` of `plain`, is the
+    // file that was enciphered. Valid padding alone proves little: a wrong key ends in one
+    // padding byte about once in 256 tries, and the garbage it gives would then stand in
+    // for the only copy. A container that unpacked is a valid zip, checked entry by entry.
+    // A file proves itself by a padding of four bytes or more (a wrong key gives k valid
+    // bytes about once in 256^k tries), by its kind (the signature of a PDF or an image, or
+    // a zip-based document that reads back whole), or by its attributes file, which
+    // deciphers with the same key to a record that names it.
+    bool provenRecovery(const PackagePath& plain, const QString& ext, const QString& copy, crypto::DatabaseKey& key) const
+    {
+        if (ext != pkg::EncFile)
+            return fs::isDirectory(copy);
+        const qint64 padding = QFileInfo(absOf(plain) + '.' + ext).size() - QFileInfo(copy).size();
+        if (padding >= 4 && padding <= 16)
+            return true;
+        QFile file(copy);
+        const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(16) : QByteArray();
+        file.close();
+        static const QByteArrayView signatures[] = {"%PDF", "\x89PNG\r\n\x1a\n", "\xff\xd8\xff", "GIF87a", "GIF89a"};
+        for (QByteArrayView signature : signatures)
+            if (head.startsWith(signature))
+                return true;
+        if (head.startsWith("PK\x03\x04") && zipc::verifyArchive(copy).ok)
+            return true;
+        const auto attributes =
+            fs::readFile(d.dbPath_ + '/' + MyDocument::attributesPathForPath(plain.str()) + '.' + pkg::EncFile, qint64(1) << 24);
+        const auto bytes = attributes ? crypto::cryptData(key.decryptor(), *attributes) : std::nullopt;
+        const auto record = bytes ? plist::decodeKeyedArchive(*bytes) : std::nullopt;
+        const plist::Value* path = record && record->isDict() ? record->dict().find(keys::Path) : nullptr;
+        return path && path->isString() && lastComponent(path->string()) == plain.name();
+    }
+
+    // A plain copy of the stored form `ext` of the plain item `plain`, with the current key
+    // when that proves to be the right one, else with a password the person gives. A copy
+    // the current key gave without proof is what a Cancel answers; one from a password the
+    // person typed is taken as it comes (they chose it), still unproven. Empty when nothing
+    // could be deciphered.
+    Deciphered decipherForRecovery(const PackagePath& plain, const QString& ext)
+    {
         // Deciphering goes by the plain path and takes its first stored form; when that is
         // another form than this entry, this entry cannot be reached that way.
         auto sameForm = [&](DocumentCipher& c) { return suffixOf(c.storedFormOf(plain)) == ext; };
+        auto attempt = [&](DocumentCipher& cipher, crypto::DatabaseKey* otherKey) {
+            Deciphered out;
+            const StoreResult r = cipher.decryptFile(plain, true, otherKey);
+            if (!r.ok || r.nothingToDo || r.path.isEmpty())
+                return out;
+            out.path = r.path;
+            out.proven = provenRecovery(plain, ext, r.path, otherKey ? *otherKey : cipher.key());
+            return out;
+        };
+        Deciphered unproven;
         if (d.cipher_) {
             if (!sameForm(*d.cipher_))
                 return {};
-            const StoreResult r = d.decryptFile(plain.str(), true);
-            if (usable(r))
-                return r.path;
+            Deciphered first = attempt(*d.cipher_, nullptr);
+            if (first.proven)
+                return first;
+            unproven = first;
         }
         for (;;) {
             d.ui_.progressStop();
@@ -544,23 +603,35 @@ struct DocumentRepair {
                 plain.name(), d.dbEncrypted_ ? msg::RecoverPasswordDifferent : QString()));
             d.ui_.progressStart(msg::RecoveringFiles, QString(), 0);
             if (!password)
-                return {};
-            StoreResult r;
+                return unproven;
+            auto key = crypto::DatabaseKey::fromPassword(*password);
+            if (!key)
+                continue;
+            Deciphered typed;
             if (d.cipher_) {
-                r = d.decryptFile(plain.str(), true, &*password);
-            } else if (auto key = crypto::DatabaseKey::fromPassword(*password)) {
+                typed = attempt(*d.cipher_, key.get());
+            } else {
                 // A plain database can still hold stored forms from when it was encrypted.
                 DocumentCipher once(d.dbPath_, d.tempDir_, std::move(key));
-                if (!sameForm(once))
+                if (!sameForm(once)) {
+                    discard(unproven);
                     return {};
-                r = once.decryptFile(plain, true);
+                }
+                typed = attempt(once, nullptr);
             }
-            if (usable(r))
-                return r.path;
+            if (typed.path.isEmpty())
+                continue;
+            discard(unproven);
+            return typed;
         }
     }
 
-    enum class Recovered { Copied, CopiedAsStored, Failed };
+    enum class Recovered {
+        Copied,         // copied out (deciphered with proof where it was enciphered): it may go
+        CopiedUnproven, // deciphered without proof, copied out with its stored form beside it: it may go
+        Kept,           // not deciphered: copied out as it is stored, and it stays
+        Failed,
+    };
 
     Recovered recoverOne(const QString& entry, const QString& folder)
     {
@@ -574,17 +645,19 @@ struct DocumentRepair {
 
         QString source = abs;
         QString destName = name;
-        QString deciphered;
-        bool asStored = false;
+        Deciphered deciphered;
+        bool stays = false;        // the entry stays in the package
+        bool storedBeside = false; // the stored form is copied out beside the deciphered copy
         if (isEncipheredExtension(ext) && fs::isRegularFile(abs)) {
             const auto plain = PackagePath::fromString(entry.chopped(ext.size() + 1));
             if (plain)
                 deciphered = decipherForRecovery(*plain, ext);
-            if (!deciphered.isEmpty()) {
-                source = deciphered;
+            if (!deciphered.path.isEmpty()) {
+                source = deciphered.path;
                 destName = plain->name();
+                storedBeside = !deciphered.proven;
             } else {
-                asStored = true; // still enciphered, but not lost
+                stays = true; // still enciphered, but not lost
             }
         } else if (ext == pkg::CheckCopy && fs::isDirectory(abs)) {
             destName = name.chopped(ext.size() + 1);
@@ -592,25 +665,33 @@ struct DocumentRepair {
 
         const bool copyable = fs::isRegularFile(source) || fs::isDirectory(source) || QFileInfo(source).isSymLink();
         const QString dest = uniqueIn(folder, destName);
-        const bool ok = copyable && fs::copyTree(source, dest);
-        if (!deciphered.isEmpty()) {
+        bool ok = copyable && fs::copyTree(source, dest);
+        if (!deciphered.path.isEmpty()) {
             // The copy is read-only in its private folder; the recovered file is the
             // person's own again.
             if (ok && fs::isRegularFile(dest))
                 fs::setMode(dest, 0644);
-            const QString holder = QFileInfo(deciphered).path();
-            if (holder.startsWith(d.tempDir_ + '/'))
-                fs::deleteTree(holder);
+            discard(deciphered);
+        }
+        // Whether an unproven copy is right is for the person to find out: the stored form
+        // goes with it, so the file is never lost to a key that only seemed to fit.
+        QString storedDest;
+        if (ok && storedBeside) {
+            storedDest = uniqueIn(folder, name);
+            ok = fs::copyTree(abs, storedDest);
         }
         if (!ok) {
-            if (fs::exists(dest))
-                fs::deleteTree(dest);
+            for (const QString& made : {dest, storedDest})
+                if (!made.isEmpty() && fs::exists(made))
+                    fs::deleteTree(made);
             d.ui_.progressStop();
             d.ui_.alert(msg::CannotRecoverTitle, msg::CannotRecoverText.arg(abs));
             d.ui_.progressStart(msg::RecoveringFiles, QString(), 0);
             return Recovered::Failed;
         }
-        return asStored ? Recovered::CopiedAsStored : Recovered::Copied;
+        if (stays)
+            return Recovered::Kept;
+        return storedBeside ? Recovered::CopiedUnproven : Recovered::Copied;
     }
 
     // ---- Deleting ----------------------------------------------------------------------
@@ -689,7 +770,7 @@ struct DocumentRepair {
         d.ui_.progressStart(msg::RecoveringFiles, QString(), 0);
         for (const QString& e : r.filesToRecover) {
             const Recovered result = recoverOne(e, folder);
-            if (result == Recovered::Copied)
+            if (result == Recovered::Copied || result == Recovered::CopiedUnproven)
                 deletable.insert(e);
             else
                 kept << e;
@@ -697,8 +778,8 @@ struct DocumentRepair {
             if (!isEncipheredExtension(ext))
                 continue;
             // A plain file beside this stored form is not listed. It goes with the stored
-            // form when that was deciphered; otherwise it may be the only readable copy,
-            // so it is recovered too.
+            // form when that was deciphered with proof; otherwise it may be the only
+            // readable copy, so it is recovered too.
             const QString plain = e.chopped(ext.size() + 1);
             if (!extra.contains(plain) || deletable.contains(plain) || kept.contains(plain))
                 continue;

@@ -12,6 +12,7 @@
 #include "store/keys.h"
 #include "store/messages.h"
 #include "util/debuglog.h"
+#include "util/fdio.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -21,6 +22,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace folivo {
@@ -39,11 +42,52 @@ constexpr qint64 MaxByte = 255;
 // The splitter widths the macOS edition always stores.
 constexpr double LeftPaneWidth = 315.0;
 
-// Where a backup is copied before it takes its place among the numbered copies; hidden, so
-// nobody takes a half-made copy for a backup.
-QString partialName(const QString& packageName)
+// A backup is copied first into a hidden holder folder in the backup folder and takes its
+// place among the numbered copies only once complete, so nobody takes a half-made copy for
+// a backup. Each backup makes a holder of its own (a unique name) and holds a lock on it
+// while it runs, so that the holder of another backup running at the same time (another
+// database of the same name) is never removed; one nobody holds is what an interrupted
+// backup left.
+const QString PartialPrefix = QStringLiteral(".partial-");
+
+struct PartialHolder {
+    QString path;
+    fdio::Fd lock;
+};
+
+std::optional<PartialHolder> makePartialHolder(const QString& folder)
 {
-    return QStringLiteral(".partial-") + packageName;
+    if (fs::faultInjected(fs::Op::MakeDir, folder + '/' + PartialPrefix, "Create folder"))
+        return std::nullopt;
+    QByteArray name = QFile::encodeName(folder + '/' + PartialPrefix) + "XXXXXX";
+    if (!::mkdtemp(name.data())) {
+        fs::recordFailure("Create folder", folder + '/' + PartialPrefix, errno);
+        return std::nullopt;
+    }
+    PartialHolder holder;
+    holder.path = QFile::decodeName(name);
+    holder.lock = fdio::Fd(::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (holder.lock.fd < 0 || ::flock(holder.lock.fd, LOCK_EX | LOCK_NB) != 0) {
+        fs::recordFailure("Lock", holder.path, errno);
+        ::rmdir(name.constData());
+        return std::nullopt;
+    }
+    return holder;
+}
+
+// Removes the holders that interrupted backups left in `folder`: those no backup holds.
+void sweepPartialHolders(const QString& folder)
+{
+    const QStringList names = QDir(folder).entryList({PartialPrefix + '*'},
+                                                     QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QString& name : names) {
+        const QString path = folder + '/' + name;
+        fdio::Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (fd.fd < 0 || ::flock(fd.fd, LOCK_EX | LOCK_NB) != 0)
+            continue; // another backup is filling it
+        if (!fs::deleteTree(path))
+            appendDebugInfo(QStringLiteral("\n\nPartial backup %1 not removed: %2").arg(path, fs::lastError()));
+    }
 }
 
 // Whether two files hold the same bytes.
@@ -125,6 +169,21 @@ QString enclosingPackage(const QString& folder, const QString& dbPath)
 
 } // namespace
 
+bool MyDocument::plainCopyMatchesStoredForm(const PackagePath& pp)
+{
+    if (!cipher_)
+        return false;
+    const QString abs = pp.absoluteUnder(dbPath_);
+    const StoredForm form = cipher_->storedFormOf(pp);
+    if (form == StoredForm::File)
+        return fs::isRegularFile(abs) && crypto::decipheredEquals(cipher_->key().decryptor(), abs + '.' + pkg::EncFile, abs);
+    if (form != StoredForm::None && fs::isDirectory(abs)) {
+        const auto copy = cipher_->plainCopy(pp);
+        return copy && copy->valid() && sameTree(copy->path(), abs);
+    }
+    return false;
+}
+
 // Private steps of saving; a friend of MyDocument.
 struct DocumentSave {
     struct SweepResult {
@@ -193,15 +252,7 @@ struct DocumentSave {
         if (!fs::exists(abs))
             return true;
         const StoredForm form = doc.cipher_->storedFormOf(pp);
-        bool same = false;
-        if (form == StoredForm::File) {
-            same = fs::isRegularFile(abs)
-                   && crypto::decipheredEquals(doc.cipher_->key().decryptor(), abs + '.' + pkg::EncFile, abs);
-        } else if (form != StoredForm::None && fs::isDirectory(abs)) {
-            const auto copy = doc.cipher_->plainCopy(pp);
-            same = copy && copy->valid() && sameTree(copy->path(), abs);
-        }
-        if (!same) {
+        if (!doc.plainCopyMatchesStoredForm(pp)) {
             appendDebugInfo(QStringLiteral("\n\nPlain copy of %1 in %2 kept: %3")
                                 .arg(pp.str(), doc.dbPath_,
                                      form == StoredForm::None ? QStringLiteral("it has no enciphered form")
@@ -494,19 +545,21 @@ BackupOutcome MyDocument::doBackup(const BackupSettings& settings)
 
     // The new copy is made first under a hidden name; the existing copies move only once
     // it is complete, so a failed copy (a full disk) costs none of them.
-    const QString partial = folder + '/' + partialName(name);
-    if (fs::exists(partial) && !fs::deleteTree(partial)) // left by an interrupted backup
+    sweepPartialHolders(folder);
+    std::optional<PartialHolder> holder = makePartialHolder(folder);
+    if (!holder)
         return DocumentSave::backupFailed(*this, out, fs::lastError(), QString());
+    const QString partial = holder->path + '/' + name;
     ui_.progressSetText(msg::CopyingToBackupFolder);
     if (!fs::copyTree(dbPath_, partial))
-        return DocumentSave::backupFailed(*this, out, fs::lastError(), partial);
+        return DocumentSave::backupFailed(*this, out, fs::lastError(), holder->path);
     const QString copied = msg::CopyingToBackupFolder + msg::ProgressDone;
 
     ui_.progressSetText(copied + QStringLiteral("\r\r") + msg::DeletingOldestBackupCopy);
     const QString oldest = copyPath(settings.keep + 1);
     // The copy's folders are read-only like those of any package; deleteTree opens them.
     if (fs::exists(oldest) && !fs::deleteTree(oldest))
-        return DocumentSave::backupFailed(*this, out, fs::lastError(), partial);
+        return DocumentSave::backupFailed(*this, out, fs::lastError(), holder->path);
     for (int n = settings.keep; n >= 1; --n) {
         const QString from = copyPath(n);
         if (!fs::exists(from))
@@ -517,7 +570,7 @@ BackupOutcome MyDocument::doBackup(const BackupSettings& settings)
         if (result != 0)
             return DocumentSave::backupFailed(
                 *this, out, QStringLiteral("%1 could not be renamed to %2: %3").arg(from, to, QString::fromLocal8Bit(std::strerror(result))),
-                partial);
+                holder->path);
     }
     const QString destination = copyPath(1);
     const int placed = MyDocument::renameWorkaround(partial, destination);
@@ -525,7 +578,9 @@ BackupOutcome MyDocument::doBackup(const BackupSettings& settings)
         return DocumentSave::backupFailed(
             *this, out,
             QStringLiteral("%1 could not be renamed to %2: %3").arg(partial, destination, QString::fromLocal8Bit(std::strerror(placed))),
-            partial);
+            holder->path);
+    if (!fs::deleteTree(holder->path)) // empty now
+        appendDebugInfo(QStringLiteral("\n\nPartial backup %1 not removed: %2").arg(holder->path, fs::lastError()));
     appendDebugInfo(QStringLiteral("\n\nBacking Up %1 to %2").arg(name, destination));
     ui_.progressSetText(copied + QStringLiteral("\r\r") + msg::DeletingOldestBackupCopy + msg::ProgressDone);
     ui_.progressStop();

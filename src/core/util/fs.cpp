@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QStringList>
 
 #include <algorithm>
@@ -828,24 +829,70 @@ std::optional<QByteArray> readFile(const QString& abs, qint64 maxBytes)
     return data;
 }
 
+namespace {
+
+// The prefix and length of temporary names: see freshSibling.
+const QString FreshPrefix = QStringLiteral(".fvtmp-");
+constexpr int FreshRandomChars = 12;
+
+} // namespace
+
 QString freshSibling(const QString& abs)
 {
-    const qsizetype slash = abs.lastIndexOf('/');
-    const QString name = abs.mid(slash + 1);
-    return abs.left(slash + 1) + (name.startsWith('.') ? QString() : QStringLiteral(".")) + name + QStringLiteral(".new");
+    static const char Alphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    const QString dir = abs.left(abs.lastIndexOf('/') + 1);
+    for (;;) {
+        QString name = FreshPrefix;
+        for (int i = 0; i < FreshRandomChars; ++i)
+            name += QLatin1Char(Alphabet[QRandomGenerator::global()->bounded(36)]);
+        if (!exists(dir + name))
+            return dir + name;
+    }
+}
+
+bool isFreshSiblingName(const QString& name)
+{
+    if (name.size() != FreshPrefix.size() + FreshRandomChars || !name.startsWith(FreshPrefix))
+        return false;
+    for (qsizetype i = FreshPrefix.size(); i < name.size(); ++i) {
+        const QChar c = name[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z')))
+            return false;
+    }
+    return true;
+}
+
+bool renameFreshOver(const QString& fresh, const QString& target)
+{
+    if (injected(Op::Rename, target, "Rename"))
+        return false;
+    const Resolved from = resolve(fresh, "Rename"), to = resolve(target, "Rename");
+    if (!from.ok || !to.ok)
+        return false;
+    if (::renameat(from.at(), from.name.constData(), to.at(), to.name.constData()) != 0)
+        return fail("Rename", target, errno);
+    return true;
 }
 
 bool writeFileAtomic(const QString& abs, const QByteArray& data, unsigned m, Durability durability)
 {
-    const QString tmp = freshSibling(abs);
     if (injected(Op::Write, abs, "Write"))
         return false;
-    const Resolved target = resolve(abs, "Write"), fresh = resolve(tmp, "Write");
-    if (!target.ok || !fresh.ok)
+    const Resolved target = resolve(abs, "Write");
+    if (!target.ok)
         return false;
-    const QByteArray& nativeTmp = fresh.name;
-    ::unlinkat(fresh.at(), nativeTmp.constData(), 0);
-    const int fd = ::openat(fresh.at(), nativeTmp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    QByteArray nativeTmp;
+    int fd = -1;
+    // The temporary name sits in the target's own folder, reached through the descriptor
+    // the target was resolved to. A name taken between choosing and creating it belongs to
+    // another writer: never reused, never removed, another one is chosen.
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        const QString fresh = freshSibling(abs);
+        nativeTmp = target.inside ? native(fresh.mid(fresh.lastIndexOf('/') + 1)) : native(fresh);
+        fd = ::openat(target.at(), nativeTmp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
     if (fd < 0)
         return fail("Write", abs, errno);
     bool ok = fdio::writeFull(fd, data.constData(), data.size()) && ::fchmod(fd, mode_t(m)) == 0;
@@ -858,12 +905,12 @@ bool writeFileAtomic(const QString& abs, const QByteArray& data, unsigned m, Dur
     }
     if (ok && injected(Op::Rename, abs, "Write"))
         ok = false, err = errno;
-    if (ok && ::renameat(fresh.at(), nativeTmp.constData(), target.at(), target.name.constData()) != 0) {
+    if (ok && ::renameat(target.at(), nativeTmp.constData(), target.at(), target.name.constData()) != 0) {
         ok = false;
         err = errno;
     }
     if (!ok) {
-        ::unlinkat(fresh.at(), nativeTmp.constData(), 0);
+        ::unlinkat(target.at(), nativeTmp.constData(), 0);
         return fail("Write", abs, err);
     }
     return true;

@@ -109,14 +109,24 @@ bool cloneFile(const QString& from, const QString& to);
 
 std::optional<QByteArray> readFile(const QString& abs, qint64 maxBytes = qint64(1) << 30);
 
-// The temporary sibling a new version of `abs` is written to before it is renamed over
-// it: a hidden name, so that what a crash leaves behind is never taken for a document.
+// A temporary name beside `abs` for a new version of it, written there and renamed over
+// it once complete. Items never begin with ".", attributes files always begin with ".+",
+// and no file of the package begins with this prefix, so a temporary name is never the
+// name of anything the package keeps, whatever the items are called; what a crash leaves
+// behind can be told apart and swept. The name is random and not taken when answered; the
+// caller creates it exclusively (O_EXCL, mkdir) and asks again should another writer have
+// been quicker.
 QString freshSibling(const QString& abs);
+// Whether `name` (one component) is a name freshSibling makes.
+bool isFreshSiblingName(const QString& name);
+// Renames the complete temporary `fresh` over `target`. The test seam is asked about the
+// target (Op::Rename), as a temporary name means nothing to a test.
+bool renameFreshOver(const QString& fresh, const QString& target);
 
 enum class Durability { Flush, NoFlush };
-// Writes `data` to its fresh sibling (see above), flushes it (unless NoFlush), and renames
+// Writes `data` to a fresh sibling (see above), flushes it (unless NoFlush), and renames
 // it over `abs`. The previous content stays intact until the rename; on failure the
-// sibling is removed and false is answered.
+// sibling is removed and false is answered. Nothing else beside `abs` is touched.
 bool writeFileAtomic(const QString& abs, const QByteArray& data, unsigned mode = 0644,
                      Durability durability = Durability::Flush);
 // Flushes the whole file system that holds `abs` (after a batch of NoFlush writes).
