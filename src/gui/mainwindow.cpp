@@ -463,6 +463,9 @@ void MainWindow::databaseOpened()
     saveTimer_->start();
     updateStatus();
     refreshActions();
+    // Already in front (the password sheet had the focus): the open is this round's cue.
+    if (rounds_.databaseOpened(isActiveWindow()))
+        QTimer::singleShot(0, this, [this] { windowActivated(); });
 }
 
 void MainWindow::reportIndexProblems()
@@ -523,6 +526,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     saveTimer_->stop();
+    rounds_.databaseClosed();
     doc_->history().setView(nullptr);
     keepPaneSizes();
     // Nothing may look at the tree once the document forgets it.
@@ -541,16 +545,12 @@ bool MainWindow::event(QEvent* event)
 {
     switch (event->type()) {
     case QEvent::WindowActivate:
-        // Not now: activation also comes from the import's own sheets closing.
-        if (!drainPending_) {
-            drainPending_ = true;
-            QTimer::singleShot(0, this, [this] {
-                drainPending_ = false;
-                windowActivated();
-            });
-        }
+        // Decided now, run after the event: the round shows sheets of its own.
+        if (rounds_.activated())
+            QTimer::singleShot(0, this, [this] { windowActivated(); });
         break;
     case QEvent::WindowDeactivate:
+        rounds_.deactivated(ownDialogInFront());
         // The person may be about to copy the package or switch it off: save what changed.
         if (doc_->dbOpen())
             QTimer::singleShot(0, this, [this] { saveNow(false); });
@@ -563,11 +563,27 @@ bool MainWindow::event(QEvent* event)
 
 void MainWindow::windowActivated()
 {
-    if (!doc_->dbOpen() || inTheMiddleOfAStep())
-        return;
-    importDroppedFiles();
-    drainImportFolder();
+    if (doc_->dbOpen() && !inTheMiddleOfAStep()) {
+        importDroppedFiles();
+        drainImportFolder();
+    }
+    rounds_.roundFinished();
     refreshActions();
+}
+
+bool MainWindow::ownDialogInFront() const
+{
+    const auto ours = [this](const QWidget* w) {
+        for (; w; w = w->parentWidget())
+            if (w == this)
+                return true;
+        return false;
+    };
+    // The focus may not have arrived yet when the window hears it has lost it; a modal
+    // dialog of its own that is up has taken it all the same.
+    const QWidget* active = QApplication::activeWindow();
+    const QWidget* modal = QApplication::activeModalWidget();
+    return (active && active != this && ours(active)) || (modal && modal != this && ours(modal));
 }
 
 // ---- Selection ----------------------------------------------------------------------
@@ -995,11 +1011,24 @@ DrainOutcome MainWindow::drainImportFolder()
         QTimer::singleShot(ms, &loop, &QEventLoop::quit);
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     };
+    options.memory = &ImportFolderMemory::session();
     outcome = importFromImportFolder(*doc_, prefs_, importContext(), options);
     if (outcome.specifyNew)
         QTimer::singleShot(0, this, [this] { editImportFolder(); });
     showImportOutcome(outcome.import);
+    if (outcome.skipWarning && !outcome.import.skipped)
+        scheduleSkipWarning();
     return outcome;
+}
+
+void MainWindow::scheduleSkipWarning()
+{
+    // After the import's own sheets are gone, so the warning is not hidden under them.
+    QPointer<MainWindow> self(this);
+    QTimer::singleShot(0, this, [self] {
+        if (self)
+            doSkipWarning(self->ui_);
+    });
 }
 
 void MainWindow::showImportOutcome(const ImportOutcome& outcome)
@@ -1011,14 +1040,8 @@ void MainWindow::showImportOutcome(const ImportOutcome& outcome)
                                                                            : outcome.selectMessage);
     if (!outcome.collapse.isEmpty())
         view_->collapse(model_->indexForItem(doc_->tree().itemForPath(outcome.collapse)));
-    if (outcome.skipped) {
-        // After the import's own sheets are gone, so the warning is not hidden under them.
-        QPointer<MainWindow> self(this);
-        QTimer::singleShot(0, this, [self] {
-            if (self)
-                doSkipWarning(self->ui_);
-        });
-    }
+    if (outcome.skipped)
+        scheduleSkipWarning();
     updateStatus();
     refreshActions();
 }

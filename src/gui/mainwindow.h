@@ -74,7 +74,8 @@ public:
     // Imports what the clipboard holds (its best kind of content, or the files it names).
     ImportOutcome importFromClipboard();
     // Empties the database's import folder into it. Runs once at a time: the progress
-    // sheet and the settling wait bring the window forward again while it runs.
+    // sheet and the settling wait bring the window forward again while it runs. What the
+    // session was told already (a missing folder, "Don't Import") is not asked again.
     DrainOutcome drainImportFolder();
     int drainsRun() const { return drainsRun_; }
     // How the drain waits for files to settle; tests put their own in.
@@ -144,6 +145,9 @@ private:
     void updateStatus();
     void about();
     void windowActivated();
+    // Whether the window's focus went to one of its own dialogs or sheets.
+    bool ownDialogInFront() const;
+    void scheduleSkipWarning();
     ImportContext importContext() const;
     void showImportOutcome(const ImportOutcome& outcome);
     ImportOutcome runImport(const ImportRequest& request);
@@ -193,7 +197,8 @@ private:
     bool restorePending_ = false;
     bool restoring_ = false;
     bool draining_ = false;
-    bool drainPending_ = false;
+    // Which activations empty the import folder.
+    ImportFolderRounds rounds_;
     int drainsRun_ = 0;
     BusyMode* busy_ = nullptr;
     // Plain copies handed to other programs (opened, copied): kept until the window closes.
