@@ -9,6 +9,7 @@
 #include "treemodel.h"
 
 #include "browser/commands.h"
+#include "browser/expansion.h"
 #include "browser/selection.h"
 #include "find/filetext.h"
 #include "prefs/ktprefs.h"
@@ -842,20 +843,10 @@ void MainWindow::expandAll()
     // Every folder opens except a date folder that holds nothing but one file: it stands
     // for that file and stays closed.
     QModelIndexList indexes;
-    std::function<void(const IndexItem*)> walk = [&](const IndexItem* folder) {
-        for (const auto& child : doc_->tree().childrenOf(folder)) {
-            const IndexItem* item = child.get();
-            if (!item->hasChildren() || item->children().empty())
-                continue;
-            if (item->isDateFolder() && item->children().size() == 1 && !item->children().front()->hasChildren())
-                continue;
-            indexes << model_->indexForItem(item);
-            expandedPaths_.insert(item->path());
-            if (!item->isSmartFolder())
-                walk(item);
-        }
-    };
-    walk(nullptr);
+    for (const IndexItem* item : foldersToExpand(doc_->tree(), nullptr)) {
+        indexes << model_->indexForItem(item);
+        expandedPaths_.insert(item->path());
+    }
     view_->expandMany(indexes);
     refreshActions();
     const QModelIndexList selected = view_->selectionModel()->selectedRows();
