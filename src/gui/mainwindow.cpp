@@ -18,6 +18,7 @@
 #include "store/keys.h"
 #include "store/messages.h"
 #include "util/fs.h"
+#include "util/trash.h"
 
 #include <QAction>
 #include <QApplication>
@@ -69,23 +70,6 @@ QStringList localPaths(const QMimeData* mime)
 }
 
 } // namespace
-
-BrowserView::BrowserView(QWidget* parent) : QTreeView(parent) {}
-
-void BrowserView::expandMany(const QModelIndexList& indexes)
-{
-    // With a layout pending, expanding only records the index; one layout at the end then
-    // places every row, instead of one layout per expanded folder.
-    scheduleDelayedItemsLayout();
-    {
-        // The callers note the expanded folders themselves; a signal per folder would cost
-        // more than the expanding (25,000 of them at 100,000 items).
-        const QSignalBlocker quiet(this);
-        for (const QModelIndex& index : indexes)
-            expand(index);
-    }
-    executeDelayedItemsLayout();
-}
 
 MainWindow::MainWindow(AppController* app, KTPrefs* prefs, QWidget* parent)
     : QMainWindow(parent),
@@ -192,12 +176,19 @@ MainWindow::MainWindow(AppController* app, KTPrefs* prefs, QWidget* parent)
         refreshActions();
     });
     connect(view_, &QTreeView::doubleClicked, this, &MainWindow::doubleClicked);
+    connect(view_, &BrowserView::branchExpanded, this, [this](const QModelIndexList& indexes) {
+        for (const QModelIndex& index : indexes)
+            if (const IndexItem* item = model_->itemFromIndex(index))
+                expandedPaths_.insert(item->path());
+        refreshActions();
+    });
+    connect(view_, &BrowserView::draggedToTrash, this, &MainWindow::deleteDraggedFiles);
     connect(model_.get(), &QAbstractItemModel::modelReset, this, [this] { scheduleRestore(); });
     connect(model_.get(), &TreeModel::importRequested, this,
             [this](const QStringList& paths, const QString& parentPath, int index) {
                 // After the drag has finished: the import shows sheets of its own.
                 QTimer::singleShot(0, this, [this, paths, parentPath, index] {
-                    importPaths(paths, parentPath, index, true);
+                    importPaths(paths, parentPath, index, true, true);
                 });
             });
     connect(model_.get(), &TreeModel::selectRequested, this,
@@ -919,7 +910,7 @@ ImportOutcome MainWindow::runImport(const ImportRequest& request)
 }
 
 ImportOutcome MainWindow::importPaths(const QStringList& paths, const QString& parentPath, int index,
-                                      bool ignoreUserSelection)
+                                      bool ignoreUserSelection, bool dropped)
 {
     if (paths.isEmpty() || !doc_->dbOpen())
         return {};
@@ -927,8 +918,9 @@ ImportOutcome MainWindow::importPaths(const QStringList& paths, const QString& p
     request.paths = paths;
     request.parentPath = parentPath;
     request.parentIndex = index;
-    // A folder named here comes from a drop on the tree, with its position.
-    request.dropPosition = !parentPath.isEmpty();
+    // A folder named here comes from a drop on the tree, with its position; so does a drop
+    // between top-level rows, which names none.
+    request.dropPosition = dropped || !parentPath.isEmpty();
     request.ignoreUserSelection = ignoreUserSelection;
     const ImportOutcome outcome = runImport(request);
     showImportOutcome(outcome);
@@ -1055,24 +1047,40 @@ void MainWindow::importPanel(bool folders)
     importPaths(paths, QString(), -1, logsSelected);
 }
 
+bool MainWindow::takesDrop(const QDropEvent* event) const
+{
+    // Files from other programs, as copies: a source told "moved" would delete its file
+    // before the import has read it. The browser's own items are the tree's business; their
+    // files are copies of what the database holds already.
+    const QMimeData* mime = event->mimeData();
+    return mime && !mime->hasFormat(mime::Items) && !mime->hasFormat(mime::Logins)
+           && (event->possibleActions() & Qt::CopyAction) && !localPaths(mime).isEmpty()
+           && commandState(MenuCommand::Import).enabled;
+}
+
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!localPaths(event->mimeData()).isEmpty() && commandState(MenuCommand::Import).enabled)
-        event->acceptProposedAction();
+    if (!takesDrop(event))
+        return;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
 }
 
 void MainWindow::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (!localPaths(event->mimeData()).isEmpty() && commandState(MenuCommand::Import).enabled)
-        event->acceptProposedAction();
+    if (!takesDrop(event))
+        return;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
 }
 
 void MainWindow::dropEvent(QDropEvent* event)
 {
-    const QStringList paths = localPaths(event->mimeData());
-    if (paths.isEmpty() || !commandState(MenuCommand::Import).enabled)
+    if (!takesDrop(event))
         return;
-    event->acceptProposedAction();
+    const QStringList paths = localPaths(event->mimeData());
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
     // After the drag has ended: the import shows its own sheets.
     QTimer::singleShot(0, this, [this, paths] { importPaths(paths); });
 }
@@ -1101,24 +1109,35 @@ void MainWindow::newFolder()
     });
 }
 
+bool MainWindow::confirmsDelete() const
+{
+    return !prefs_ || !prefs_->objectForKey(prefkeys::ConfirmDelete) || prefs_->boolForKey(prefkeys::ConfirmDelete);
+}
+
 void MainWindow::deleteSelected()
 {
-    const bool confirm = !prefs_ || !prefs_->objectForKey(prefkeys::ConfirmDelete)
-                         || prefs_->boolForKey(prefkeys::ConfirmDelete);
-    const DeletePlan plan = planDelete(selectedItems(), confirm);
+    const DeletePlan plan = planDelete(selectedItems(), confirmsDelete());
     int answer = -1;
     if (plan.prompt)
         answer = ui_.ask(*plan.prompt);
     if (!plan.proceeds(answer))
         return;
     view_->clearSelection();
+    const bool stopped = !deleteRecorded(plan.paths);
+    selectedPaths_.clear();
+    pathLine_->setText(stopped ? tr("Deleting stopped; what was deleted is gone.") : cmdmsg::SelectedItemsDeleted);
+    updateStatus();
+}
+
+bool MainWindow::deleteRecorded(const QStringList& paths)
+{
     std::unique_ptr<BusyMode> busy;
-    if (plan.paths.size() > 1)
+    if (paths.size() > 1)
         busy = std::make_unique<BusyMode>(this, cmdmsg::Deleting);
     QScopedValueRollback<BusyMode*> marked(busy_, busy.get());
     ui_.progressStart(cmdmsg::Deleting, QString(), 0);
     bool stopped = false;
-    for (const QString& path : plan.paths) {
+    for (const QString& path : paths) {
         if (busy && busy->stopRequested()) {
             stopped = true;
             break;
@@ -1131,9 +1150,50 @@ void MainWindow::deleteSelected()
             break;
     }
     ui_.progressStop();
-    selectedPaths_.clear();
-    pathLine_->setText(stopped ? tr("Deleting stopped; what was deleted is gone.") : cmdmsg::SelectedItemsDeleted);
-    updateStatus();
+    return !stopped;
+}
+
+void MainWindow::deleteDraggedFiles(const QStringList& itemPaths, const QStringList& copyPaths, const QDateTime& since)
+{
+    if (doc_->dbOpen() && inTheMiddleOfAStep()) {
+        // Asked once the step is over, not in the middle of it.
+        QPointer<MainWindow> self(this);
+        QTimer::singleShot(300, this, [self, itemPaths, copyPaths, since] {
+            if (self)
+                self->deleteDraggedFiles(itemPaths, copyPaths, since);
+        });
+        return;
+    }
+    // The plain text of an encrypted database does not stay in the Trash, whatever the
+    // answer; a plain database's copy stays there, as a file thrown away does.
+    const bool encrypted = doc_->dbEncrypted();
+    const auto takeBackCopies = [&] {
+        if (encrypted)
+            for (const QString& copy : copyPaths)
+                trash::removeTrashed(copy, since);
+    };
+    if (!doc_->dbOpen() || !doc_->dbWriteable() || doc_->dbReadOnly()) {
+        takeBackCopies();
+        return;
+    }
+    QStringList present;
+    for (const QString& path : itemPaths)
+        if (doc_->tree().itemForPath(path))
+            present << path;
+    const DeletePlan plan = planDeleteDragged(present, confirmsDelete());
+    int answer = -1;
+    if (plan.prompt)
+        answer = ui_.ask(*plan.prompt);
+    if (plan.proceeds(answer)) {
+        view_->clearSelection();
+        deleteRecorded(plan.paths);
+        selectedPaths_.clear();
+        pathLine_->setText(fillPlaceholders(cmdmsg::DraggedFilesDeleted,
+                                            {plan.paths.size() >= 2 ? QStringLiteral("s") : QString()}));
+        updateStatus();
+    }
+    takeBackCopies();
+    refreshActions();
 }
 
 void MainWindow::sortSelected()
@@ -1322,6 +1382,7 @@ void MainWindow::doubleClicked(const QModelIndex& index)
         showFilesOfSmartFolder(*item);
         return;
     }
+    // Where a double-click edits the name, the view has started editing already.
     if (IndexTree::canEditItem(*item, editContext()).doubleAction != DoubleAction::OpenWithDefaultApp || !item->isFile())
         return;
     QString error;
