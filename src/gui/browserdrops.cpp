@@ -48,7 +48,7 @@ QPixmap dragPicture(const QTreeView* view, const QModelIndexList& indexes)
     int width = 0;
     const int shown = std::min<int>(int(indexes.size()), kRows);
     for (int i = 0; i < shown; ++i)
-        width = std::max(width, 22 + metrics.horizontalAdvance(indexes[i].data(Qt::DisplayRole).toString()) + 6);
+        width = std::max(width, 22 + metrics.horizontalAdvance(indexes[i].data(Qt::DisplayRole).toString()) + 12);
     width = std::min(width, 360);
     const qreal ratio = view->devicePixelRatioF();
     QPixmap picture(QSize(width, line * shown) * ratio);
@@ -63,7 +63,7 @@ QPixmap dragPicture(const QTreeView* view, const QModelIndexList& indexes)
         if (!icon.isNull())
             icon.paint(&p, QRect(row.left() + 2, row.top() + (line - 16) / 2, 16, 16));
         p.drawText(row.adjusted(22, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft,
-                   metrics.elidedText(indexes[i].data(Qt::DisplayRole).toString(), Qt::ElideMiddle, width - 28));
+                   metrics.elidedText(indexes[i].data(Qt::DisplayRole).toString(), Qt::ElideMiddle, width - 24));
     }
     return picture;
 }

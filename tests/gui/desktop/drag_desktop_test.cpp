@@ -230,7 +230,9 @@ TEST_F(DesktopDrag, ADragToTheTrashAsksAndThenDeletesTheItem)
     });
     // "Yes": deleted as the Delete command deletes.
     throwAway("Bank/older bill.txt");
-    person_.when("the question is up", [&] { return boxes.showing() != nullptr; }, [&] { shot(w, "drag-to-trash-question"); });
+    person_.when("the question is up", [&] { return boxes.showing() && boxes.showing()->isActiveWindow(); })
+        .pause(300)
+        .then("looks at it", [&] { shot(w, "drag-to-trash-question"); });
     person_.answer(boxes, QStringLiteral("Delete"), QStringLiteral("Yes"));
     person_.when("the item is gone", [&] { return !item(w, "Bank/older bill.txt"); });
     ASSERT_TRUE(person_.run());
@@ -266,8 +268,9 @@ TEST_F(DesktopDrag, DropsGoIntoFoldersOpenOrClosedEmptyOrNot)
         const QPoint from = rowCentre(w, "Empty/letter.txt");
         person_.xdo(dragSteps(from) + moveSteps(from, rowCentre(w, "Closed")));
     });
-    person_.when("Closed springs open", [&] { return w->treeView()->isExpanded(index(w, "Closed")); },
-                 [&] { shot(w, "folder-springs-open"); });
+    person_.when("Closed springs open", [&] { return w->treeView()->isExpanded(index(w, "Closed")); })
+        .pause(250)
+        .then("looks at it", [&] { shot(w, "folder-springs-open"); });
     person_.then("drops it on Inner", [&] {
         person_.xdo(moveSteps(rowCentre(w, "Closed"), rowCentre(w, "Closed/Inner"), 3) + dropSteps());
     });
