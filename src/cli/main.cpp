@@ -190,7 +190,7 @@ public:
                 if (const qsizetype i = prompt.buttons.indexOf(b); i >= 0)
                     return int(i);
             if (!reportQuiet)
-                err(reportText + QStringLiteral("\n(Nothing was changed: \"folivo-cli check\" repairs it.)"));
+                err(reportText + QStringLiteral("\n(Nothing was changed: \"folivo-cli check --repair=delete\" or \"--repair=recover DIR\" repairs it.)"));
             return -1;
         }
         const int chosen = preset.isEmpty() ? 0 : std::max<int>(0, int(prompt.buttons.indexOf(preset)));
@@ -295,9 +295,23 @@ void printTree(QTextStream& out, const ItemList& items, int level)
     }
 }
 
-int openOrFail(MyDocument& doc, const QString& path, bool rebuild)
+// What an open for reading left undone, one line each.
+void printPendingRepairs(QTextStream& to, const MyDocument& doc)
 {
-    const OpenResult r = doc.openDatabase(path, {rebuild});
+    if (doc.pendingRepairs().isEmpty())
+        return;
+    to << msg::PendingRepairsIntro << '\n';
+    for (const QString& what : doc.pendingRepairs())
+        to << "  - " << what << '\n';
+    to.flush();
+}
+
+// A database that another program has open is refused (exit 1, the reason on standard
+// error): a command that reads it could see a half-written index, one that changes it
+// would have its change overwritten by the other program's next save.
+int openOrFail(MyDocument& doc, const QString& path, OpenOptions options)
+{
+    const OpenResult r = doc.openDatabase(path, options);
     if (!r.ok()) {
         err(r.message);
         return 1;
@@ -624,11 +638,14 @@ int checkCommand(MyDocument& doc, TerminalUi& ui, const Options& o)
     QTextStream out(stdout);
     if (!ui.reportShown) {
         out << "The database is consistent.\n";
+        printPendingRepairs(out, doc);
         return 0;
     }
     out << ui.reportText << '\n';
-    if (o.repair.isEmpty())
+    if (o.repair.isEmpty()) {
+        printPendingRepairs(out, doc);
         return 3;
+    }
     out.flush();
     const ConsistencyReport after = checkConsistency(doc);
     if (after.needsDecision()) {
@@ -1019,14 +1036,27 @@ int main(int argc, char** argv)
                 return 2;
             }
             source = std::make_unique<MyDocument>(fromUi);
-            if (int rc = openOrFail(*source, *o.from, false))
+            OpenOptions reading;
+            reading.forReading = true; // the source is only read
+            if (int rc = openOrFail(*source, *o.from, reading))
                 return rc;
         }
     }
 
+    // Commands that only read open the database for reading: a shared lock, and nothing in
+    // the package changes; what an open for writing would repair is said instead. The
+    // others hold the database for themselves until they end.
+    static const QStringList readingCommands{"tree", "show", "dump", "cat", "file-as"};
+    OpenOptions options;
+    options.rebuildRequested = o.rebuild;
+    options.forReading = readingCommands.contains(command) || (command == "check" && o.repair.isEmpty());
     MyDocument doc(ui);
-    if (int rc = openOrFail(doc, positional[0], o.rebuild))
+    if (int rc = openOrFail(doc, positional[0], options))
         return rc;
+    if (options.forReading && command != "check") {
+        QTextStream notes(stderr);
+        printPendingRepairs(notes, doc);
+    }
     if (command == "tree") {
         printTree(out, doc.tree().categoriesArray(), 0);
     } else if (command == "dump") {

@@ -2,8 +2,12 @@
 
 #include "mainwindow.h"
 
+#include "preferencesdialog.h"
 #include "prefs/ktprefs.h"
 #include "prefs/prefkeys.h"
+#include "store/messages.h"
+#include "util/debuglog.h"
+#include "util/fs.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -76,10 +80,13 @@ std::optional<OpenFailureNotice> openFailureNotice(const OpenResult& result, boo
 {
     // An invalid package was explained by the store, and a cancel (also of the password
     // sheet) needs no word.
-    if (result.status != OpenStatus::NotFound && result.status != OpenStatus::Failed)
+    if (result.status != OpenStatus::NotFound && result.status != OpenStatus::Failed && result.status != OpenStatus::InUse)
         return std::nullopt;
     OpenFailureNotice notice;
-    notice.title = creating ? QObject::tr("Cannot Create Database") : QObject::tr("Cannot Open Database");
+    if (result.status == OpenStatus::InUse)
+        notice.title = msg::DatabaseInUseTitle; // a command (or another Folivo) holds it
+    else
+        notice.title = creating ? QObject::tr("Cannot Create Database") : QObject::tr("Cannot Open Database");
     notice.text = result.message.isEmpty() ? QObject::tr("The database could not be opened.") : result.message;
     return notice;
 }
@@ -204,7 +211,30 @@ MainWindow* AppController::openDatabase(const QString& path, OpenOptions options
     }
     adopt(window);
     window->reportIndexProblems();
+    warnAboutBackupsOnce(window);
     return window;
+}
+
+void AppController::warnAboutBackupsOnce(MainWindow* window)
+{
+    // An encrypted database is told once to keep backups, right after its password was
+    // accepted, unless backups are already going to a usable folder.
+    MyDocument& doc = window->document();
+    const bool backupOn = prefs_ && prefs_->boolForKey(prefkeys::BackupDatabase);
+    const plist::Value* folder = prefs_ ? prefs_->objectForKey(prefkeys::BackupFolderPath) : nullptr;
+    const bool folderGood = folder && folder->isString()
+                            && MyDocument::backupFolderProblem(folder->string(), doc.dbPath()) == BackupFolderProblem::None;
+    if (!doc.needsBackupWarning(backupOn, folderGood))
+        return;
+    alert(QString(), msg::BackupWarning);
+    if (!doc.markWarnedAboutBackup())
+        appendDebugInfo(QStringLiteral("\n\nThe backup warning of %1 could not be noted: %2").arg(doc.dbPath(), fs::lastError()));
+    if (!prefs_)
+        return;
+    PreferencesDialog dialog(*prefs_, window);
+    dialog.showBackupPage();
+    if (dialog.exec() == QDialog::Accepted)
+        preferencesChanged();
 }
 
 MainWindow* AppController::createDatabase(const QString& path)
@@ -457,7 +487,7 @@ void AppController::dropImportOnOpenedDatabase()
     bringToFront();
     const MyDocument& doc = front->document();
     // The import would do nothing in a database that cannot be changed, and say nothing.
-    if (!doc.dbWriteable() || doc.dbReadOnly()) {
+    if (!doc.canChange()) {
         tellNotImported(files, tr("the database \"%1\" cannot be changed.").arg(QFileInfo(doc.dbPath()).fileName()));
         return;
     }

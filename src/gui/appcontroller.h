@@ -118,6 +118,8 @@ protected:
 
 private:
     MainWindow* adopt(MainWindow* window);
+    // The one-time advice to keep backups of an encrypted database, then its settings.
+    void warnAboutBackupsOnce(MainWindow* window);
     void checkFinished();
     void startDialogDone(MainWindow* opened);
     void dropImportOnOpenedDatabase();

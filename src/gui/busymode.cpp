@@ -1,6 +1,7 @@
 #include "busymode.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
@@ -67,6 +68,10 @@ protected:
         QWidget* busyWindow = owner_.window_ ? owner_.window_->window() : nullptr;
         // Other windows of the application go on working; their commands are disabled.
         if (!busyWindow || (top != busyWindow && top->parentWidget() == nullptr))
+            return false;
+        // A question or alert the work itself puts up (an import that failed) must be
+        // answerable, or the work waits on it for ever.
+        if (top == QApplication::activeModalWidget() && qobject_cast<QMessageBox*>(top))
             return false;
         // The Stop buttons (on the panel, on a progress sheet) are the one way in.
         if (widget->objectName() == QLatin1String("stopButton") && event->type() != QEvent::Close)

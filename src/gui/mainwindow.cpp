@@ -358,7 +358,7 @@ MenuContext MainWindow::menuContext() const
     MenuContext c;
     c.userInteractionDisabled = BusyMode::userInteractionDisabled() || ui_.busy() || doc_->busy();
     c.dbOpen = doc_->dbOpen();
-    c.dbWriteable = doc_->dbOpen() && doc_->dbWriteable() && !doc_->dbReadOnly();
+    c.dbWriteable = doc_->canChange();
     c.dbEncrypted = doc_->dbEncrypted();
     const std::vector<const IndexItem*> items = selectedItems();
     c.counts = countSelection(items);
@@ -740,7 +740,7 @@ void MainWindow::checkSelectedFile(const QString& path)
         storedFormExists = storedFormExists || (!plain.isEmpty() && fs::exists(plain + '.' + suffix));
     // The first of the file and its enciphered forms that can be read, if any.
     const bool readable = doc_->pathOrEncryptedPath(path).has_value();
-    const bool writeable = doc_->dbWriteable() && !doc_->dbReadOnly();
+    const bool writeable = doc_->canChange();
     const SelectedFileDecision decision = decideSelectedFile(fileExists, storedFormExists, readable, writeable);
     switch (decision.action) {
     case SelectedFileAction::Show:
@@ -1172,7 +1172,7 @@ void MainWindow::deleteDraggedFiles(const QStringList& itemPaths, const QStringL
             for (const QString& copy : copyPaths)
                 trash::removeTrashed(copy, since);
     };
-    if (!doc_->dbOpen() || !doc_->dbWriteable() || doc_->dbReadOnly()) {
+    if (!doc_->canChange()) {
         takeBackCopies();
         return;
     }
@@ -1237,7 +1237,7 @@ EditContext MainWindow::editContext() const
 {
     EditContext context;
     context.doubleClickMeaning = prefs_ ? int(prefs_->integerForKey(prefkeys::DoubleClickMeaning)) : 0;
-    context.dbWriteable = doc_->dbOpen() && doc_->dbWriteable() && !doc_->dbReadOnly();
+    context.dbWriteable = doc_->canChange();
     context.maintainLastImport = prefs_ && prefs_->boolForKey(prefkeys::MaintainLastImport);
     return context;
 }

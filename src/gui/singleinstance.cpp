@@ -1,5 +1,7 @@
 #include "singleinstance.h"
 
+#include "util/tempfolder.h"
+
 #include <QDataStream>
 #include <QDir>
 #include <QFileInfo>
@@ -25,11 +27,14 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::defaultName()
 {
-    const QString file = QStringLiteral("folivo-%1").arg(::getuid());
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir())
-        return QDir(runtime).filePath(file);
-    return file;
+        return QDir(runtime).filePath(QStringLiteral("folivo-%1").arg(::getuid()));
+    // In the shared temporary folder "folivo-<uid>" is the private temporary folder itself,
+    // and any name there could be taken first by someone else: the socket goes inside that
+    // folder, which is checked to be the person's own, private, and no link.
+    const QString base = privateTempBase();
+    return base.isEmpty() ? QString() : base + QLatin1Char('/') + SocketName;
 }
 
 bool SingleInstance::disabledByEnvironment()

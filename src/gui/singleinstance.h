@@ -19,9 +19,11 @@ public:
     ~SingleInstance() override;
 
     // The person's own socket: "folivo-<uid>" under $XDG_RUNTIME_DIR when that is set
-    // (a folder only its owner may enter), else a name of the same form that Qt places in
-    // its temporary folder.
+    // (a folder only its owner may enter), else SocketName inside the private temporary
+    // folder (privateTempBase). Empty when there is no private place for it: every launch
+    // then runs on its own.
     static QString defaultName();
+    static inline const QString SocketName = QStringLiteral("instance.socket");
     // Set to anything but "0" or empty, every launch runs on its own (tests, scripts).
     static inline const char* DisableVariable = "FOLIVO_SEPARATE_INSTANCE";
     static bool disabledByEnvironment();

@@ -192,7 +192,7 @@ QVariant TreeModel::headerData(int section, Qt::Orientation orientation, int rol
 
 bool TreeModel::writable() const
 {
-    return doc_.dbOpen() && doc_.dbWriteable() && !doc_.dbReadOnly() && !(doc_.dbEncrypted() && !doc_.cipher());
+    return doc_.canChange();
 }
 
 EditContext TreeModel::effectiveEditContext() const

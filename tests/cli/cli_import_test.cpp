@@ -235,4 +235,59 @@ TEST_F(CliImport, DrainEmptiesTheImportFolderOnce)
     EXPECT_FALSE(r.out.contains("Deleted")) << r.out.constData();
 }
 
+TEST_F(CliImport, DrainWithTheImportLogReportsOnlyTheFoldersFiles)
+{
+    const QString pkg = prepare(false);
+    const QString box = scratch_.file("box");
+    QDir().mkpath(box);
+    {
+        SilentUi ui;
+        MyDocument doc(ui);
+        ASSERT_TRUE(doc.openDatabase(pkg).ok());
+        doc.settings().importFolderEnabled = true;
+        doc.settings().importFolderPath = box;
+        ASSERT_TRUE(doc.saveDBSpecificPreferences());
+    }
+    {
+        KTPrefs prefs(QStringLiteral("org.folivo.Folivo"));
+        prefs.setBool(true, "ImportLog");
+        ASSERT_TRUE(prefs.synchronize());
+    }
+    ASSERT_TRUE(folivo::test::writeAll(box + "/bill.txt", "bill"));
+    const ProcessResult r = cli({"drain", pkg, "--settle", "0"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.contains("Import log -> ")) << r.out.constData();
+    EXPECT_TRUE(r.out.contains("Deleted " + box.toUtf8() + "/bill.txt")) << r.out.constData();
+    // The log is stored by the drain, but it is no file of the folder whose copy failed.
+    EXPECT_FALSE(r.out.contains("did not read back the same")) << r.out.constData();
+}
+
 } // namespace
+
+TEST_F(CliImport, AnImportOnAFullDiskSaysSo)
+{
+    // A real full disk: the database on a small tmpfs in a mount namespace of its own.
+    const QString pkg = prepare(false);
+    const QString big = file("big.bin", QByteArray(2 << 20, 'x'));
+    const QString small = scratch_.file("small");
+    QDir().mkpath(small);
+    const QString script = QStringLiteral("mount -t tmpfs -o size=512k tmpfs '%1' || exit 99; cp -a '%2' '%1/' || exit 98; "
+                                          "exec '%3' import '%1/Plain.fvdb' '%4'")
+                               .arg(small, pkg, QStringLiteral(FOLIVO_CLI), big);
+    const ProcessResult r = folivo::test::run("unshare", {"-m", "sh", "-c", script});
+    if (r.exitCode == 99 || r.exitCode == 98)
+        GTEST_SKIP() << "no small file system could be mounted here: " << r.err.constData();
+    EXPECT_NE(r.exitCode, 0);
+    const QString said = QString::fromUtf8(r.out + r.err);
+    EXPECT_TRUE(said.contains("no space")) << said.toStdString();
+    EXPECT_FALSE(said.contains("unknown reason")) << said.toStdString();
+}
+
+TEST_F(CliImport, CatReadsAFileWhoseNamesTheDiskDecomposes)
+{
+    const QString pkg = scratch_.file("Decomposed.fvdb");
+    ASSERT_EQ(folivo::test::run("cp", {"-a", fixtures_->file("Decomposed.fvdb"), pkg}).exitCode, 0);
+    const ProcessResult r = cli({"cat", pkg, QString::fromUtf8("Café/Résumé.txt")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.out, QString::fromUtf8("fixture Café/Résumé.txt\n").toUtf8());
+}

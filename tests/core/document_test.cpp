@@ -83,6 +83,7 @@ TEST_F(Fixtures, WrittenAttributesFilesReadBackByAnIndependentReader)
     }
     // Rebuilding from what we wrote gives the same tree, keys and types.
     const QJsonValue before = ourDump(doc.tree());
+    doc.close();
     MyDocument again(ui_);
     ASSERT_TRUE(again.openDatabase(pkg, {true}).ok());
     EXPECT_EQ(ourDump(again.tree()), before);
@@ -159,6 +160,7 @@ TEST_F(Fixtures, LegacyPackageIsRenamedBackedUpAndConverted)
     EXPECT_TRUE(QFile::exists(pkg + "/.dindex"));
     EXPECT_TRUE(QFile::exists(pkg + "/Taxes/.+2022"));
     EXPECT_EQ(*fs::mode(pkg + "/.dindexVer4"), 0600u);
+    doc.close();
     MyDocument again(ui_);
     ASSERT_TRUE(again.openDatabase(pkg).ok());
     EXPECT_TRUE(again.rebuiltAtOpen()); // the conversion marked the database changed
@@ -253,7 +255,7 @@ TEST_F(Fixtures, TemporaryFolderIsPrivateAndGoesAtClose)
         EXPECT_FALSE(temp.startsWith(pkg));
         EXPECT_EQ(*fs::mode(temp), 0700u);
         MyDocument second(ui_);
-        ASSERT_TRUE(second.openDatabase(pkg).ok());
+        ASSERT_TRUE(second.openDatabase(copyOf("Crashed.fvdb")).ok());
         EXPECT_NE(second.tempDir(), temp); // one folder per open database
         // Several databases are open at once: none of them may take the current directory.
         EXPECT_EQ(QDir::currentPath(), cwd);
@@ -293,6 +295,7 @@ TEST(CreateDatabase, MakesExactlyTheNewPackage)
     }
 
     // And it opens again.
+    doc.close();
     MyDocument again(ui);
     ASSERT_TRUE(again.openDatabase(pkg).ok());
     EXPECT_FALSE(again.rebuiltAtOpen());

@@ -132,6 +132,7 @@ TEST_F(Encrypted, MarkerIsWrittenOnlyAfterAnOpenWithTheRightKey)
     {
         MyDocument& doc = open(pkg, name);
         ASSERT_TRUE(doc.dbOpen());
+        doc_.reset();
     }
     // The marker now holds the known text under the right key, and settles later opens.
     auto key = crypto::DatabaseKey::fromPassword(pw(name));
@@ -143,6 +144,43 @@ TEST_F(Encrypted, MarkerIsWrittenOnlyAfterAnOpenWithTheRightKey)
     MyDocument doc(ui);
     EXPECT_TRUE(doc.openDatabase(pkg).ok());
     EXPECT_EQ(ui.passwordErrorsShown, 1);
+}
+
+TEST_F(Encrypted, ADamagedMarkerDoesNotLockTheOwnerOut)
+{
+    // A marker that cannot be read back refuses every key, the right one too; the index
+    // then decides, and the marker is made good again by the open.
+    const QString name = "Encrypted.fvdb";
+    const QByteArray good = readAll(fixtures_->file(name) + "/" + pkg::EncryptedMarkerStored);
+    ASSERT_EQ(good.size(), 16);
+    const struct {
+        const char* what;
+        QByteArray marker;
+    } cases[] = {
+        {"emptied", QByteArray()},
+        {"truncated", good.left(7)},
+        {"random", QByteArray::fromHex("8f1c2a9b47d03e6e5a11c0ffee2b7d94")},
+        {"longer", good + good},
+    };
+    auto key = crypto::DatabaseKey::fromPassword(pw(name));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString pkg = copyOf(name);
+        QFile::remove(pkg + "/" + pkg::EncryptedMarkerStored);
+        ASSERT_TRUE(writeAll(pkg + "/" + pkg::EncryptedMarkerStored, c.marker));
+        {
+            folivo::test::FakeUi ui;
+            ui.passwords = {"wrong", pw(name)};
+            MyDocument doc(ui);
+            ASSERT_TRUE(doc.openDatabase(pkg).ok());
+            EXPECT_EQ(ui.passwordErrorsShown, 1) << "a wrong password must still be refused";
+            EXPECT_EQ(preOrder(doc.tree()), manifestPaths(name));
+        }
+        const auto plain = crypto::cryptData(key->decryptor(), readAll(pkg + "/" + pkg::EncryptedMarkerStored));
+        ASSERT_TRUE(plain);
+        EXPECT_EQ(*plain, pkg::EncryptedMarkerContent);
+        ASSERT_TRUE(fs::deleteTree(pkg));
+    }
 }
 
 TEST_F(Encrypted, ADamagedIndexBehindAGoodMarkerIsRebuiltNotALockOut)

@@ -144,6 +144,39 @@ TEST_F(Filing, CasesOfNamesFoldersRulesAndText)
     }
 }
 
+// The folder's day-first switch is a number in the record, whichever kind of number wrote it.
+TEST_F(Filing, TheFoldersDayFirstSwitchIsReadWhateverNumberHoldsIt)
+{
+    folder("Relev\u00e9s");
+    set("Relev\u00e9s", "endingDateMatch", QStringLiteral("au"));
+    const QString text = QStringLiteral("Relev\u00e9 du 01/02/2024 au 29/02/2024");
+    struct Case {
+        const char* stored;
+        std::optional<plist::Value> value; // none: no switch at all
+        QString start, end;
+    };
+    const QList<Case> cases = {
+        {"true", plist::Value(true), "2024-01-30", "2024-02-29"},
+        {"the integer 1", plist::Value(std::int64_t(1)), "2024-01-30", "2024-02-29"},
+        {"the real 1.0", plist::Value(1.0), "2024-01-30", "2024-02-29"},
+        {"the unsigned 1", plist::Value(plist::UnsignedInt{1}), "2024-01-30", "2024-02-29"},
+        // Off: read month first, and no date lies in "29/02/2024" read that way.
+        {"false", plist::Value(false), "-", "-"},
+        {"the integer 0", plist::Value(std::int64_t(0)), "-", "-"},
+        {"absent", std::nullopt, "-", "-"},
+    };
+    for (const Case& c : cases) {
+        if (c.value)
+            set("Relev\u00e9s", "EuropeanDates", *c.value);
+        else
+            folder("Relev\u00e9s")->removeValue("EuropeanDates");
+        const FilingDecision d = file("scan.pdf", FilingPreferences{}, text, "Relev\u00e9s");
+        EXPECT_EQ(QString("%1 %2").arg(iso(d.start), iso(d.end)).toStdString(),
+                  QString("%1 %2").arg(c.start, c.end).toStdString())
+            << "EuropeanDates stored as " << c.stored;
+    }
+}
+
 TEST_F(Filing, MatchingSearchesEachLevelFirstAndNeverDateFolders)
 {
     folder("A/Visa/Deep");
@@ -218,6 +251,40 @@ TEST(DateMatch, FoundWithinTwoHundredPositionsAndItsTrueEnd)
     ASSERT_TRUE(a);
     EXPECT_EQ(a->date, QDate(2024, 5, 6));
     EXPECT_EQ(accented.mid(a->end), " — payé");
+}
+
+// A date after a phrase begins where a date can begin: not in the middle of a number, where
+// the tail of a day or a reference number would read as a date of its own.
+TEST(DateMatch, NeverBeginsInsideANumber)
+{
+    struct Case {
+        const char16_t* text;
+        const char16_t* phrase;
+        bool european;
+        QDate want; // null: no date
+    };
+    const Case cases[] = {
+        // "9/02/2024" inside the day 29 is not 2 September.
+        {u"P\u00e9riode du 01/02/2024 au 29/02/2024", u"au", false, {}},
+        {u"P\u00e9riode du 01/02/2024 au 29/02/2024", u"au", true, QDate(2024, 2, 29)},
+        // Nor is the tail of a reference number a date, either way round.
+        {u"Ref: 115/06/2024", u"Ref:", false, {}},
+        {u"Ref: 115/06/2024", u"Ref:", true, {}},
+        // The phrase's own digits count: "Account 12" found inside "Account 1234".
+        {u"Account 1234/5/2024", u"Account 12", false, {}},
+        // A number and a space before a date leave it alone; so does a word glued after it.
+        {u"Total: 115 6/30/2024", u"Total:", false, QDate(2024, 6, 30)},
+        {u"Date: 12/31/2024x", u"Date:", false, QDate(2024, 12, 31)},
+        {u"Date:12/31/2024", u"Date:", false, QDate(2024, 12, 31)},
+        {u"due (3/31/2024)", u"due", false, QDate(2024, 3, 31)},
+    };
+    for (const Case& c : cases) {
+        const auto found = dateMatchFoundIn(QStringView(c.text), QStringView(c.phrase), c.european, Today);
+        const QString got = found ? found->date.toString(Qt::ISODate) : QStringLiteral("none");
+        const QString want = c.want.isValid() ? c.want.toString(Qt::ISODate) : QStringLiteral("none");
+        EXPECT_EQ(got.toStdString(), want.toStdString())
+            << QString::fromUtf16(c.text).toStdString() << " european " << c.european;
+    }
 }
 
 TEST(Quarters, FormsYearsAndRefusals)

@@ -273,6 +273,92 @@ TEST_F(Import, LinkedFoldersAndTheDatabaseItselfAreNeverWalked)
     EXPECT_TRUE(inside.itemsToSelect.isEmpty());
 }
 
+TEST_F(Import, AFolderGivenByALinkIsImportedButLinksInsideItAreNot)
+{
+    auto doc = create();
+    write("Real/a.txt", "a");
+    write("Other/o.txt", "o");
+    const auto link = [&](const QString& to, const QString& at) {
+        ASSERT_EQ(::symlink(QFile::encodeName(to).constData(), QFile::encodeName(at).constData()), 0) << at.toStdString();
+    };
+    link(scratch_.file("in/Real"), scratch_.file("in/Papers"));
+    link(scratch_.file("in/Other"), scratch_.file("in/Real/Elsewhere"));
+    const ImportOutcome out = run(*doc, {scratch_.file("in/Papers")});
+    // Under the name that was given, with what the link leads to.
+    EXPECT_EQ(children(*doc, "Papers"), QStringList({"a.txt"}));
+    EXPECT_EQ(content(*doc, "Papers/a.txt"), QByteArray("a"));
+    EXPECT_TRUE(out.skipped); // the link found inside
+    EXPECT_FALSE(doc->tree().itemForPath("Papers/Elsewhere"));
+
+    // A link that leads into the database is still something already in it.
+    run(*doc, {write("c.txt", "c")});
+    link(doc->dbPath() + "/Unfiled", scratch_.file("in/IntoUnfiled"));
+    link(doc->dbPath() + "/Unfiled/c.txt", scratch_.file("in/stored.txt"));
+    const ImportOutcome inside = run(*doc, {scratch_.file("in/IntoUnfiled"), scratch_.file("in/stored.txt")});
+    EXPECT_TRUE(inside.skipped);
+    EXPECT_TRUE(inside.itemsToSelect.isEmpty());
+    EXPECT_EQ(children(*doc, "Unfiled"), QStringList({"c.txt"}));
+}
+
+TEST_F(Import, TheClipboardGoesWhereThePersonLooksWithoutRulesOrDates)
+{
+    auto doc = create();
+    folder(*doc, "Clipboard"); // what the name alone would file it under
+    IndexItem* statements = folder(*doc, "Statements");
+    statements->setValue("categoryMatch", QStringLiteral("First Town Bank"));
+    statements->setValue("endingDateMatch", QStringLiteral("Statement Date:"));
+    folder(*doc, "Bank")->setValue("endingDateMatch", QStringLiteral("Statement Date:"));
+    // A PDF on the clipboard has text the rules could read, dates included.
+    const QByteArray pdf = makeTextPdf({"First Town Bank", "Statement Date: 04/30/2024"});
+    const QStringList textFirst = {"Text Match", "Filename Match", "Browser Selection", "Selected Reminder"};
+    struct Case {
+        const char* what;
+        QString selection;
+        QStringList priorities;
+        QString stored;
+    };
+    const QList<Case> cases = {
+        {"a folder selected", "Bank", {}, "Bank/Clipboard.pdf"},
+        {"nothing selected", {}, {}, "Unfiled/Clipboard.pdf"},
+        {"text matching first", {}, textFirst, "Unfiled/Clipboard2.pdf"},
+    };
+    for (const Case& c : cases) {
+        if (!c.priorities.isEmpty())
+            prefs_->setObject(plist::Array(c.priorities.begin(), c.priorities.end()), "autofilePriorities");
+        ImportPipeline pipeline(*doc, prefs_.get());
+        ImportRequest request;
+        request.data = pdf;
+        request.dataName = "Clipboard.pdf";
+        ImportContext context;
+        context.browserSelection = c.selection;
+        context.today = Today;
+        const ImportOutcome out = pipeline.doImport(request, context);
+        EXPECT_EQ(out.itemsToSelect, QStringList({c.stored})) << c.what;
+        EXPECT_EQ(datesOf(*doc, c.stored), "- -") << c.what;
+        EXPECT_EQ(content(*doc, c.stored), pdf) << c.what;
+    }
+}
+
+TEST_F(Import, EachImportAndEachFolderOfAHierarchyIsAStepOfTheHistory)
+{
+    prefs_->setBool(true, "ImportLog");
+    auto doc = create();
+    write("Trip/a.txt", "a");
+    write("Trip/Sub/b.txt", "b");
+    const ImportOutcome out = run(*doc, {scratch_.file("in/Trip"), write("c.txt", "c")});
+    ASSERT_FALSE(out.logPath.isEmpty());
+    QStringList steps;
+    for (const History::Entry& e : doc->history().entries()) {
+        QStringList members;
+        for (const History::Member& m : e.members)
+            members << m.currentPath();
+        steps << (e.isGroup() ? "group " : "") + members.join(",");
+    }
+    // One step each, in the order they came in; the import log is none of them.
+    EXPECT_EQ(steps, QStringList({"Trip", "Trip/a.txt", "Trip/Sub", "Trip/Sub/b.txt", "Unfiled/c.txt"}));
+    EXPECT_EQ(doc->history().historyIndex(), 5);
+}
+
 TEST_F(Import, AFolderNamedLastImportGetsAnotherNameWhileTheSmartFolderIsKept)
 {
     prefs_->setBool(true, "MaintainLastImport");
@@ -460,6 +546,24 @@ TEST_F(ImportFolder, ASourceIsKeptWhenItsStoredCopyIsNotConfirmed)
     const DrainOutcome again = drain(*doc);
     EXPECT_EQ(again.deleted.size(), 2);
     EXPECT_EQ(content(*doc, "Unfiled/full-disk.txt"), QByteArray("one"));
+}
+
+TEST_F(ImportFolder, OnlyTheFoldersOwnFilesAreConfirmedAndDeleted)
+{
+    prefs_->setBool(true, "ImportLog");
+    auto doc = withBox();
+    // A folder set with a slash at its end is the same folder.
+    doc->settings().importFolderPath = box() + "/";
+    put("bill.txt", "bill");
+    const DrainOutcome out = drain(*doc);
+    ASSERT_FALSE(out.import.logPath.isEmpty());
+    // The log is stored by the same import, but it is no file of the folder to confirm.
+    EXPECT_TRUE(out.unconfirmed.isEmpty()) << out.unconfirmed.join(", ").toStdString();
+    EXPECT_EQ(out.deleted, QStringList({box() + "/bill.txt"}));
+    EXPECT_FALSE(QFile::exists(box() + "/bill.txt"));
+    // Nothing comes in twice.
+    EXPECT_FALSE(drain(*doc).ran);
+    EXPECT_EQ(children(*doc, "Unfiled").filter("bill"), QStringList({"bill.txt"}));
 }
 
 TEST_F(ImportFolder, AFileStillBeingWrittenWaits)

@@ -12,11 +12,14 @@
 #include "prefs/prefkeys.h"
 #include "store/keys.h"
 #include "util/fs.h"
+#include "util/tempfolder.h"
 
 #include <QLocalServer>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 using namespace folivo;
 using namespace folivo::gui;
@@ -274,16 +277,71 @@ TEST_F(Controller, ASocketLeftByACrashDoesNotStopTheNextRun)
     EXPECT_TRUE(SingleInstance(name).handOver({}));
 }
 
-TEST(SingleInstanceName, IsThePersonsOwnUnderTheRuntimeFolder)
+// A session without a runtime folder (no login manager): the shared temporary folder
+// instead, for the socket and for the databases' private folders both.
+class NoRuntimeFolder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        runtime_ = qgetenv("XDG_RUNTIME_DIR");
+        tmp_ = qgetenv("TMPDIR");
+        qunsetenv("XDG_RUNTIME_DIR");
+        useTemp(temp_.path());
+    }
+    void TearDown() override
+    {
+        if (!runtime_.isEmpty())
+            qputenv("XDG_RUNTIME_DIR", runtime_);
+        if (tmp_.isEmpty())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", tmp_);
+    }
+    static void useTemp(const QString& dir) { qputenv("TMPDIR", QFile::encodeName(dir)); }
+
+    QByteArray runtime_, tmp_;
+    test::Scratch temp_;
+};
+
+TEST_F(NoRuntimeFolder, TheSocketIsThePersonsOwnAndApartFromTheTemporaryFolders)
 {
-    const QByteArray previous = qgetenv("XDG_RUNTIME_DIR");
-    test::Scratch runtime;
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
-    EXPECT_EQ(SingleInstance::defaultName(), runtime.file(QStringLiteral("folivo-%1").arg(::getuid())));
-    qunsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(SingleInstance::defaultName(), QStringLiteral("folivo-%1").arg(::getuid()));
-    if (!previous.isEmpty())
-        qputenv("XDG_RUNTIME_DIR", previous);
+    EXPECT_EQ(SingleInstance::defaultName(), privateTempBase() + "/" + SingleInstance::SocketName);
+    EXPECT_EQ(QFileInfo(privateTempBase()).fileName(), QStringLiteral("folivo-%1").arg(::getuid()));
+    // Where the private folder cannot be had (a link put in its place), there is no socket
+    // to hand anything to, rather than one in a folder someone else controls.
+    test::Scratch other;
+    useTemp(other.path());
+    ASSERT_EQ(::symlink(QFile::encodeName(temp_.path()).constData(),
+                        QFile::encodeName(other.file(QStringLiteral("folivo-%1").arg(::getuid()))).constData()),
+              0);
+    EXPECT_EQ(SingleInstance::defaultName(), QString());
+    EXPECT_FALSE(SingleInstance(SingleInstance::defaultName()).listen());
+
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(temp_.path()));
+    EXPECT_EQ(SingleInstance::defaultName(), temp_.file(QStringLiteral("folivo-%1").arg(::getuid())));
+}
+
+TEST_F(NoRuntimeFolder, ALaterLaunchStillHandsItsFilesOver)
+{
+    // Either may come first: a command-line run may have made the private folder before the
+    // program starts, or the program listens before any database makes one.
+    for (const bool folderFirst : {false, true}) {
+        test::Scratch temp;
+        useTemp(temp.path());
+        if (folderFirst)
+            ASSERT_FALSE(createPrivateTempFolder(QStringLiteral("Household.fvdb")).isEmpty());
+        // The launch as the program makes it: no one answers, so it listens.
+        SingleInstance first(SingleInstance::defaultName());
+        EXPECT_FALSE(first.handOver({}, 500));
+        ASSERT_TRUE(first.listen()) << "folder first " << folderFirst << " at " << qPrintable(first.name());
+        sweepStaleTempFolders();
+        EXPECT_FALSE(createPrivateTempFolder(QStringLiteral("Household.fvdb")).isEmpty()) << "folder first " << folderFirst;
+
+        QSignalSpy received(&first, &SingleInstance::pathsReceived);
+        ASSERT_TRUE(SingleInstance(SingleInstance::defaultName()).handOver({"/abs/statement.pdf"}));
+        ASSERT_TRUE(received.wait(3000));
+        EXPECT_EQ(received.front().front().toStringList(), QStringList({"/abs/statement.pdf"}));
+    }
 }
 
 } // namespace

@@ -207,14 +207,24 @@ TEST_F(OpenFailure, EachFailureIsExplainedOnceAndOpensNoWindow)
         QString path;
         QString title;
         QString textPart;
+        bool heldElsewhere = false; // a command has it open, as folivo-cli store would
     } cases[] = {
         {"not a database", fixtures_ + "/NotADatabase.fvdb", msg::InvalidDatabaseTitle,
          QStringLiteral("is not a valid Folivo database")},
         {"nothing there", fixtures_ + "/Missing.fvdb", QStringLiteral("Cannot Open Database"),
          QStringLiteral("There is no database at")},
+        {"open in a command", fixtures_ + "/Household.fvdb", msg::DatabaseInUseTitle,
+         QStringLiteral("\"Household.fvdb\" is open in another program"), true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        SilentUi holderUi;
+        MyDocument holder(holderUi);
+        OpenOptions reading;
+        reading.forReading = true; // even a reader keeps the window out: it would change the package
+        if (c.heldElsewhere) {
+            ASSERT_TRUE(holder.openDatabase(c.path, reading).ok());
+        }
         AppController app;
         int finished = 0;
         QObject::connect(&app, &AppController::finished, [&] { ++finished; });

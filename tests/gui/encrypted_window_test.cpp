@@ -7,6 +7,10 @@
 #include "appcontroller.h"
 #include "mainwindow.h"
 #include "passwordsheet.h"
+#include "preferencesdialog.h"
+
+#include "prefs/ktprefs.h"
+#include "store/messages.h"
 
 #include "util/fs.h"
 
@@ -14,6 +18,8 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTabWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -36,10 +42,23 @@ public:
     int attempts() const { return attempts_; }
     QList<bool> errorShownBefore; // per attempt: the error line was up when it was typed
     QString pngPath; // when set, the sheet is grabbed there after the first refusal
+    QStringList boxes;              // message boxes answered
+    QList<bool> preferencesPages;   // per preferences window: it showed the backup page
 
 private:
     void poll()
     {
+        // What follows an accepted password: the backup advice, then the settings.
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); box && box->isVisible()) {
+            boxes << box->text() + box->informativeText();
+            box->accept();
+            return;
+        }
+        if (auto* prefs = qobject_cast<PreferencesDialog*>(QApplication::activeModalWidget()); prefs && prefs->isVisible()) {
+            preferencesPages << (prefs->tabs()->currentWidget() == prefs->backupPage());
+            prefs->reject();
+            return;
+        }
         auto* sheet = qobject_cast<PasswordSheet*>(QApplication::activeModalWidget());
         if (!sheet || !sheet->isVisible())
             return;
@@ -109,4 +128,23 @@ TEST_F(EncryptedWindow, CancellingTheSheetOpensNothing)
     EXPECT_TRUE(app.windows().isEmpty());
     for (QWidget* w : QApplication::topLevelWidgets())
         EXPECT_FALSE(qobject_cast<MainWindow*>(w) && w->isVisible());
+}
+
+TEST_F(EncryptedWindow, TheBackupAdviceComesOnceAfterThePasswordThenTheSettings)
+{
+    test::ScopedEnv config("XDG_CONFIG_HOME", scratch_.file("config").toLocal8Bit());
+    KTPrefs prefs(QStringLiteral("org.folivo.EncryptedWindowTest"));
+    for (int open = 1; open <= 2; ++open) {
+        SCOPED_TRACE(open);
+        AppController app(&prefs);
+        SheetTyper typer({password_});
+        MainWindow* window = app.openDatabase(pkg_);
+        ASSERT_TRUE(window);
+        // (The first open also gives the one-time notice of the database check.)
+        EXPECT_EQ(typer.boxes.count(msg::BackupWarning), open == 1 ? 1 : 0) << typer.boxes.join('|').toStdString();
+        EXPECT_EQ(typer.preferencesPages, open == 1 ? QList<bool>{true} : QList<bool>{});
+        window->close();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(test::readAll(pkg_ + "/.warnedaboutbackup"), "Warned");
 }

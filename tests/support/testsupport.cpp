@@ -1,5 +1,6 @@
 #include "support/testsupport.h"
 
+#include <QCryptographicHash>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -114,6 +115,53 @@ QMap<QString, QByteArray> folderSnapshot(const QString& root)
                                                               : readAll(p));
     }
     return files;
+}
+
+QMap<QString, QString> packageListing(const QString& root)
+{
+    QMap<QString, QString> out;
+    auto describe = [&](const QString& rel, const QString& path) {
+        struct stat st {};
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+            out.insert(rel, QStringLiteral("<gone>"));
+            return;
+        }
+        QByteArray content;
+        if (S_ISLNK(st.st_mode))
+            content = QFile::encodeName(QFile::symLinkTarget(path));
+        else if (S_ISREG(st.st_mode))
+            content = readAll(path);
+        const char kind = S_ISDIR(st.st_mode) ? 'd' : S_ISLNK(st.st_mode) ? 'l' : S_ISREG(st.st_mode) ? 'f' : '?';
+        out.insert(rel, QStringLiteral("%1 %2 %3 m%4.%5 c%6.%7 %8")
+                            .arg(QChar(kind))
+                            .arg(st.st_mode & 07777, 4, 8, QChar('0'))
+                            .arg(qint64(st.st_size))
+                            .arg(qint64(st.st_mtim.tv_sec))
+                            .arg(qint64(st.st_mtim.tv_nsec), 9, 10, QChar('0'))
+                            .arg(qint64(st.st_ctim.tv_sec))
+                            .arg(qint64(st.st_ctim.tv_nsec), 9, 10, QChar('0'))
+                            .arg(QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex().left(16))));
+    };
+    describe(QString(), root);
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString p = it.next();
+        describe(p.mid(root.size() + 1), p);
+    }
+    return out;
+}
+
+QString listingDifferences(const QMap<QString, QString>& before, const QMap<QString, QString>& after)
+{
+    QStringList out;
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        if (after.value(it.key()) != it.value())
+            out << QStringLiteral("%1: %2 -> %3").arg(it.key(), it.value(), after.value(it.key(), QStringLiteral("<gone>")));
+    for (auto it = after.cbegin(); it != after.cend(); ++it)
+        if (!before.contains(it.key()))
+            out << QStringLiteral("%1: new %2").arg(it.key(), it.value());
+    return out.join('\n');
 }
 
 } // namespace folivo::test

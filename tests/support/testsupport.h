@@ -40,6 +40,13 @@ QByteArray readAll(const QString& path);
 // "<link>" and the target for a symbolic link), for "nothing changed" checks.
 QMap<QString, QByteArray> folderSnapshot(const QString& root);
 bool writeAll(const QString& path, const QByteArray& data);
+// Every entry below `root`, and `root` itself as "", by relative path with its kind, mode,
+// size, modification and status-change times (to the nanosecond) and a hash of its content
+// (the target for a link); links are not followed. Two listings are equal only when
+// nothing was written, renamed, deleted, created or had its mode changed (atime aside).
+QMap<QString, QString> packageListing(const QString& root);
+// What differs between two such listings, one line per entry; empty when they are equal.
+QString listingDifferences(const QMap<QString, QString>& before, const QMap<QString, QString>& after);
 
 // Sets an environment variable for the life of the object, then puts back what was there.
 class ScopedEnv {

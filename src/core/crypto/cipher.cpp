@@ -42,7 +42,8 @@ void initSecureHeap()
 int openRegularForReading(const QString& path)
 {
     // O_NONBLOCK: a FIFO planted where a file should be must not hang the program.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // Inside a package nothing is read through a link.
+    const int fd = fs::openFile(path, O_RDONLY | O_NONBLOCK, 0, "Read");
     if (fd < 0)
         return -1;
     struct stat st {};
@@ -177,8 +178,7 @@ CryptResult useCryptor(Cipher& cipher, const QString& input, const QString& outp
         return failWith(QStringLiteral("input stream"), input, errno);
     if (fs::faultInjected(fs::Op::Write, output, "Write"))
         return failWith(QStringLiteral("output stream"), output, EIO);
-    const QByteArray nativeOut = QFile::encodeName(output);
-    fdio::Fd out(::open(nativeOut.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode_t(mode)));
+    fdio::Fd out(fs::openFile(output, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, unsigned(mode), "Write"));
     if (out.fd < 0)
         return failWith(QStringLiteral("output stream"), output, errno);
 
@@ -230,7 +230,7 @@ CryptResult useCryptor(Cipher& cipher, const QString& input, const QString& outp
     out.fd = -1;
     cipher.reset();
     if (!ok) {
-        ::unlink(nativeOut.constData());
+        fs::removeFile(output);
         result.bytesWritten = 0;
         return result;
     }

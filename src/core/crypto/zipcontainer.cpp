@@ -110,9 +110,10 @@ QByteArray emptyArchive()
 
 ZipPtr openArchiveFile(const QString& path, QString* error)
 {
-    const QByteArray native = QFile::encodeName(path);
+    // Through the package's rules: nothing is read through a link inside a package.
+    fdio::Fd fd(fs::openFile(path, O_RDONLY | O_NONBLOCK, 0, "Read"));
     struct stat st {};
-    if (::stat(native.constData(), &st) != 0) {
+    if (!fd.valid() || ::fstat(fd.fd, &st) != 0) {
         *error = path + QStringLiteral(": ") + sysError(errno);
         return {};
     }
@@ -123,11 +124,12 @@ ZipPtr openArchiveFile(const QString& path, QString* error)
         return {};
     }
     int code = 0;
-    zip_t* za = zip_open(native.constData(), ZIP_RDONLY, &code);
+    zip_t* za = zip_fdopen(fd.fd, 0, &code);
     if (!za) {
         *error = path + QStringLiteral(": ") + zipErrorText(code);
         return {};
     }
+    fd.fd = -1; // the archive owns it now
     return ZipPtr(za);
 }
 
@@ -846,7 +848,7 @@ bool makePlan(const QString& folder, EntryNaming naming, PackPlan& plan, QString
             return false;
         }
     }
-    fdio::Fd root(::open(plan.folderNative.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    fdio::Fd root(fs::openFile(clean, O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0, "Read"));
     if (!root.valid()) {
         *error = clean + QStringLiteral(": ") + (errno == ELOOP || errno == ENOTDIR ? QStringLiteral("not a folder") : sysError(errno));
         return false;
@@ -1159,6 +1161,9 @@ Result packToFile(const QString& folder, const QString& archive, EntryNaming nam
     if (archiveDir == folderCanonical || archiveDir.startsWith(folderCanonical + '/'))
         return failure(archive + QStringLiteral(": inside the folder being packed"));
 
+    // The archive is written by path: inside a package, never where a link leads.
+    if (fs::onDiskPath(archive).isEmpty())
+        return failure(archive + QStringLiteral(": a symbolic link lies on the way"));
     // A fresh sibling, renamed over the archive only once it is complete and checked.
     QByteArray temp = QFile::encodeName(archive) + ".XXXXXX";
     {

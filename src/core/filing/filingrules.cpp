@@ -234,6 +234,9 @@ std::optional<DateFound> dateMatchFoundIn(QStringView text, QStringView phrase, 
     const QStringView window = text.mid(from, std::min<qsizetype>(text.size() - from, Starts + Margin));
     const DateTables& tables = DateTables::shared();
     for (qsizetype p = 0; p < Starts && p < window.size(); ++p) {
+        // The phrase's own last character counts too: a date never begins inside a number.
+        if (!dateMayStartAt(text, from + p))
+            continue;
         int m = 0, d = 0, y = 0;
         const QStringView rest = window.mid(p);
         const int n = parseDate(rest, m, d, y, european, true, tables, today);
@@ -415,8 +418,7 @@ FilingDecision fileOne(const IndexTree& tree, const FilingInput& input, const Fi
         const bool noDates = !out.start && !out.end;
         if ((!s.isEmpty() || !e.isEmpty()) && (noDates || !out.datedName)) {
             if (const auto& t = fileText()) {
-                const plist::Value* eu = out.folder->value(filingkeys::EuropeanDates);
-                const bool european = eu && eu->isBool() && eu->boolValue();
+                const bool european = out.folder->flag(filingkeys::EuropeanDates);
                 QStringView rest(*t);
                 if (!s.isEmpty())
                     if (auto found = dateMatchFoundIn(rest, s, european, input.today)) {

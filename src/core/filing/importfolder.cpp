@@ -365,7 +365,7 @@ DrainOutcome importFromImportFolder(MyDocument& doc, KTPrefs* prefs, const Impor
     const QFileInfo info(folder);
     if (!info.exists() || !info.isDir() || !fs::isReadable(folder))
         return notFound();
-    if (!doc.dbWriteable() || doc.dbReadOnly())
+    if (!doc.canChange())
         return out;
 
     // Files that could not be deleted would come back at every activation: nothing is
@@ -440,7 +440,9 @@ DrainOutcome importFromImportFolder(MyDocument& doc, KTPrefs* prefs, const Impor
     QStringList paths;
     QMap<QString, FolderLook::Entry> looked;
     for (auto it = second.entries.cbegin(); it != second.entries.cend(); ++it) {
-        const QString abs = folder + QLatin1Char('/') + it.key();
+        // In the form the import gives it back ("box/" set as the folder is "box"), so that
+        // each stored file is found again below and confirmed.
+        const QString abs = QDir::cleanPath(folder + QLatin1Char('/') + it.key());
         if (refusedFromImportFolder(abs)) {
             out.refused << abs; // left in place, with the skip warning
             continue;

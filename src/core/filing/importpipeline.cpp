@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QScopedValueRollback>
 
 namespace folivo {
 
@@ -64,7 +65,7 @@ ImportOutcome importDroppedFiles(MyDocument& doc, KTPrefs* prefs, const ImportCo
         for (const plist::Value& p : v->array())
             if (p.isString() && !p.string().isEmpty())
                 paths << p.string();
-    if (paths.isEmpty() || !doc.dbOpen() || !doc.dbWriteable() || doc.dbReadOnly())
+    if (paths.isEmpty() || !doc.canChange())
         return {};
     prefs->removeObjectForKey(key);
     prefs->synchronize();
@@ -99,7 +100,7 @@ ImportOutcome ImportPipeline::doImport(const ImportRequest& request, const Impor
     matchIndex_.reset();
     stop_ = false;
     stoppedByRequest_ = false;
-    if (!doc_.dbOpen() || !doc_.dbWriteable() || doc_.dbReadOnly() || (doc_.dbEncrypted() && !doc_.cipher()))
+    if (!doc_.canChange())
         return out_;
     out_.ran = true;
     MyDocument::BusyScope busy(doc_);
@@ -128,11 +129,12 @@ ImportOutcome ImportPipeline::doImport(const ImportRequest& request, const Impor
     bool lastFailed = false;
     if (request.paths.isEmpty()) {
         if (request.data) {
+            // The clipboard's content goes where the person is looking, or into "Unfiled":
+            // it has no name of its own to file by, and no rule or date applies to it.
             doc_.clearImportFailed();
             ui.progressSetText(request.dataName);
             importFileAtPath(request.dataName.isEmpty() ? QStringLiteral("Clipboard") : request.dataName, request.data,
-                             request.ignoreUserSelection, target ? target : unfiled(), request.parentIndex, false,
-                             request.autoFile);
+                             true, target ? target : unfiled(), request.parentIndex, false, false);
             lastFailed = doc_.importFailed();
         }
     } else {
@@ -186,11 +188,16 @@ bool ImportPipeline::importFileAtPath(const QString& path, const std::optional<Q
     if (!data) {
         const QFileInfo info(path);
         // Nothing is imported from inside the database itself: copying a folder into
-        // itself never ends, and a file is already here.
-        if (info.exists() && isInside(info.absoluteFilePath(), doc_.dbPath()))
+        // itself never ends, and a file is already here. A link given here is followed, so
+        // where it leads counts too.
+        if (info.exists()
+            && (isInside(info.absoluteFilePath(), doc_.dbPath())
+                || isInside(info.canonicalFilePath(), QFileInfo(doc_.dbPath()).canonicalFilePath())))
             return skip();
         if (info.isDir() && !isFilePackage(path)) {
-            if (!directoryOK || info.isSymLink())
+            // A folder given by a link is imported as what it leads to; links met inside
+            // it are not followed (importDirectoryAtPath).
+            if (!directoryOK)
                 return skip();
             // No folder: a hierarchy. "Unfiled": loose files. Otherwise the person chooses.
             bool filesOnly = folder && folder->path() == pkg::Unfiled;
@@ -241,13 +248,16 @@ bool ImportPipeline::importFileAtPath(const QString& path, const std::optional<Q
     if (r.status == OperationResult::Status::Done) {
         entry.storedPath = r.resultPath;
         out_.itemsToSelect << r.resultPath;
+        // Each stored file is a step the person can go back to; the import log is not.
+        if (!storingLog_)
+            doc_.history().addItem(doc_.tree().itemForPath(r.resultPath));
         // The reminder that chose the folder has been answered by this import.
         if (decision.reminderChosen && decision.folder) {
             decision.folder->setValue(keys::ReminderChecked, true);
             doc_.writeAttributesFileForItem(decision.folder);
             doc_.changed();
         }
-        if (onStored)
+        if (onStored && !storingLog_)
             onStored(entry.source, entry.storedPath);
     } else {
         noteFailure(entry, r);
@@ -313,6 +323,7 @@ bool ImportPipeline::importDirectoryAtPath(const QString& path, IndexItem* folde
         target = doc_.tree().itemForPath(entry.storedPath);
         if (!target)
             return true;
+        doc_.history().addItem(target);
     }
 
     QDir dir(path);
@@ -358,7 +369,10 @@ void ImportPipeline::storeLog(const QDateTime& started)
     const QByteArray text = doc_.importLog().toUtf8();
     const qsizetype selected = out_.itemsToSelect.size();
     doc_.clearImportFailed();
-    importFileAtPath(name, text, true, into, 0, false, false);
+    {
+        QScopedValueRollback quiet(storingLog_, true);
+        importFileAtPath(name, text, true, into, 0, false, false);
+    }
     if (out_.itemsToSelect.size() > selected) {
         out_.logPath = out_.itemsToSelect.takeLast();
         out_.logFolder = into ? into->path() : QString();

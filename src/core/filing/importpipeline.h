@@ -28,7 +28,7 @@ struct ImportContext {
 };
 
 struct ImportRequest {
-    QStringList paths;               // empty: `data` under `dataName` (the clipboard)
+    QStringList paths;               // empty: `data` under `dataName` (the clipboard: no rules, no dates)
     std::optional<QByteArray> data;  // bytes given instead of a file
     QString dataName;                // the name to give them
     bool ignoreUserSelection = false;
@@ -114,7 +114,8 @@ public:
     ImportOutcome doImport(const ImportRequest& request, const ImportContext& context = {});
 
     // Called after each stored file of the import folder, before the next one is imported:
-    // the source and its stored path. The import folder deletes confirmed sources here.
+    // the source and its stored path (never for the import log, which is no file of the
+    // folder). The import folder deletes confirmed sources here.
     std::function<void(const QString& source, const QString& storedPath)> onStored;
     // Asked before each file: true stops the import there (the person asked to stop). What
     // was stored stays, and is selected as usual.
@@ -140,6 +141,7 @@ private:
     std::optional<CategoryMatchIndex> matchIndex_;
     bool stop_ = false;
     bool stoppedByRequest_ = false;
+    bool storingLog_ = false; // the import log is being stored: not a file of the request
     bool stopRequested();
 };
 

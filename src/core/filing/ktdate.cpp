@@ -402,6 +402,13 @@ bool dateValid(int month, int day, int year)
     return d.isValid() && d.year() == year && d.month() == month && d.day() == day;
 }
 
+bool dateMayStartAt(QStringView text, qsizetype at)
+{
+    if (at <= 0 || at >= text.size())
+        return true;
+    return text[at].isSpace() || !isAsciiDigit(text[at - 1]);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Display
 

@@ -63,6 +63,11 @@ int parseDate(QStringView text, int& month, int& day, int& year, bool european, 
 // True when the day built from the three numbers is that same day again (no February 30,
 // no month 13).
 bool dateValid(int month, int day, int year);
+// Whether a date read out of running text may begin at `at`: never straight after a digit,
+// so that the "9/02/2024" inside "29/02/2024", or the "5/06/2024" inside "Ref: 115/06/2024",
+// is not taken for a date. White space at `at` is skipped by the parser, so the date then
+// begins after it and may.
+bool dateMayStartAt(QStringView text, qsizetype at);
 
 // The display and log formats, month first or day first ("EuropeanDates").
 struct DateFormats {

@@ -5,6 +5,7 @@
 #include "store/mydocument.h"
 #include "store/packagepath.h"
 #include "util/fdio.h"
+#include "util/fs.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -115,7 +116,7 @@ std::optional<QString> textOfBytes(TextKind kind, const QByteArray& bytes, const
 fdio::Fd openRegularFile(const QString& path, struct stat* st = nullptr)
 {
     // Non-blocking so that opening a named pipe cannot hang; fstat then refuses it.
-    fdio::Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    fdio::Fd fd(fs::openFile(path, O_RDONLY | O_NOCTTY | O_NONBLOCK, 0, "Read"));
     struct stat own {};
     st = st ? st : &own;
     if (fd.valid() && (::fstat(fd.fd, st) != 0 || !S_ISREG(st->st_mode)))

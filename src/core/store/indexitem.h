@@ -29,6 +29,13 @@ public:
     const plist::Dict& keys() const { return keys_; }
     const plist::Value* value(const QString& key) const { return keys_.find(key); }
     bool has(const QString& key) const { return keys_.contains(key); }
+    // A switch of the record: on when it holds true or a number other than zero. Booleans in
+    // records are numbers, so 1 or 1.0 written by another program means the same as true.
+    bool flag(const QString& key) const
+    {
+        const plist::Value* v = keys_.find(key);
+        return v && v->toBool();
+    }
     // Sets or removes any key except "Path" and "Children", which only the tree changes.
     void setValue(const QString& key, plist::Value value);
     void removeValue(const QString& key);

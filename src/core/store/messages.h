@@ -51,9 +51,45 @@ inline const QString ConversionBackupFailedText = QStringLiteral(
     "as it is. Free some disk space next to the database and open it again to convert it.\r\r%1");
 inline const QString RebuildProblemsTitle = QStringLiteral("Index Entries Skipped");
 
+// One program at a time has a database open: two writers would each rewrite the index and
+// the attributes files from their own tree and lose what the other stored.
+inline const QString DatabaseInUseTitle = QStringLiteral("Database In Use");
+inline const QString DatabaseInUse = QStringLiteral(
+    "The database \"%1\" is open in another program: a Folivo window or a folivo-cli command. A database is "
+    "open in one program at a time. Close it there, or wait until the command has finished, and try again.");
+
+// What an open for reading left undone that an open for writing does (each completes
+// "Opened to be changed, the database would first ...").
+inline const QString PendingRepairsIntro =
+    QStringLiteral("Nothing was changed. Opened to be changed, the database would first:");
+inline const QString PendingIndexRename = QStringLiteral("rename its index \"%1\" to \"%2\"");
+inline const QString PendingDrawerOpen = QStringLiteral("replace \".drawerOpen\" with \".attributesState\"");
+inline const QString PendingRebuild =
+    QStringLiteral("rebuild the index from the attributes files and mark the database changed");
+inline const QString PendingCustomAttributeNames = QStringLiteral("write an empty \".customAttributeNames\"");
+inline const QString PendingConversion =
+    QStringLiteral("back the database up and convert it to the distributed index format");
+inline const QString PendingIndexUpdate =
+    QStringLiteral("write every attributes file once in the improved index format and create \".dindexVer4\"");
+inline const QString PendingMarker = QStringLiteral("write the password marker \".encrypted.fvdbe\"");
+inline const QString PendingUnfiled = QStringLiteral("make the folder \"Unfiled\" again");
+inline const QString PendingLeftovers =
+    QStringLiteral("delete what interrupted writes and deletes left behind: %1");
+inline const QString PendingPlainCopies =
+    QStringLiteral("delete plain copies left beside their enciphered forms: %1");
+inline const QString PendingPlainOnly = QStringLiteral("encipher files that are stored only in plain form: %1");
+
 // ---- Recorded operations ----
 inline const QString ImportFailed =
     QStringLiteral("File \"%1\" cannot be imported for an unknown reason.  Please try again.");
+// The same failure when the system said why.
+inline const QString ImportFailedNoSpace = QStringLiteral(
+    "File \"%1\" cannot be imported: there is no space left on the disk that holds the database.  Free some "
+    "space and try again.");
+inline const QString ImportFailedNoPermission = QStringLiteral(
+    "File \"%1\" cannot be imported: the permission to read it or to write into the database is missing.");
+inline const QString ImportFailedReadOnly = QStringLiteral(
+    "File \"%1\" cannot be imported: the disk that holds the database is read-only.");
 // Refusals of this edition: a change that would break the database is not carried out.
 inline const QString NoDatabaseOpen = QStringLiteral("No database is open.");
 inline const QString DatabaseNotWritable = QStringLiteral("The database cannot be changed: it is on a read-only disk or folder.");
@@ -93,6 +129,12 @@ inline const QString RepairExtraReadOnly = QStringLiteral(
     "The following files were found in the database but not in the Browser.  Do you want to recover them?  If you "
     "choose to recover them, you will be prompted to create a folder to hold the recovered file(s).  They cannot be "
     "deleted because the database is not writeable.\r\r");
+// A symbolic link in the package where an item's folder or file should be: files written
+// through it would land outside the database, and a backup would copy only the link.
+inline const QString RepairLinks = QStringLiteral(
+    "The following items in the Browser are symbolic links in the database, where the folder or file itself "
+    "should be.  Folivo does not change anything through them, and backups of the database cannot be made while "
+    "they are there.  Replace each link with the folder or file it leads to (quit Folivo first).\r\r");
 inline const QString Recover = QStringLiteral("Recover");
 inline const QString Delete = QStringLiteral("Delete");
 inline const QString Yes = QStringLiteral("Yes");

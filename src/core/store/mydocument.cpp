@@ -83,6 +83,10 @@ void MyDocument::close()
     history_.clear();
     storedHistory_.reset();
     dbOpen_ = false;
+    packageRoot_.reset();
+    // Last: nothing of this open touches the package any more.
+    lock_.release();
+    forReading_ = false;
 }
 
 QString MyDocument::attributesPathForPath(const QString& path)
@@ -104,7 +108,7 @@ QString MyDocument::absolutePath(const QString& relative) const
     const auto p = PackagePath::fromString(relative);
     if (!p || dbPath_.isEmpty())
         return {};
-    return p->absoluteUnder(dbPath_);
+    return fs::onDiskPath(p->absoluteUnder(dbPath_));
 }
 
 void MyDocument::addProblem(const QString& path, const QString& reason)
@@ -251,12 +255,35 @@ bool MyDocument::dbSpecificInit(const QString& path)
 {
     close();
     problems_.clear();
+    pendingRepairs_.clear();
     dbPath_ = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    packageRoot_.emplace(dbPath_);
     tempDir_ = createPrivateTempFolder(QFileInfo(dbPath_).fileName());
     if (tempDir_.isEmpty())
         return false;
     dbWriteable_ = fs::isWritable(dbPath_);
+    packageWritable_ = dbWriteable_;
     return true;
+}
+
+OpenResult MyDocument::lockPackage()
+{
+    const auto mode = forReading_ ? PackageLock::Mode::Shared : PackageLock::Mode::Exclusive;
+    switch (lock_.take(dbPath_, mode)) {
+    case PackageLock::Outcome::Held:
+        break;
+    case PackageLock::Outcome::InUse:
+        return {OpenStatus::InUse, msg::DatabaseInUse.arg(QFileInfo(dbPath_).fileName())};
+    case PackageLock::Outcome::Unsupported:
+        // Refusing would lock the owner out of a database on such a disk; it opens as it
+        // did before there was a lock.
+        appendDebugInfo(QStringLiteral("\n\n%1 cannot be locked on its disk (%2); opened without a lock")
+                            .arg(dbPath_, lock_.error()));
+        break;
+    case PackageLock::Outcome::Failed:
+        return {OpenStatus::Failed, QStringLiteral("\"%1\" cannot be opened: %2").arg(dbPath_, lock_.error())};
+    }
+    return {OpenStatus::Opened, {}};
 }
 
 void MyDocument::readSettings()
@@ -266,6 +293,8 @@ void MyDocument::readSettings()
     if (fs::isReadable(drawer) && dbWriteable_) {
         fs::removeFile(drawer);
         writeArchive(stateFile, drawerOpenReplacementState(), fs::Durability::Flush);
+    } else if (fs::isReadable(drawer) && notesRepairs()) {
+        notePendingRepair(msg::PendingDrawerOpen);
     }
     settings_ = DatabaseSettings::fromAttributesState(plist::readKeyedArchiveFile(stateFile), prefs_);
     tree_.sorting = settings_.sorting;
@@ -277,6 +306,14 @@ OpenResult MyDocument::openDatabase(const QString& path, OpenOptions options)
         return {OpenStatus::NotFound, QStringLiteral("There is no database at \"%1\".").arg(path)};
     if (!dbSpecificInit(path))
         return {OpenStatus::Failed, QStringLiteral("No private temporary folder could be made: %1").arg(fs::lastError())};
+    // The lock comes before anything is read: another program may be changing the package.
+    forReading_ = options.forReading;
+    if (OpenResult locked = lockPackage(); !locked.ok()) {
+        close();
+        return locked;
+    }
+    if (forReading_)
+        dbWriteable_ = false;
     readSettings();
 
     OpenResult checked = checkPackage();
@@ -329,6 +366,11 @@ OpenResult MyDocument::checkPackage()
             fs::rename(at(pkg::LegacyEncryptedIndex), at(pkg::EncryptedIndex));
         if (fs::exists(at(pkg::LegacyIndex)) && !fs::exists(at(pkg::Index)))
             fs::rename(at(pkg::LegacyIndex), at(pkg::Index));
+    } else if (notesRepairs()) {
+        for (const auto& [legacy, current] : {std::pair{pkg::LegacyEncryptedIndex, pkg::EncryptedIndex},
+                                              std::pair{pkg::LegacyIndex, pkg::Index}})
+            if (fs::exists(at(legacy)) && !fs::exists(at(current)))
+                notePendingRepair(msg::PendingIndexRename.arg(legacy, current));
     }
 
     const bool anyIndex = fs::isReadable(at(pkg::Index)) || fs::isReadable(at(pkg::EncryptedIndex))
@@ -354,16 +396,10 @@ OpenResult MyDocument::checkPackage()
     else
         categoriesArchiveFile_ = at(pkg::Index);
 
-    // Whether folders inside the package can be changed at all (a read-only volume).
+    // Whether folders inside the package can be changed at all (a read-only volume). Asked
+    // without trying: a trial chmod would change the folder's time even when only reading.
     const QString unfiled = at(pkg::Unfiled);
-    dbReadOnly_ = false;
-    if (fs::isDirectory(unfiled)) {
-        const auto before = fs::mode(unfiled);
-        if (fs::setMode(unfiled, pkg::ReadWriteMode))
-            fs::setMode(unfiled, before.value_or(pkg::ReadOnlyMode));
-        else
-            dbReadOnly_ = dbEncrypted_;
-    }
+    dbReadOnly_ = fs::isDirectory(unfiled) && !fs::modeChangeable(unfiled) && dbEncrypted_;
     dindexPresent_ = fs::isReadable(at(dbEncrypted_ ? pkg::EncryptedDIndex : pkg::DIndex));
     return {OpenStatus::Opened, {}};
 }
@@ -399,6 +435,8 @@ OpenResult MyDocument::finishDatabaseOpen(bool rebuild)
         rebuiltAtOpen_ = true;
         changed();
     }
+    if (rebuiltAtOpen_ && notesRepairs())
+        notePendingRepair(msg::PendingRebuild);
 
     readCustomAttributeNames();
     dbOpen_ = true;
@@ -408,6 +446,10 @@ OpenResult MyDocument::finishDatabaseOpen(bool rebuild)
     const bool needsDistributedIndex = dbWriteable_ && !dindexPresent_;
     if (needsDistributedIndex || (dbWriteable_ && !fs::exists(dbPath_ + '/' + pkg::DIndexVer4)))
         convertDistributedIndex(needsDistributedIndex);
+    else if (notesRepairs() && !dindexPresent_)
+        notePendingRepair(msg::PendingConversion);
+    else if (notesRepairs() && !fs::exists(dbPath_ + '/' + pkg::DIndexVer4))
+        notePendingRepair(msg::PendingIndexUpdate);
 
     ui_.reloadBrowser();
     appendDebugInfo(QStringLiteral("\n\nOpened DB=%1; Encrypted=%2").arg(dbPath_, dbEncrypted_ ? "YES" : "NO"));
@@ -504,6 +546,8 @@ void MyDocument::readCustomAttributeNames()
     }
     if (dbWriteable_ && !fs::exists(file))
         writeArchive(file, plist::Array{}, fs::Durability::Flush);
+    else if (notesRepairs() && !fs::exists(file))
+        notePendingRepair(msg::PendingCustomAttributeNames);
 }
 
 bool MyDocument::backupBeforeConversion(QString* where)
@@ -658,6 +702,12 @@ OpenResult MyDocument::createDatabase(const QString& requested)
     };
     if (!dbSpecificInit(abs))
         return fail();
+    if (OpenResult locked = lockPackage(); !locked.ok()) {
+        close();
+        fs::deleteTree(abs);
+        dbPath_.clear();
+        return locked;
+    }
     settings_ = DatabaseSettings::forNewDatabase(prefs_);
     tree_.sorting = settings_.sorting;
     categoriesArchiveFile_ = dbPath_ + '/' + pkg::Index;
@@ -700,9 +750,12 @@ QString MyDocument::uniquePathForPath(const QString& path) const
     auto taken = [this](const QString& candidate) {
         if (tree_.itemForPath(candidate))
             return true;
-        const QString abs = absolutePath(candidate);
-        if (abs.isEmpty())
+        const auto pp = PackagePath::fromString(candidate);
+        if (!pp)
             return true;
+        // Not absolutePath: behind a link every name would look taken. The disk calls
+        // never look through one anyway.
+        const QString abs = pp->absoluteUnder(dbPath_);
         if (fs::exists(abs))
             return true;
         for (const QString& suffix : pkg::EncipheredSuffixes)
@@ -892,17 +945,17 @@ bool MyDocument::checkPassword(const QString& password)
         return crypto::cryptData(key->decryptor(), *bytes);
     };
 
-    // The marker settles it when it can be read. Without one (older databases, or a
-    // marker the disk cannot give back) the password is right only when the index
-    // deciphers to a readable archive: a wrong key gives valid padding about once in 256
-    // tries, but never an archive.
+    // The marker proves the key when it deciphers to its known text. It cannot disprove
+    // one: a damaged, truncated, emptied or overwritten marker refuses every key, the
+    // right one too. So whenever it does not prove the key (and for older databases
+    // without one) the password is right only when the index deciphers to a readable
+    // archive: a wrong key gives valid padding about once in 256 tries, but never an
+    // archive. A marker that did not prove the right key is written again after the open.
     bool markerChecked = false;
     const QString marker = dbPath_ + '/' + pkg::EncryptedMarkerStored;
     if (fs::isRegularFile(marker) && fs::isReadable(marker)) {
         const auto plain = decipherFile(pkg::EncryptedMarkerStored);
-        if (!plain || *plain != pkg::EncryptedMarkerContent)
-            return false;
-        markerChecked = true;
+        markerChecked = plain && *plain == pkg::EncryptedMarkerContent;
     }
 
     std::optional<plist::Value> index;
@@ -919,7 +972,9 @@ bool MyDocument::checkPassword(const QString& password)
 
     cipher_ = std::make_unique<DocumentCipher>(dbPath_, tempDir_, std::move(key));
     decipheredIndex_ = std::move(index);
-    markerNeeded_ = !markerChecked && !fs::exists(marker);
+    markerNeeded_ = !markerChecked;
+    if (markerNeeded_ && fs::exists(marker))
+        appendDebugInfo(QStringLiteral("\n\nPassword marker of %1 could not prove the key; the index did").arg(dbPath_));
 
     const QString unfiled = dbPath_ + '/' + pkg::Unfiled;
     if (dbWriteable_ && !fs::isReadable(unfiled))
@@ -931,6 +986,8 @@ void MyDocument::writeMarkerIfNeeded()
 {
     // Only once the database has opened with this key: a marker written with a wrong key
     // would lock the owner out for good.
+    if (markerNeeded_ && cipher_ && notesRepairs())
+        notePendingRepair(msg::PendingMarker);
     if (!markerNeeded_ || !dbWriteable_ || !cipher_)
         return;
     markerNeeded_ = false;
@@ -1137,8 +1194,9 @@ bool MyDocument::readItemContent(const QString& path, const QString& inner,
             return fail(QStringLiteral("\"%1\" has no file \"%2\".").arg(path, inner));
         target = innerPath;
     }
-    // A link inside a folder item must not lead the reader out of the package.
-    const QString abs = target->absoluteUnder(dbPath_);
+    // A link must not lead the reader anywhere: the path as the disk spells it, with no
+    // link on the way.
+    const QString abs = fs::onDiskPath(target->absoluteUnder(dbPath_));
     const QString canonical = QFileInfo(abs).canonicalFilePath();
     const QString root = QFileInfo(dbPath_).canonicalFilePath();
     if (canonical.isEmpty() || !canonical.startsWith(root + '/'))

@@ -12,6 +12,7 @@
 #include "store/packagepath.h"
 #include "store/tree.h"
 #include "util/fs.h"
+#include "util/packagelock.h"
 
 #include <QDate>
 #include <QString>
@@ -31,10 +32,16 @@ enum class OpenStatus {
     Invalid,     // not a database (the "Invalid Database" alert was shown)
     Cancelled,   // the person chose "Cancel" (also on the password sheet)
     Failed,      // the disk refused something needed to open
+    InUse,       // another program (or another document of this one) has it open
 };
 
 struct OpenOptions {
     bool rebuildRequested = false; // Shift held in the GUI, --rebuild on the command line
+    // Open only to read: a shared lock instead of the exclusive one, and the open changes
+    // nothing in the package (no repairs, conversions, markers or deletions; an encrypted
+    // database is deciphered in memory). What an open for writing would have repaired or
+    // converted is listed in pendingRepairs(). Operations and saves are refused.
+    bool forReading = false;
 };
 
 struct OpenResult {
@@ -110,6 +117,13 @@ public:
     bool noNeedToSaveNow() const { return noNeedToSaveNow_; }
     const QStringList& customAttributeNames() const { return customAttributeNames_; }
     const std::vector<IndexProblem>& indexProblems() const { return problems_; }
+    bool openForReading() const { return forReading_; }
+    // Whether anything may change the package now: open, writable, not opened for reading
+    // only, and in an encrypted database with its key. The one answer every caller asks.
+    bool canChange() const { return dbOpen_ && dbWriteable_ && !dbReadOnly_ && !forReading_ && !(dbEncrypted_ && !cipher_); }
+    // After an open for reading: what an open for writing would have repaired or converted,
+    // each a phrase such as "delete plain copies left beside their enciphered forms: ...".
+    const QStringList& pendingRepairs() const { return pendingRepairs_; }
 
     IndexTree& tree() { return tree_; }
     const IndexTree& tree() const { return tree_; }
@@ -121,7 +135,8 @@ public:
 
     // Paths.
     static QString attributesPathForPath(const QString& path);
-    // The absolute path of a stored path; empty when the path could leave the package.
+    // The absolute path of a stored path, spelled as the disk has it; empty when the path
+    // could leave the package or a symbolic link lies on its way.
     QString absolutePath(const QString& relative) const;
 
     // Attributes files. Without an item, the root attributes file ".dindex". The file is
@@ -261,6 +276,12 @@ public:
 
 private:
     bool dbSpecificInit(const QString& path);
+    // Takes the lock of the package at dbPath_: shared for reading, else exclusive.
+    OpenResult lockPackage();
+    // An open for reading of a package that an open for writing could change: what that
+    // open would do is noted instead of done.
+    bool notesRepairs() const { return forReading_ && packageWritable_; }
+    void notePendingRepair(const QString& what) { pendingRepairs_ << what; }
     OpenResult checkPackage();
     OpenResult finishDatabaseOpen(bool rebuild);
     bool loadIndexArchive();
@@ -295,10 +316,16 @@ private:
     DatabaseSettings settings_;
 
     QString dbPath_;
+    // Paths inside the package are resolved without following links while it is open.
+    std::optional<fs::PackageRoot> packageRoot_;
     QString tempDir_;
     QString categoriesArchiveFile_;
     bool dbOpen_ = false;
-    bool dbWriteable_ = false;
+    bool dbWriteable_ = false;   // this document may change the package (never when open for reading)
+    bool packageWritable_ = false; // the package folder itself can be written
+    bool forReading_ = false;
+    QStringList pendingRepairs_;
+    PackageLock lock_;
     bool dbReadOnly_ = false;
     bool dbEncrypted_ = false;
     bool dindexPresent_ = false;

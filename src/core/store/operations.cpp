@@ -142,7 +142,13 @@ std::unique_ptr<IndexItem> cloneItem(const IndexItem& source, const QString& new
 struct DocumentOps {
     MyDocument& d;
 
-    QString abs(const QString& path) const { return d.absolutePath(path); }
+    // The disk calls resolve these without following links and refuse one on the way with
+    // a message that names it.
+    QString abs(const QString& path) const
+    {
+        const auto p = PackagePath::fromString(path);
+        return p && !d.dbPath_.isEmpty() ? p->absoluteUnder(d.dbPath_) : QString();
+    }
     QString parentDirAbs(const QString& path) const
     {
         const QString parent = parentOf(path);
@@ -184,7 +190,8 @@ struct DocumentOps {
     {
         const QStringList forms = existingForms(from);
         if (forms.isEmpty()) {
-            fs::recordFailure("Rename", abs(from), ENOENT);
+            // Behind a link the forms cannot be seen, and are not reached through it.
+            fs::recordFailure("Rename", abs(from), d.absolutePath(from).isEmpty() ? ELOOP : ENOENT);
             return false;
         }
         const QString a = abs(from), b = abs(to);
@@ -754,7 +761,21 @@ struct DocumentOps {
         d.ui_.progressStop();
         OperationResult r;
         r.status = OperationResult::Status::Failed;
-        r.message = msg::ImportFailed.arg(shownName);
+        switch (fs::lastErrno()) {
+        case ENOSPC:
+        case EDQUOT:
+            r.message = msg::ImportFailedNoSpace.arg(shownName);
+            break;
+        case EACCES:
+        case EPERM:
+            r.message = msg::ImportFailedNoPermission.arg(shownName);
+            break;
+        case EROFS:
+            r.message = msg::ImportFailedReadOnly.arg(shownName);
+            break;
+        default:
+            r.message = msg::ImportFailed.arg(shownName);
+        }
         appendDebugInfo(QStringLiteral("\n\nImport of %1 failed: %2").arg(shownName, fs::lastError()));
         d.ui_.alert(QString(), r.message);
         return r;

@@ -30,6 +30,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace folivo {
 
@@ -77,33 +78,50 @@ namespace {
 
 // Lists one folder of the package and, depth first, every folder below it that is not
 // hidden, with readdir and the entry types it gives, so that a large package is listed
-// without a status call per file. Symbolic links are never entered.
-void listInto(PackageListing::Data& out, const QString& root, const PackagePath& dir, int parent, int depth)
+// without a status call per file. Symbolic links are never entered: each folder is opened
+// from the one above it with O_NOFOLLOW. Names are listed in composed Unicode, the form
+// the index uses, whatever form the disk keeps them in (the disk calls find them by it).
+void listInto(PackageListing::Data& out, int dirFd, const PackagePath& dir, int parent, int depth)
 {
     // Deeper than any path the system can name; only a hostile package gets here.
     if (depth > 512)
         return;
-    DIR* handle = ::opendir(QFile::encodeName(dir.isRoot() ? root : dir.absoluteUnder(root)).constData());
-    if (!handle)
+    const int listFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* handle = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!handle) {
+        if (listFd >= 0)
+            ::close(listFd);
         return;
+    }
     if (parent < 0)
         out.rootListed = true;
     else
         out.entries[std::size_t(parent)].listed = true;
-    const int dirFd = ::dirfd(handle);
-    std::vector<std::pair<QString, bool>> names;
+    struct Found {
+        QByteArray onDisk;
+        QString name;
+        bool isDir;
+        bool isLink;
+    };
+    std::vector<Found> names;
     while (const dirent* e = ::readdir(handle)) {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
             continue;
         bool isDir = e->d_type == DT_DIR;
+        bool isLink = e->d_type == DT_LNK;
         if (e->d_type == DT_UNKNOWN) { // some file systems do not say
             struct stat st {};
-            isDir = ::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+            const bool known = ::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+            isDir = known && S_ISDIR(st.st_mode);
+            isLink = known && S_ISLNK(st.st_mode);
         }
-        names.emplace_back(QFile::decodeName(e->d_name), isDir);
+        QString name = QFile::decodeName(e->d_name);
+        if (std::any_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() > 0x7f; }))
+            name = name.normalized(QString::NormalizationForm_C);
+        names.push_back({QByteArray(e->d_name), std::move(name), isDir, isLink});
     }
     ::closedir(handle);
-    for (const auto& [name, isDir] : names) {
+    for (const auto& [onDisk, name, isDir, isLink] : names) {
         // A delete moves the files out of the way under a hidden name before the tree
         // forgets the item; a crash in between leaves them behind, already deleted. So
         // does a write a crash interrupted: its hidden fresh copy is never the file.
@@ -117,9 +135,14 @@ void listInto(PackageListing::Data& out, const QString& root, const PackagePath&
         const auto child = dir.child(name);
         if (!child)
             continue;
-        out.entries.push_back({child->str(), parent, isDir, false});
-        if (isDir)
-            listInto(out, root, *child, int(out.entries.size() - 1), depth + 1);
+        out.entries.push_back({child->str(), parent, isDir, false, isLink});
+        if (isDir) {
+            const int childFd = ::openat(dirFd, onDisk.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (childFd >= 0) {
+                listInto(out, childFd, *child, int(out.entries.size() - 1), depth + 1);
+                ::close(childFd);
+            }
+        }
     }
 }
 
@@ -130,7 +153,11 @@ PackageListing PackageListing::start(const QString& root, bool inBackground)
     PackageListing listing;
     auto work = [root] {
         Data data;
-        listInto(data, root, PackagePath(), -1, 0);
+        const int rootFd = ::open(QFile::encodeName(root).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (rootFd >= 0) {
+            listInto(data, rootFd, PackagePath(), -1, 0);
+            ::close(rootFd);
+        }
         return data;
     };
     if (inBackground) {
@@ -171,7 +198,11 @@ QStringList ConsistencyReport::buttons() const
 struct DocumentRepair {
     MyDocument& d;
 
+    // Whether this document may change the package.
     bool writable() const { return d.dbWriteable_ && !d.dbReadOnly_; }
+    // Whether the report speaks of a package that can be changed: an open for reading
+    // reports what an open for writing would do.
+    bool reportWritable() const { return (d.forReading_ ? d.packageWritable_ : d.dbWriteable_) && !d.dbReadOnly_; }
 
     QString absOf(const PackagePath& p) const { return p.absoluteUnder(d.dbPath_); }
 
@@ -231,7 +262,7 @@ struct DocumentRepair {
     ConsistencyReport check()
     {
         ConsistencyReport r;
-        r.writable = writable();
+        r.writable = reportWritable();
         r.encrypted = d.dbEncrypted_;
 
         const std::vector<IndexItem*>& flat = d.tree_.flatArray();
@@ -248,6 +279,10 @@ struct DocumentRepair {
             listing = std::make_unique<PackageListing>(PackageListing::start(d.dbPath_, false));
         Inventory inv;
         classify(listing->get(), fileItems, folderItems, inv);
+        QSet<QString> links;
+        for (const PackageListing::Entry& e : listing->get().entries)
+            if (e.isLink)
+                links.insert(e.rel);
         listing.reset();
         r.deletionLeftovers = inv.deletionLeftovers;
 
@@ -261,6 +296,7 @@ struct DocumentRepair {
         };
 
         QSet<QString> seen;
+        QSet<QString> behindLink;
         for (const IndexItem* item : flat) {
             if (item->isSmartFolder())
                 continue;
@@ -274,6 +310,24 @@ struct DocumentRepair {
             seen.insert(path);
             if (item->has(keys::ReminderDate))
                 r.remindersFound << path;
+
+            // A link where the item's folder or file should be: the item stays as it is,
+            // and so does everything behind the link (the disk calls refuse to reach it).
+            if (!links.isEmpty()) {
+                const bool behind = behindLink.contains(pp->parent().str());
+                bool isLink = links.contains(path);
+                for (const QString& suffix : pkg::EncipheredSuffixes)
+                    isLink = isLink || links.contains(path + '.' + suffix);
+                if (behind || isLink) {
+                    behindLink.insert(path);
+                    inv.kinds.remove(path);
+                    for (const QString& suffix : pkg::EncipheredSuffixes)
+                        inv.kinds.remove(path + '.' + suffix);
+                    if (!behind)
+                        r.linkedItems << path;
+                    continue;
+                }
+            }
 
             const bool folder = item->hasChildren();
             bool found = false;
@@ -325,6 +379,13 @@ struct DocumentRepair {
         if (!r.itemsWithoutFiles.isEmpty()) {
             r.text += r.writable ? msg::RepairMissingWritable : msg::RepairMissingReadOnly;
             for (const QString& p : r.itemsWithoutFiles)
+                r.text += p + '\r';
+            r.text += QStringLiteral("\r\r");
+        }
+
+        if (!r.linkedItems.isEmpty()) {
+            r.text += msg::RepairLinks;
+            for (const QString& p : r.linkedItems)
                 r.text += p + '\r';
             r.text += QStringLiteral("\r\r");
         }
@@ -398,6 +459,27 @@ struct DocumentRepair {
             if (fs::deleteInside(d.dbPath_, *pp))
                 out.adopted << path;
         }
+    }
+
+    // What silentRepairs would do, noted by an open for reading instead.
+    void notePending(const ConsistencyReport& r)
+    {
+        if (!r.writable)
+            return;
+        auto quoted = [](QStringList paths) {
+            std::sort(paths.begin(), paths.end()); // the same words every time
+            for (QString& p : paths)
+                p = '"' + p + '"';
+            return paths.join(QStringLiteral(", "));
+        };
+        if (r.unfiledMissing)
+            d.notePendingRepair(msg::PendingUnfiled);
+        if (!r.deletionLeftovers.isEmpty())
+            d.notePendingRepair(msg::PendingLeftovers.arg(quoted(r.deletionLeftovers)));
+        if (!r.plainCopies.isEmpty())
+            d.notePendingRepair(msg::PendingPlainCopies.arg(quoted(r.plainCopies)));
+        if (!r.plainOnlyItems.isEmpty())
+            d.notePendingRepair(msg::PendingPlainOnly.arg(quoted(r.plainOnlyItems)));
     }
 
     // ---- Recovery ----------------------------------------------------------------------
@@ -577,6 +659,10 @@ struct DocumentRepair {
     RepairOutcome apply(const ConsistencyReport& r, RepairChoice choice)
     {
         RepairOutcome out;
+        if (d.forReading_) {
+            out.stopped = true; // neither deleted nor copied out: reading changes nothing
+            return out;
+        }
         if (choice == RepairChoice::Delete || !r.foundOrphanedFile) {
             deleteExtraFiles(r.extraEntries, r.itemsWithoutFiles, {}, out);
             return out;
@@ -686,6 +772,16 @@ bool MyDocument::repairDBandFindReminders()
 
     const ConsistencyReport report = repair.check();
     remindersFound_ = report.remindersFound;
+    if (forReading_) {
+        // Shown, so that the reader learns of it, and never acted on.
+        repair.notePending(report);
+        if (!report.needsDecision())
+            return false;
+        const QString time = QLocale::c().toString(QDateTime::currentDateTime(), logDateFormat());
+        ui_.progressStop();
+        ui_.ask({msg::RepairTitle, msg::RepairHeader.arg(time) + report.text, report.buttons()});
+        return true;
+    }
     RepairOutcome silent;
     repair.silentRepairs(report, silent);
     if (!silent.deleted.isEmpty() || !silent.adopted.isEmpty())

@@ -37,6 +37,9 @@ struct ConsistencyReport {
     // Encrypted database: file items that exist only as a plain file; enciphered in a
     // writable package (in a read-only one they are left as they are).
     QStringList plainOnlyItems;
+    // Items whose folder or file (or stored form) is a symbolic link: reported, kept, and
+    // never changed through; what lies behind such a folder is neither missing nor extra.
+    QStringList linkedItems;
     // Hidden leftovers of a delete a crash interrupted; removed silently when writable.
     QStringList deletionLeftovers;
     // "Unfiled" is in the tree but its folder is gone; it is made again, never removed.
@@ -69,6 +72,7 @@ public:
         int parent;   // index of the folder entry that holds it; -1 at the top
         bool isDir;   // a directory (never a link to one)
         bool listed;  // a directory whose entries were read
+        bool isLink = false; // a symbolic link
     };
     struct Data {
         std::vector<Entry> entries; // folders before what they hold

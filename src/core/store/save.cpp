@@ -367,7 +367,8 @@ bool MyDocument::deleteDecrypted()
 SaveOutcome MyDocument::saveChanges(bool fromTimer)
 {
     SaveOutcome out;
-    if (!dbOpen_ || noNeedToSaveNow_)
+    // An open for reading leaves the package as it found it, ".changed" included.
+    if (!dbOpen_ || noNeedToSaveNow_ || forReading_)
         return out;
     // Timers fire inside operations and modal prompts; the next tick tries again.
     if (busy()) {

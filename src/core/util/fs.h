@@ -29,12 +29,48 @@ struct ScopedFault {
     ScopedFault& operator=(const ScopedFault&) = delete;
 };
 
-// The last failure on this thread, for messages: "step: path: reason".
+// The last failure on this thread, for messages: "step: path: reason", and its errno value
+// (ENOSPC for a full disk, EACCES, EROFS...), for messages that name the cause.
 QString lastError();
+int lastErrno();
 // For writers that do their own system calls (the cipher streams): records a failure as
 // lastError and answers false, and asks the test seam whether `op` on `abs` must fail.
 bool recordFailure(const char* step, const QString& abs, int err);
 bool faultInjected(Op op, const QString& abs, const char* step);
+
+// While a database is open its package folder is registered here. Every function of this
+// file then resolves a path inside that package one component at a time from the package
+// folder, without following symbolic links (openat2 with RESOLVE_BENEATH and
+// RESOLVE_NO_SYMLINKS, or a walk with O_NOFOLLOW where the kernel has no openat2), and
+// acts with the *at() calls on the folder it found. A link inside the package, where a
+// folder or file should be, is therefore never written, read or changed through: the call
+// fails with ELOOP. The last component is never followed either (it may be replaced or
+// removed, as a link itself). Paths outside every registered package behave as before.
+//
+// Names on disk may be in decomposed Unicode (a package that travelled through a macOS
+// volume) while the index holds the composed form: a component that is not found under
+// its own name is looked up among the folder's entries after normalisation, and the call
+// acts on the entry as the disk spells it.
+class PackageRoot {
+public:
+    explicit PackageRoot(const QString& absRoot);
+    ~PackageRoot();
+    PackageRoot(const PackageRoot&) = delete;
+    PackageRoot& operator=(const PackageRoot&) = delete;
+
+private:
+    QString root_;
+};
+
+// The path as the disk spells it (see above), checked without following links; empty when
+// a link lies on the way inside a package, the last component included. Components that
+// do not exist are kept as given. A path outside every package is answered as it is.
+QString onDiskPath(const QString& abs);
+
+// open(2) with the rules above, for the few callers that read or write a descriptor
+// themselves: inside a package O_NOFOLLOW is added. -1 with errno set on failure (also
+// recorded as lastError under `step`).
+int openFile(const QString& abs, int flags, unsigned mode = 0, const char* step = "Open");
 
 // lstat-based queries: a symbolic link is never followed.
 bool exists(const QString& abs);
@@ -45,11 +81,18 @@ bool isReadable(const QString& abs); // access(R_OK) on what exists (links not f
 // is how tests see a package on a read-only volume while running as root.
 bool isWritable(const QString& abs);
 std::optional<unsigned> mode(const QString& abs);
+// Whether this process could change the mode of what is at `abs` (it owns it or is root,
+// and the file system is not mounted read-only), found without changing anything. The
+// test seam can answer no (Op::Chmod on `abs`).
+bool modeChangeable(const QString& abs);
 
 bool setMode(const QString& abs, unsigned mode);
 bool makeDirectory(const QString& abs, unsigned mode);             // one level, exact mode
 bool makeDirectories(const QString& abs, unsigned mode);           // with missing parents
 // Copies a file or folder tree; links are copied as links, modes are kept. `to` must not exist.
+// A link met inside a package, or that would be made inside one, is refused (ELOOP): a
+// backup never holds just a link where a folder of the person's was, and no link enters a
+// package.
 bool copyTree(const QString& from, const QString& to);
 bool createMarker(const QString& abs, unsigned mode);              // empty file, exact mode
 bool rename(const QString& from, const QString& to);
