@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds everything once with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs every test (core, command line, GUI offscreen).
+# UndefinedBehaviorSanitizer, and runs every test (core, command line, GUI offscreen, and the
+# window's activation, dialogs and drags on a virtual desktop of their own: Xvfb with openbox).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh

@@ -802,6 +802,9 @@ int drainCommand(MyDocument& doc, TerminalUi& ui, const Options& o)
         std::printf("Kept %s: its stored copy did not read back the same\n", p.toLocal8Bit().constData());
     for (const QString& p : out.waiting)
         std::printf("Waiting for %s: it is still being written\n", p.toLocal8Bit().constData());
+    for (const QString& p : out.refused)
+        std::printf("Left %s: folders and Folivo databases are not imported from the import folder\n",
+                    p.toLocal8Bit().constData());
     if (!out.ran) {
         std::printf("Nothing to import.\n");
         return doc.saveChanges(false).error.isEmpty() ? 0 : 1;

@@ -9,6 +9,7 @@
 #include "treemodel.h"
 
 #include "browser/commands.h"
+#include "browser/expansion.h"
 #include "browser/selection.h"
 #include "find/filetext.h"
 #include "prefs/ktprefs.h"
@@ -17,6 +18,7 @@
 #include "store/keys.h"
 #include "store/messages.h"
 #include "util/fs.h"
+#include "util/trash.h"
 
 #include <QAction>
 #include <QApplication>
@@ -68,23 +70,6 @@ QStringList localPaths(const QMimeData* mime)
 }
 
 } // namespace
-
-BrowserView::BrowserView(QWidget* parent) : QTreeView(parent) {}
-
-void BrowserView::expandMany(const QModelIndexList& indexes)
-{
-    // With a layout pending, expanding only records the index; one layout at the end then
-    // places every row, instead of one layout per expanded folder.
-    scheduleDelayedItemsLayout();
-    {
-        // The callers note the expanded folders themselves; a signal per folder would cost
-        // more than the expanding (25,000 of them at 100,000 items).
-        const QSignalBlocker quiet(this);
-        for (const QModelIndex& index : indexes)
-            expand(index);
-    }
-    executeDelayedItemsLayout();
-}
 
 MainWindow::MainWindow(AppController* app, KTPrefs* prefs, QWidget* parent)
     : QMainWindow(parent),
@@ -191,12 +176,19 @@ MainWindow::MainWindow(AppController* app, KTPrefs* prefs, QWidget* parent)
         refreshActions();
     });
     connect(view_, &QTreeView::doubleClicked, this, &MainWindow::doubleClicked);
+    connect(view_, &BrowserView::branchExpanded, this, [this](const QModelIndexList& indexes) {
+        for (const QModelIndex& index : indexes)
+            if (const IndexItem* item = model_->itemFromIndex(index))
+                expandedPaths_.insert(item->path());
+        refreshActions();
+    });
+    connect(view_, &BrowserView::draggedToTrash, this, &MainWindow::deleteDraggedFiles);
     connect(model_.get(), &QAbstractItemModel::modelReset, this, [this] { scheduleRestore(); });
     connect(model_.get(), &TreeModel::importRequested, this,
             [this](const QStringList& paths, const QString& parentPath, int index) {
                 // After the drag has finished: the import shows sheets of its own.
                 QTimer::singleShot(0, this, [this, paths, parentPath, index] {
-                    importPaths(paths, parentPath, index, true);
+                    importPaths(paths, parentPath, index, true, true);
                 });
             });
     connect(model_.get(), &TreeModel::selectRequested, this,
@@ -463,6 +455,9 @@ void MainWindow::databaseOpened()
     saveTimer_->start();
     updateStatus();
     refreshActions();
+    // Already in front (the password sheet had the focus): the open is this round's cue.
+    if (rounds_.databaseOpened(isActiveWindow()))
+        QTimer::singleShot(0, this, [this] { windowActivated(); });
 }
 
 void MainWindow::reportIndexProblems()
@@ -523,6 +518,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     saveTimer_->stop();
+    rounds_.databaseClosed();
     doc_->history().setView(nullptr);
     keepPaneSizes();
     // Nothing may look at the tree once the document forgets it.
@@ -541,16 +537,12 @@ bool MainWindow::event(QEvent* event)
 {
     switch (event->type()) {
     case QEvent::WindowActivate:
-        // Not now: activation also comes from the import's own sheets closing.
-        if (!drainPending_) {
-            drainPending_ = true;
-            QTimer::singleShot(0, this, [this] {
-                drainPending_ = false;
-                windowActivated();
-            });
-        }
+        // Decided now, run after the event: the round shows sheets of its own.
+        if (rounds_.activated())
+            QTimer::singleShot(0, this, [this] { windowActivated(); });
         break;
     case QEvent::WindowDeactivate:
+        rounds_.deactivated(ownDialogInFront());
         // The person may be about to copy the package or switch it off: save what changed.
         if (doc_->dbOpen())
             QTimer::singleShot(0, this, [this] { saveNow(false); });
@@ -563,11 +555,27 @@ bool MainWindow::event(QEvent* event)
 
 void MainWindow::windowActivated()
 {
-    if (!doc_->dbOpen() || inTheMiddleOfAStep())
-        return;
-    importDroppedFiles();
-    drainImportFolder();
+    if (doc_->dbOpen() && !inTheMiddleOfAStep()) {
+        importDroppedFiles();
+        drainImportFolder();
+    }
+    rounds_.roundFinished();
     refreshActions();
+}
+
+bool MainWindow::ownDialogInFront() const
+{
+    const auto ours = [this](const QWidget* w) {
+        for (; w; w = w->parentWidget())
+            if (w == this)
+                return true;
+        return false;
+    };
+    // The focus may not have arrived yet when the window hears it has lost it; a modal
+    // dialog of its own that is up has taken it all the same.
+    const QWidget* active = QApplication::activeWindow();
+    const QWidget* modal = QApplication::activeModalWidget();
+    return (active && active != this && ours(active)) || (modal && modal != this && ours(modal));
 }
 
 // ---- Selection ----------------------------------------------------------------------
@@ -826,20 +834,10 @@ void MainWindow::expandAll()
     // Every folder opens except a date folder that holds nothing but one file: it stands
     // for that file and stays closed.
     QModelIndexList indexes;
-    std::function<void(const IndexItem*)> walk = [&](const IndexItem* folder) {
-        for (const auto& child : doc_->tree().childrenOf(folder)) {
-            const IndexItem* item = child.get();
-            if (!item->hasChildren() || item->children().empty())
-                continue;
-            if (item->isDateFolder() && item->children().size() == 1 && !item->children().front()->hasChildren())
-                continue;
-            indexes << model_->indexForItem(item);
-            expandedPaths_.insert(item->path());
-            if (!item->isSmartFolder())
-                walk(item);
-        }
-    };
-    walk(nullptr);
+    for (const IndexItem* item : foldersToExpand(doc_->tree(), nullptr)) {
+        indexes << model_->indexForItem(item);
+        expandedPaths_.insert(item->path());
+    }
     view_->expandMany(indexes);
     refreshActions();
     const QModelIndexList selected = view_->selectionModel()->selectedRows();
@@ -912,7 +910,7 @@ ImportOutcome MainWindow::runImport(const ImportRequest& request)
 }
 
 ImportOutcome MainWindow::importPaths(const QStringList& paths, const QString& parentPath, int index,
-                                      bool ignoreUserSelection)
+                                      bool ignoreUserSelection, bool dropped)
 {
     if (paths.isEmpty() || !doc_->dbOpen())
         return {};
@@ -920,8 +918,9 @@ ImportOutcome MainWindow::importPaths(const QStringList& paths, const QString& p
     request.paths = paths;
     request.parentPath = parentPath;
     request.parentIndex = index;
-    // A folder named here comes from a drop on the tree, with its position.
-    request.dropPosition = !parentPath.isEmpty();
+    // A folder named here comes from a drop on the tree, with its position; so does a drop
+    // between top-level rows, which names none.
+    request.dropPosition = dropped || !parentPath.isEmpty();
     request.ignoreUserSelection = ignoreUserSelection;
     const ImportOutcome outcome = runImport(request);
     showImportOutcome(outcome);
@@ -995,11 +994,24 @@ DrainOutcome MainWindow::drainImportFolder()
         QTimer::singleShot(ms, &loop, &QEventLoop::quit);
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     };
+    options.memory = &ImportFolderMemory::session();
     outcome = importFromImportFolder(*doc_, prefs_, importContext(), options);
     if (outcome.specifyNew)
         QTimer::singleShot(0, this, [this] { editImportFolder(); });
     showImportOutcome(outcome.import);
+    if (outcome.skipWarning && !outcome.import.skipped)
+        scheduleSkipWarning();
     return outcome;
+}
+
+void MainWindow::scheduleSkipWarning()
+{
+    // After the import's own sheets are gone, so the warning is not hidden under them.
+    QPointer<MainWindow> self(this);
+    QTimer::singleShot(0, this, [self] {
+        if (self)
+            doSkipWarning(self->ui_);
+    });
 }
 
 void MainWindow::showImportOutcome(const ImportOutcome& outcome)
@@ -1011,14 +1023,8 @@ void MainWindow::showImportOutcome(const ImportOutcome& outcome)
                                                                            : outcome.selectMessage);
     if (!outcome.collapse.isEmpty())
         view_->collapse(model_->indexForItem(doc_->tree().itemForPath(outcome.collapse)));
-    if (outcome.skipped) {
-        // After the import's own sheets are gone, so the warning is not hidden under them.
-        QPointer<MainWindow> self(this);
-        QTimer::singleShot(0, this, [self] {
-            if (self)
-                doSkipWarning(self->ui_);
-        });
-    }
+    if (outcome.skipped)
+        scheduleSkipWarning();
     updateStatus();
     refreshActions();
 }
@@ -1041,24 +1047,40 @@ void MainWindow::importPanel(bool folders)
     importPaths(paths, QString(), -1, logsSelected);
 }
 
+bool MainWindow::takesDrop(const QDropEvent* event) const
+{
+    // Files from other programs, as copies: a source told "moved" would delete its file
+    // before the import has read it. The browser's own items are the tree's business; their
+    // files are copies of what the database holds already.
+    const QMimeData* mime = event->mimeData();
+    return mime && !mime->hasFormat(mime::Items) && !mime->hasFormat(mime::Logins)
+           && (event->possibleActions() & Qt::CopyAction) && !localPaths(mime).isEmpty()
+           && commandState(MenuCommand::Import).enabled;
+}
+
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!localPaths(event->mimeData()).isEmpty() && commandState(MenuCommand::Import).enabled)
-        event->acceptProposedAction();
+    if (!takesDrop(event))
+        return;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
 }
 
 void MainWindow::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (!localPaths(event->mimeData()).isEmpty() && commandState(MenuCommand::Import).enabled)
-        event->acceptProposedAction();
+    if (!takesDrop(event))
+        return;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
 }
 
 void MainWindow::dropEvent(QDropEvent* event)
 {
-    const QStringList paths = localPaths(event->mimeData());
-    if (paths.isEmpty() || !commandState(MenuCommand::Import).enabled)
+    if (!takesDrop(event))
         return;
-    event->acceptProposedAction();
+    const QStringList paths = localPaths(event->mimeData());
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
     // After the drag has ended: the import shows its own sheets.
     QTimer::singleShot(0, this, [this, paths] { importPaths(paths); });
 }
@@ -1087,24 +1109,35 @@ void MainWindow::newFolder()
     });
 }
 
+bool MainWindow::confirmsDelete() const
+{
+    return !prefs_ || !prefs_->objectForKey(prefkeys::ConfirmDelete) || prefs_->boolForKey(prefkeys::ConfirmDelete);
+}
+
 void MainWindow::deleteSelected()
 {
-    const bool confirm = !prefs_ || !prefs_->objectForKey(prefkeys::ConfirmDelete)
-                         || prefs_->boolForKey(prefkeys::ConfirmDelete);
-    const DeletePlan plan = planDelete(selectedItems(), confirm);
+    const DeletePlan plan = planDelete(selectedItems(), confirmsDelete());
     int answer = -1;
     if (plan.prompt)
         answer = ui_.ask(*plan.prompt);
     if (!plan.proceeds(answer))
         return;
     view_->clearSelection();
+    const bool stopped = !deleteRecorded(plan.paths);
+    selectedPaths_.clear();
+    pathLine_->setText(stopped ? tr("Deleting stopped; what was deleted is gone.") : cmdmsg::SelectedItemsDeleted);
+    updateStatus();
+}
+
+bool MainWindow::deleteRecorded(const QStringList& paths)
+{
     std::unique_ptr<BusyMode> busy;
-    if (plan.paths.size() > 1)
+    if (paths.size() > 1)
         busy = std::make_unique<BusyMode>(this, cmdmsg::Deleting);
     QScopedValueRollback<BusyMode*> marked(busy_, busy.get());
     ui_.progressStart(cmdmsg::Deleting, QString(), 0);
     bool stopped = false;
-    for (const QString& path : plan.paths) {
+    for (const QString& path : paths) {
         if (busy && busy->stopRequested()) {
             stopped = true;
             break;
@@ -1117,9 +1150,50 @@ void MainWindow::deleteSelected()
             break;
     }
     ui_.progressStop();
-    selectedPaths_.clear();
-    pathLine_->setText(stopped ? tr("Deleting stopped; what was deleted is gone.") : cmdmsg::SelectedItemsDeleted);
-    updateStatus();
+    return !stopped;
+}
+
+void MainWindow::deleteDraggedFiles(const QStringList& itemPaths, const QStringList& copyPaths, const QDateTime& since)
+{
+    if (doc_->dbOpen() && inTheMiddleOfAStep()) {
+        // Asked once the step is over, not in the middle of it.
+        QPointer<MainWindow> self(this);
+        QTimer::singleShot(300, this, [self, itemPaths, copyPaths, since] {
+            if (self)
+                self->deleteDraggedFiles(itemPaths, copyPaths, since);
+        });
+        return;
+    }
+    // The plain text of an encrypted database does not stay in the Trash, whatever the
+    // answer; a plain database's copy stays there, as a file thrown away does.
+    const bool encrypted = doc_->dbEncrypted();
+    const auto takeBackCopies = [&] {
+        if (encrypted)
+            for (const QString& copy : copyPaths)
+                trash::removeTrashed(copy, since);
+    };
+    if (!doc_->canChange()) {
+        takeBackCopies();
+        return;
+    }
+    QStringList present;
+    for (const QString& path : itemPaths)
+        if (doc_->tree().itemForPath(path))
+            present << path;
+    const DeletePlan plan = planDeleteDragged(present, confirmsDelete());
+    int answer = -1;
+    if (plan.prompt)
+        answer = ui_.ask(*plan.prompt);
+    if (plan.proceeds(answer)) {
+        view_->clearSelection();
+        deleteRecorded(plan.paths);
+        selectedPaths_.clear();
+        pathLine_->setText(fillPlaceholders(cmdmsg::DraggedFilesDeleted,
+                                            {plan.paths.size() >= 2 ? QStringLiteral("s") : QString()}));
+        updateStatus();
+    }
+    takeBackCopies();
+    refreshActions();
 }
 
 void MainWindow::sortSelected()
@@ -1308,6 +1382,7 @@ void MainWindow::doubleClicked(const QModelIndex& index)
         showFilesOfSmartFolder(*item);
         return;
     }
+    // Where a double-click edits the name, the view has started editing already.
     if (IndexTree::canEditItem(*item, editContext()).doubleAction != DoubleAction::OpenWithDefaultApp || !item->isFile())
         return;
     QString error;

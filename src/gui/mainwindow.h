@@ -4,6 +4,7 @@
 // document and everything that refers to the document's tree; every command it offers
 // asks the core's menu rules first, from the menu, the toolbar or a shortcut alike.
 
+#include "browserdrops.h"
 #include "qtdocumentui.h"
 
 #include "browser/menuvalidation.h"
@@ -29,15 +30,6 @@ class AppController;
 class BusyMode;
 class DetailsPane;
 class TreeModel;
-
-// The browser's view: a tree view that can expand many rows at once without laying the
-// tree out again for each of them.
-class BrowserView : public QTreeView {
-    Q_OBJECT
-public:
-    explicit BrowserView(QWidget* parent = nullptr);
-    void expandMany(const QModelIndexList& indexes);
-};
 
 class MainWindow : public QMainWindow, private HistoryView {
     Q_OBJECT
@@ -66,15 +58,17 @@ public:
 
     // Imports files and folders from outside into this database through the import
     // pipeline: into `parentPath` at `index` when given (a drop), else filed by the rules.
+    // `dropped`: a drop on the tree, at `index` even at the top level (`parentPath` empty).
     // Shows what the import asks and selects what was imported.
     ImportOutcome importPaths(const QStringList& paths, const QString& parentPath = {}, int index = -1,
-                              bool ignoreUserSelection = false);
+                              bool ignoreUserSelection = false, bool dropped = false);
     // Imports the files dropped on the program before this database was open, if any.
     ImportOutcome importDroppedFiles();
     // Imports what the clipboard holds (its best kind of content, or the files it names).
     ImportOutcome importFromClipboard();
     // Empties the database's import folder into it. Runs once at a time: the progress
-    // sheet and the settling wait bring the window forward again while it runs.
+    // sheet and the settling wait bring the window forward again while it runs. What the
+    // session was told already (a missing folder, "Don't Import") is not asked again.
     DrainOutcome drainImportFolder();
     int drainsRun() const { return drainsRun_; }
     // How the drain waits for files to settle; tests put their own in.
@@ -119,6 +113,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    bool takesDrop(const QDropEvent* event) const;
+    bool confirmsDelete() const;
     void buildActions();
     QAction* addCommand(MenuCommand command, const QString& text, const QKeySequence& shortcut,
                         std::function<void()> run, const QString& iconName = {});
@@ -144,6 +140,9 @@ private:
     void updateStatus();
     void about();
     void windowActivated();
+    // Whether the window's focus went to one of its own dialogs or sheets.
+    bool ownDialogInFront() const;
+    void scheduleSkipWarning();
     ImportContext importContext() const;
     void showImportOutcome(const ImportOutcome& outcome);
     ImportOutcome runImport(const ImportRequest& request);
@@ -154,6 +153,13 @@ private:
     // Commands.
     void newFolder();
     void deleteSelected();
+    // Deletes the items, last first, with the progress sheet (and Stop for several);
+    // false when the person stopped it.
+    bool deleteRecorded(const QStringList& paths);
+    // Files dragged out of the window ended in the desktop's Trash: their items are deleted
+    // once the person agrees. The copies thrown away are taken out of the Trash again when
+    // they are the plain text of an encrypted database.
+    void deleteDraggedFiles(const QStringList& itemPaths, const QStringList& copyPaths, const QDateTime& since);
     void sortSelected();
     void editName();
     void copySelected();
@@ -193,7 +199,8 @@ private:
     bool restorePending_ = false;
     bool restoring_ = false;
     bool draining_ = false;
-    bool drainPending_ = false;
+    // Which activations empty the import folder.
+    ImportFolderRounds rounds_;
     int drainsRun_ = 0;
     BusyMode* busy_ = nullptr;
     // Plain copies handed to other programs (opened, copied): kept until the window closes.

@@ -322,6 +322,7 @@ QMimeData* TreeModel::mimeData(const QModelIndexList& indexes) const
         return nullptr;
 
     dragCopies_.clear();
+    dragCopyPaths_.clear();
     plist::Array entries;
     plist::Array logins;
     QList<QUrl> urls;
@@ -333,14 +334,10 @@ QMimeData* TreeModel::mimeData(const QModelIndexList& indexes) const
         QString type = dragkeys::Folder;
         if (item->isFile()) {
             type = dragkeys::File;
-            if (doc_.dbEncrypted()) {
-                // Never the package's own files deciphered in place: a private copy.
-                if (auto copy = const_cast<MyDocument&>(doc_).plainCopyForReading(item->path()); copy && copy->valid()) {
-                    urls << QUrl::fromLocalFile(copy->path());
-                    dragCopies_.push_back(std::move(*copy));
-                }
-            } else if (const QString abs = doc_.absolutePath(item->path()); !abs.isEmpty()) {
-                urls << QUrl::fromLocalFile(abs);
+            if (auto copy = const_cast<MyDocument&>(doc_).copyForHandingOut(item->path()); copy && copy->valid()) {
+                urls << QUrl::fromLocalFile(copy->path());
+                dragCopyPaths_ << HandedOut{item->path(), copy->path()};
+                dragCopies_.push_back(std::move(*copy));
             }
         } else if (item->isSmartFolder()) {
             type = dragkeys::SmartFolder;
@@ -360,6 +357,19 @@ QMimeData* TreeModel::mimeData(const QModelIndexList& indexes) const
     if (!entries.empty() || !logins.empty())
         data->setData(mime::DBPath, doc_.dbPath().toUtf8());
     return data;
+}
+
+QList<TreeModel::HandedOut> TreeModel::lastDragCopies() const
+{
+    return dragCopyPaths_;
+}
+
+bool TreeModel::springsOpen(const QModelIndex& index, const QMimeData* data) const
+{
+    const IndexItem* item = itemFromIndex(index);
+    if (!item || !data || suspended())
+        return false;
+    return springsOpenWhileDragging(*item, dragHoldsUnfiledOrSmartFolder(readEntries(data)));
 }
 
 // ---- Dropping -------------------------------------------------------------------------
@@ -432,6 +442,9 @@ bool TreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int r
     if (decision == DropDecision::None)
         return false;
     const QString folderPath = d.topLevel ? QString() : d.folderPath;
+    // Onto a folder's row: first inside it.
+    row = dropIndex(d);
+    d.childIndex = row;
 
     if (!d.hasItems && !d.hasLogins) {
         QStringList paths;
@@ -548,6 +561,7 @@ void TreeModel::itemWillBeRemoved(const IndexItem&)
 void TreeModel::treeWillReset()
 {
     dragCopies_.clear();
+    dragCopyPaths_.clear();
     // The old items die before treeDidReset; no index into them may outlive this.
     if (!suspended()) {
         beginResetModel();

@@ -67,6 +67,16 @@ public:
     bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
                       const QModelIndex& parent) override;
 
+    // Whether the folder at `index` springs open while `data` is dragged over it.
+    bool springsOpen(const QModelIndex& index, const QMimeData* data) const;
+    // The files the last drag out handed to other programs: private copies, by the item
+    // each is a copy of.
+    struct HandedOut {
+        QString itemPath;
+        QString copyPath;
+    };
+    QList<HandedOut> lastDragCopies() const;
+
     IndexItem* itemFromIndex(const QModelIndex& index) const;
     // The index of an item in the tree; invalid for nullptr, an item not in the tree, or
     // while the model is suspended.
@@ -131,9 +141,11 @@ private:
     // Row hints, checked against the parent's list before use (the tree may have been
     // sorted or changed since), and rebuilt for a whole sibling list on a miss.
     mutable QHash<const IndexItem*, int> rowHints_;
-    // Plain copies of enciphered files handed to the last drag out; a drop elsewhere reads
-    // them after the drag has left, so they stay until the next drag or the close.
+    // Private copies handed to the last drag out (never the package's own files: another
+    // program may move or delete what it is given); a drop elsewhere reads them after the
+    // drag has left, so they stay until the next drag or the close.
     mutable std::vector<PlainCopy> dragCopies_;
+    mutable QList<HandedOut> dragCopyPaths_;
 };
 
 } // namespace folivo::gui

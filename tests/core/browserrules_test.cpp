@@ -1,6 +1,7 @@
 // The browser's rules for renaming in place and for drops, without any widget.
 
 #include "browser/droprules.h"
+#include "browser/expansion.h"
 #include "browser/renamerules.h"
 
 #include "store/keys.h"
@@ -173,7 +174,15 @@ TEST(DropRules, ItemsOfTheBrowser)
          with(fileIntoBank, [](auto& d) { d.sourceDBPath = other, d.sourceOpen = false; }), D::None},
         {"items without their database", with(fileIntoBank, [](auto& d) { d.hasDBPath = false; }), D::None},
         {"read-only database", with(fileIntoBank, [](auto& d) { d.writable = false; }), D::None},
-        {"onto a row", with(fileIntoBank, [](auto& d) { d.childIndex = -1; }), D::None},
+        {"onto a folder's row: first inside it", with(fileIntoBank, [](auto& d) { d.childIndex = -1; }), D::Move},
+        {"onto the row of a folder of date folders",
+         with(fileIntoBank, [](auto& d) { d.childIndex = -1, d.firstDateFolderIndex = 0; }), D::Move},
+        {"onto a date folder's row",
+         with(fileIntoBank, [](auto& d) { d.childIndex = -1, d.folderIsDateFolder = true; }), D::None},
+        {"onto a smart folder's row",
+         with(fileIntoBank, [](auto& d) { d.childIndex = -1, d.folderIsSmartFolder = true; }), D::None},
+        {"onto the top level below the rows",
+         with(itemsInto("", {folder("Bank/Visa")}), [](auto& d) { d.childIndex = -1; }), D::None},
         {"into a date folder", with(fileIntoBank, [](auto& d) { d.folderIsDateFolder = true; }), D::None},
         {"into a smart folder", with(fileIntoBank, [](auto& d) { d.folderIsSmartFolder = true; }), D::None},
         {"before the first date folder",
@@ -335,4 +344,77 @@ TEST(LoginTransfer, ForeignRecordsBecomeFoldersNamedByTheirLastComponent)
     for (const auto& [key, value] : kept)
         keysKept << key;
     EXPECT_EQ(keysKept, (QStringList{"websiteURL", "websiteUserID", "websitePasswordTabCount", "Notes"}));
+}
+
+// ---- Folders that open ------------------------------------------------------------------
+
+namespace {
+
+// Bank/{Visa/{2024/{March/a.pdf}, 2023/{May/b.pdf, June/c.pdf}}, Empty}, Unfiled, Last Import
+// (smart, showing Bank/Visa), Bank/Old Unfiled (a folder named so, not the top one).
+struct SmallTree {
+    IndexTree tree;
+    IndexItem* add(IndexItem* parent, const QString& path, bool folder, plist::Dict extra = {})
+    {
+        extra.set(keys::Path, path);
+        return tree.insert(parent, std::make_unique<IndexItem>(std::move(extra), folder), -1);
+    }
+    SmallTree()
+    {
+        IndexItem* bank = add(nullptr, "Bank", true);
+        IndexItem* visa = add(bank, "Bank/Visa", true);
+        IndexItem* y2024 = add(visa, "Bank/Visa/2024", true, {{"Date", true}});
+        add(add(y2024, "Bank/Visa/2024/March", true, {{"Date", true}}), "Bank/Visa/2024/March/a.pdf", false);
+        IndexItem* y2023 = add(visa, "Bank/Visa/2023", true, {{"Date", true}});
+        add(add(y2023, "Bank/Visa/2023/May", true, {{"Date", true}}), "Bank/Visa/2023/May/b.pdf", false);
+        add(add(y2023, "Bank/Visa/2023/June", true, {{"Date", true}}), "Bank/Visa/2023/June/c.pdf", false);
+        add(bank, "Bank/Empty", true);
+        add(bank, "Bank/Unfiled", true);
+        add(nullptr, "Unfiled", true);
+        IndexItem* smart = add(nullptr, "Last Import", true, {{"SmartFolder", plist::Dict{}}});
+        add(smart, "Last Import/a.pdf", false, {{"SmartFile", "Bank/Visa/2024/March/a.pdf"}});
+    }
+    const IndexItem* at(const char* path) { return tree.itemForPath(QString::fromUtf8(path)); }
+};
+
+QStringList pathsOf(const std::vector<const IndexItem*>& items)
+{
+    QStringList out;
+    for (const IndexItem* item : items)
+        out << item->path();
+    return out;
+}
+
+} // namespace
+
+TEST(Expansion, WhatSpringsOpenWhileDragging)
+{
+    SmallTree t;
+    struct Case {
+        const char* path;
+        bool opens;
+    };
+    const QList<Case> cases = {{"Bank", true},           {"Bank/Empty", true},      {"Bank/Unfiled", true},
+                               {"Bank/Visa/2024", false}, {"Last Import", false},    {"Unfiled", false},
+                               {"Bank/Visa/2024/March/a.pdf", false}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(springsOpenWhileDragging(*t.at(c.path), false), c.opens) << c.path;
+        EXPECT_FALSE(springsOpenWhileDragging(*t.at(c.path), true)) << c.path << ": dragging Unfiled or a smart folder";
+    }
+    EXPECT_TRUE(dragHoldsUnfiledOrSmartFolder({file("Bank/x.pdf"), folder("Unfiled")}));
+    EXPECT_TRUE(dragHoldsUnfiledOrSmartFolder({smart("Last Import")}));
+    EXPECT_FALSE(dragHoldsUnfiledOrSmartFolder({file("Bank/x.pdf"), folder("Bank/Unfiled")}));
+}
+
+TEST(Expansion, ABranchOpensWholeButAFolderOfOneFileStaysClosedBelowIt)
+{
+    SmallTree t;
+    EXPECT_EQ(pathsOf(foldersToExpand(t.tree, nullptr)),
+              (QStringList{"Bank", "Bank/Visa", "Bank/Visa/2024", "Bank/Visa/2023", "Last Import"}));
+    EXPECT_EQ(pathsOf(foldersToExpand(t.tree, t.at("Bank/Visa"))),
+              (QStringList{"Bank/Visa", "Bank/Visa/2024", "Bank/Visa/2023"}));
+    // Asked for by itself, the folder of one file opens.
+    EXPECT_EQ(pathsOf(foldersToExpand(t.tree, t.at("Bank/Visa/2023/May"))), (QStringList{"Bank/Visa/2023/May"}));
+    EXPECT_TRUE(foldersToExpand(t.tree, t.at("Bank/Empty")).empty());
+    EXPECT_EQ(pathsOf(foldersToExpand(t.tree, t.at("Last Import"))), (QStringList{"Last Import"}));
 }

@@ -504,7 +504,8 @@ TEST_F(ImportFolder, FilesAreImportedOnceAndDeletedOnlyAfterTheyAreStored)
     const DrainOutcome first = drain(*doc);
     EXPECT_EQ(first.deleted, QStringList({box() + "/Visa+q1.txt"}));
     EXPECT_TRUE(doc->tree().itemForPath("Visa/2024/March/Visa+q1.txt"));
-    EXPECT_TRUE(first.import.skipped); // the sub-folder
+    EXPECT_EQ(first.refused, QStringList({box() + "/Sub"}));
+    EXPECT_TRUE(first.skipWarning);
     EXPECT_TRUE(QFile::exists(box() + "/Sub/inner.txt"));
     EXPECT_TRUE(QFile::exists(box() + "/.DS_Store"));
     // A second activation finds nothing new.
@@ -643,6 +644,121 @@ TEST_F(ImportFolder, ACopyOfThePackageAsksBeforeTakingTheFiles)
     ui_.answers.insert("Import Into This Copy?", "Import");
     EXPECT_EQ(drain(*doc).deleted.size(), 1);
     EXPECT_EQ(doc->settings().importFolderSetFor, doc->dbPath());
+}
+
+// A window comes forward many times a session; what a round said about a setting that has
+// not changed is not said again, and a round with nothing to import imports nothing.
+TEST_F(ImportFolder, ASessionDoesNotRepeatWhatItWasToldOrWarned)
+{
+    const auto asked = [&](const QString& title) {
+        return std::count_if(ui_.asked.begin(), ui_.asked.end(), [&](const Prompt& p) { return p.title == title; });
+    };
+    auto doc = withBox();
+    ImportFolderMemory memory;
+    const auto round = [&] {
+        DrainOptions options;
+        options.wait = [](int) {};
+        options.memory = &memory;
+        return importFromImportFolder(*doc, prefs_.get(), {}, options);
+    };
+
+    // A missing folder: said once, and again for another setting or once it was back.
+    QDir(box()).removeRecursively();
+    EXPECT_TRUE(round().notFound);
+    EXPECT_TRUE(round().notFound);
+    EXPECT_EQ(asked("Import Folder Not Found"), 1);
+    doc->settings().importFolderPath = box() + "-other";
+    round();
+    EXPECT_EQ(asked("Import Folder Not Found"), 2);
+    doc->settings().importFolderPath = box();
+    QDir().mkpath(box());
+    round();
+    QDir(box()).removeRecursively();
+    round();
+    EXPECT_EQ(asked("Import Folder Not Found"), 3);
+
+    // A sub-folder: one warning while it stays; taken out and put back, warned again. A
+    // round that finds only it imports nothing: no empty log, "Last Import" kept.
+    prefs_->setBool(true, "ImportLog");
+    prefs_->setBool(true, "MaintainLastImport");
+    folder(*doc, "Import Logs");
+    QDir().mkpath(box() + "/Sub");
+    put("bill.txt", "bill");
+    const DrainOutcome first = round();
+    EXPECT_TRUE(first.skipWarning);
+    EXPECT_EQ(first.refused, QStringList({box() + "/Sub"}));
+    EXPECT_EQ(first.deleted, QStringList({box() + "/bill.txt"}));
+    const DrainOutcome second = round();
+    EXPECT_FALSE(second.skipWarning);
+    EXPECT_FALSE(second.import.ran);
+    EXPECT_EQ(children(*doc, "Import Logs").size(), 1);
+    const plist::Value* smart = doc->tree().itemForPath("Last Import")->value(keys::SmartFolder);
+    ASSERT_TRUE(smart && smart->isDict());
+    EXPECT_EQ(smart->dict().find("Conditions")->array().size(), 1u) << "the bill is still the last import";
+    QDir(box() + "/Sub").removeRecursively();
+    EXPECT_FALSE(round().skipWarning);
+    QDir().mkpath(box() + "/Sub");
+    EXPECT_TRUE(round().skipWarning);
+    // Without a memory (the command line) each round warns.
+    DrainOptions fresh;
+    fresh.wait = [](int) {};
+    EXPECT_TRUE(importFromImportFolder(*doc, prefs_.get(), {}, fresh).skipWarning);
+
+    // "Don't Import" in a copy holds for the session, and only for this package.
+    doc->settings().importFolderSetFor = "/somewhere/else/Original.fvdb";
+    put("second.txt", "second");
+    ui_.answers.insert("Import Into This Copy?", "Don't Import");
+    EXPECT_TRUE(round().declined);
+    EXPECT_TRUE(round().declined);
+    EXPECT_EQ(asked("Import Into This Copy?"), 1);
+    EXPECT_TRUE(QFile::exists(box() + "/second.txt"));
+    ImportFolderMemory nextSession;
+    DrainOptions later;
+    later.wait = [](int) {};
+    later.memory = &nextSession;
+    importFromImportFolder(*doc, prefs_.get(), {}, later);
+    EXPECT_EQ(asked("Import Into This Copy?"), 2);
+}
+
+// Which activations of the window start a round, as the window reports them.
+TEST(ImportFolderRoundsTest, OnlyThePersonsActivationsStartARound)
+{
+    struct Case {
+        const char* name;
+        QStringList steps; // "open", "open-active", "close", "own", "away", "act", "done"
+        QList<bool> due;   // the answer of each "act" and "open-active", in order
+    };
+    const QList<Case> cases = {
+        {"before the database opens", {"act", "open", "act"}, {false, true}},
+        {"the first after the open, even back from the password sheet", {"own", "open", "act"}, {true}},
+        {"open while in front", {"open-active", "done", "own", "act"}, {true, false}},
+        {"back from its own dialog", {"open", "act", "done", "own", "act", "own", "act"}, {true, false, false}},
+        {"back from elsewhere", {"open", "act", "done", "away", "act"}, {true, true}},
+        {"one round at a time", {"open", "act", "away", "act", "own", "act", "done", "act"}, {true, false, false, true}},
+        {"its own dialog closing after the round", {"open", "act", "own", "done", "act"}, {true, false}},
+        {"closed", {"open", "act", "done", "close", "away", "act"}, {true, false}},
+    };
+    for (const Case& c : cases) {
+        ImportFolderRounds rounds;
+        QList<bool> due;
+        for (const QString& step : c.steps) {
+            if (step == "open")
+                rounds.databaseOpened(false);
+            else if (step == "open-active")
+                due << rounds.databaseOpened(true);
+            else if (step == "close")
+                rounds.databaseClosed();
+            else if (step == "own")
+                rounds.deactivated(true);
+            else if (step == "away")
+                rounds.deactivated(false);
+            else if (step == "act")
+                due << rounds.activated();
+            else if (step == "done")
+                rounds.roundFinished();
+        }
+        EXPECT_EQ(due, c.due) << c.name;
+    }
 }
 
 TEST_F(ImportFolder, EncryptedDatabasesDeleteOnlyVerifiedSources)

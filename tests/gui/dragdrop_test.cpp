@@ -84,11 +84,18 @@ TEST_F(DragDrop, DragOutListsItemsFilesAndLogins)
               (QStringList{"Bank/Visa/2024/January/Statement.pdf", "Bank/Welcome Letter.pdf", "Last Import"}));
     EXPECT_EQ(types, (QStringList{"File", "File", "SmartFolder"}));
     EXPECT_FALSE(data->hasFormat(mime::Logins));
-    QStringList files;
-    for (const QUrl& url : data->urls())
-        files << url.toLocalFile();
-    EXPECT_EQ(files, (QStringList{home_->abs("Bank/Visa/2024/January/Statement.pdf"),
-                                  home_->abs("Bank/Welcome Letter.pdf")}));
+    // Other programs get copies of the files, apart from the package: what they do with them
+    // (a file manager moves what it is given) does not reach the database.
+    const QStringList stored = {"Bank/Visa/2024/January/Statement.pdf", "Bank/Welcome Letter.pdf"};
+    ASSERT_EQ(data->urls().size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const QString file = data->urls()[i].toLocalFile();
+        EXPECT_TRUE(file.startsWith(home_->doc->tempDir() + '/')) << file.toStdString();
+        EXPECT_EQ(QFileInfo(file).fileName(), QFileInfo(stored[i]).fileName());
+        EXPECT_EQ(test::readAll(file), test::readAll(home_->abs(stored[i])));
+        EXPECT_TRUE(QFile::remove(file));
+        EXPECT_TRUE(QFileInfo::exists(home_->abs(stored[i])));
+    }
 
     // A smart file stands for a file elsewhere: a drag that holds one does not start.
     IndexItem* lastImport = home_->item("Last Import");
@@ -161,6 +168,33 @@ TEST_F(DragDrop, DropFromAnotherDatabaseCopies)
     EXPECT_FALSE(work->model->canDropMimeData(data.get(), Qt::MoveAction, 0, 0, work->index("Bank")));
 }
 
+TEST_F(DragDrop, ADropOntoAFoldersRowGoesFirstInsideIt)
+{
+    for (const char* name : {"Empty", "Trips", "Car"})
+        ASSERT_TRUE(home_->doc->recordNewCategory(name, nullptr, 0).ok());
+    home_->model->reload();
+    TreeModel& m = *home_->model;
+    auto trips = drag(*home_, {"Trips"});
+    ASSERT_TRUE(m.canDropMimeData(trips.get(), Qt::MoveAction, -1, 0, home_->index("Empty")));
+    ASSERT_TRUE(m.dropMimeData(trips.get(), Qt::MoveAction, -1, 0, home_->index("Empty")));
+    EXPECT_EQ(childPaths(home_->item("Empty")), (QStringList{"Empty/Trips"}));
+    EXPECT_TRUE(QFileInfo(home_->abs("Empty/Trips")).isDir());
+    auto car = drag(*home_, {"Car"});
+    ASSERT_TRUE(m.dropMimeData(car.get(), Qt::MoveAction, -1, 0, home_->index("Empty")));
+    EXPECT_EQ(childPaths(home_->item("Empty")), (QStringList{"Empty/Car", "Empty/Trips"}));
+
+    // Files from outside: the import puts them first too.
+    test::Scratch outside;
+    ASSERT_TRUE(test::writeAll(outside.file("a.pdf"), "%PDF-1.4\n"));
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(outside.file("a.pdf"))});
+    QSignalSpy imports(&m, &TreeModel::importRequested);
+    ASSERT_TRUE(m.dropMimeData(&files, Qt::CopyAction, -1, 0, home_->index("Bank")));
+    ASSERT_EQ(imports.size(), 1);
+    EXPECT_EQ(imports[0][1].toString(), QStringLiteral("Bank"));
+    EXPECT_EQ(imports[0][2].toInt(), -1) << "one before the first place";
+}
+
 TEST_F(DragDrop, FoldersAreComparedByWholeComponents)
 {
     ASSERT_TRUE(home_->doc->recordNewCategory("Banking", nullptr, 2).ok());
@@ -185,7 +219,9 @@ TEST_F(DragDrop, PlacesThatTakeNoDrop)
     auto file = drag(*home_, {"Unfiled/Note.txt"});
     auto folder = drag(*home_, {"Bank/Visa"});
     TreeModel& m = *home_->model;
-    EXPECT_FALSE(m.canDropMimeData(file.get(), Qt::MoveAction, -1, -1, home_->index("Bank"))) << "onto a row";
+    EXPECT_FALSE(m.canDropMimeData(folder.get(), Qt::MoveAction, -1, -1, QModelIndex())) << "below the last row";
+    EXPECT_FALSE(m.canDropMimeData(file.get(), Qt::MoveAction, -1, -1, home_->index("Bank/Visa/2023")))
+        << "onto a date folder's row";
     EXPECT_FALSE(m.canDropMimeData(file.get(), Qt::MoveAction, 0, 0, home_->index("Bank/Visa/2023"))) << "date folder";
     EXPECT_FALSE(m.canDropMimeData(file.get(), Qt::MoveAction, 0, 0, home_->index("Last Import"))) << "smart folder";
     EXPECT_FALSE(m.canDropMimeData(file.get(), Qt::MoveAction, 1, 0, QModelIndex())) << "a file at the top level";

@@ -373,6 +373,80 @@ TEST_F(Window, LastImportShowsWhereItsFilesAreOnADoubleClick)
     EXPECT_EQ(window_->pathLineText(), "Files In Smart Folder \"Last Import\" Selected in Browser");
 }
 
+// A double-click edits the name where the rules say it does: everything editable when the
+// preference says "Edits its name", and a plain folder when it says "Opens".
+TEST_F(Window, ADoubleClickEditsWhereTheRulesSay)
+{
+    folders({"Bank", "Bank/Visa"});
+    ASSERT_TRUE(window_->importPaths({outside("letter.txt", "a")}).ran);
+    QTreeView* view = window_->treeView();
+    const auto editor = [&]() -> QLineEdit* {
+        for (QLineEdit* e : view->viewport()->findChildren<QLineEdit*>())
+            if (e->isVisible())
+                return e;
+        return nullptr;
+    };
+    const auto editing = [&] { return editor() != nullptr; };
+    const auto doubleClick = [&](const QString& path) {
+        if (QLineEdit* open = editor())
+            QTest::keyClick(open, Qt::Key_Escape);
+        settle();
+        const QModelIndex index = window_->model()->indexForItem(doc().tree().itemForPath(path));
+        view->scrollTo(index);
+        const QPoint at = view->visualRect(index).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+        settle();
+        return index;
+    };
+    struct Case {
+        int meaning;
+        QString path;
+        bool edits;
+    };
+    for (const Case& c : {Case{0, "Unfiled/letter.txt", true}, Case{0, "Bank/Visa", true}, Case{1, "Bank", true},
+                          Case{0, "Unfiled", false}}) {
+        prefs_->setInteger(c.meaning, QStringLiteral("DoubleClickMeaning"));
+        window_->preferencesChanged();
+        settle();
+        const QModelIndex index = window_->model()->indexForItem(doc().tree().itemForPath(c.path));
+        const bool expanded = view->isExpanded(index);
+        doubleClick(c.path);
+        EXPECT_EQ(editing(), c.edits) << c.meaning << " " << c.path.toStdString();
+        if (c.edits)
+            EXPECT_EQ(view->isExpanded(index), expanded) << "editing leaves the folder as it was: " << c.path.toStdString();
+    }
+}
+
+TEST_F(Window, AltOnATriangleOpensAndClosesTheWholeBranch)
+{
+    folders({"Bank", "Bank/Visa", "Bank/Visa/Old", "Bank/Visa/Old/Older", "Car"});
+    QTreeView* view = window_->treeView();
+    const auto index = [&](const QString& path) { return window_->model()->indexForItem(doc().tree().itemForPath(path)); };
+    const auto triangleOf = [&](const QString& path) {
+        const QRect rect = view->visualRect(index(path));
+        return QPoint(rect.left() - view->indentation() / 2, rect.center().y());
+    };
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::AltModifier, triangleOf("Bank"));
+    settle();
+    for (const QString& path : {"Bank", "Bank/Visa", "Bank/Visa/Old"})
+        EXPECT_TRUE(view->isExpanded(index(path))) << path.toStdString();
+    EXPECT_FALSE(view->isExpanded(index("Car")));
+    // The window remembers them as opened, past a reload of the tree.
+    window_->model()->reload();
+    settle();
+    EXPECT_TRUE(view->isExpanded(index("Bank/Visa/Old")));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::AltModifier, triangleOf("Bank"));
+    settle();
+    for (const QString& path : {"Bank", "Bank/Visa", "Bank/Visa/Old"})
+        EXPECT_FALSE(view->isExpanded(index(path))) << path.toStdString();
+    // Without Alt, one level as always.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, triangleOf("Bank"));
+    settle();
+    EXPECT_TRUE(view->isExpanded(index("Bank")));
+    EXPECT_FALSE(view->isExpanded(index("Bank/Visa")));
+}
+
 TEST_F(Window, BusyModeLetsOnlyStopThrough)
 {
     folders({"Bank"});

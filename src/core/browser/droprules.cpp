@@ -113,18 +113,43 @@ QList<DragEntry> entriesToDrop(const QList<DragEntry>& entries)
     return out;
 }
 
+int dropIndex(const DropDescription& d)
+{
+    if (d.childIndex >= 0 || d.topLevel)
+        return d.childIndex;
+    return 0;
+}
+
+bool dragHoldsUnfiledOrSmartFolder(const QList<DragEntry>& entries)
+{
+    for (const DragEntry& e : entries)
+        if (e.type == dragkeys::SmartFolder || e.path == pkg::Unfiled)
+            return true;
+    return false;
+}
+
+bool springsOpenWhileDragging(const IndexItem& folder, bool draggingUnfiledOrSmartFolder)
+{
+    // "Unfiled" and smart folders only ever go to the top level: nothing opens for them.
+    if (draggingUnfiledOrSmartFolder)
+        return false;
+    const bool unfiled = !folder.parent() && folder.path() == pkg::Unfiled;
+    return folder.isPlainFolder() && !unfiled;
+}
+
 DropDecision decideDrop(const DropDescription& d)
 {
     if (!d.writable || !(d.hasItems || d.hasLogins || d.hasFileNames))
         return DropDecision::None;
-    // Drops go between rows; onto a row would leave the place in its folder undecided.
-    if (d.childIndex < 0)
+    // Onto the top level itself (below the last row) there is no place to put anything.
+    const int index = dropIndex(d);
+    if (index < 0)
         return DropDecision::None;
     if (!d.topLevel) {
         if (d.folderPath.isEmpty() || d.folderIsDateFolder || d.folderIsSmartFolder || d.folderIsFile)
             return DropDecision::None;
         // Date folders are kept at the end of their folder.
-        if (d.firstDateFolderIndex >= 0 && d.childIndex > d.firstDateFolderIndex)
+        if (d.firstDateFolderIndex >= 0 && index > d.firstDateFolderIndex)
             return DropDecision::None;
     }
     const QString target = d.topLevel ? QString() : d.folderPath;

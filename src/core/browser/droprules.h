@@ -69,6 +69,18 @@ QList<DragEntry> entriesToDrop(const QList<DragEntry>& entries);
 
 DropDecision decideDrop(const DropDescription& drop);
 
+// The place in the target folder a drop goes to: the position between rows, or, for a drop
+// onto a folder's own row, the first place inside it (an empty or closed folder has no
+// rows to drop between). -1 for a drop onto the top level itself, which has no place.
+int dropIndex(const DropDescription& drop);
+
+// Whether the drag holds "Unfiled" or a smart folder; such a drag opens no folder.
+bool dragHoldsUnfiledOrSmartFolder(const QList<DragEntry>& entries);
+
+// Whether `folder` springs open when something is dragged over it for a moment: a folder
+// that can take the drop, not a date folder, a smart folder or "Unfiled".
+bool springsOpenWhileDragging(const IndexItem& folder, bool draggingUnfiledOrSmartFolder);
+
 // ---- Login records ----------------------------------------------------------------------
 // The keys a login record carries from one folder to another: the login fields and the
 // notes. A record from elsewhere may hold anything; structural keys of the item it came

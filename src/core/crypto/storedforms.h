@@ -53,6 +53,8 @@ public:
 
     const QString& path() const { return path_; }
     bool valid() const { return !path_.isEmpty(); }
+    // A copy in a private folder of its own (removed with it), not the item where it is.
+    bool isPrivate() const { return !holder_.isEmpty(); }
     void release();
 
 private:

@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <utility>
+
 #include <sys/stat.h>
 
 namespace folivo {
@@ -207,19 +209,154 @@ QString importFolderProblemMessage(ImportFolderProblem problem, const QString& p
     return {};
 }
 
+ImportFolderMemory& ImportFolderMemory::session()
+{
+    static ImportFolderMemory memory;
+    return memory;
+}
+
+ImportFolderMemory::Entry& ImportFolderMemory::entry(const QString& dbPath, const QString& folder)
+{
+    Entry& e = packages_[QDir::cleanPath(dbPath)];
+    if (e.folder != folder)
+        e = Entry{folder};
+    return e;
+}
+
+const ImportFolderMemory::Entry* ImportFolderMemory::find(const QString& dbPath, const QString& folder) const
+{
+    const auto it = packages_.constFind(QDir::cleanPath(dbPath));
+    return it != packages_.constEnd() && it->folder == folder ? &*it : nullptr;
+}
+
+bool ImportFolderMemory::declined(const QString& dbPath, const QString& folder) const
+{
+    const Entry* e = find(dbPath, folder);
+    return e && e->declined;
+}
+
+void ImportFolderMemory::noteDeclined(const QString& dbPath, const QString& folder)
+{
+    entry(dbPath, folder).declined = true;
+}
+
+bool ImportFolderMemory::problemReported(const QString& dbPath, const QString& folder) const
+{
+    const Entry* e = find(dbPath, folder);
+    return e && e->problemReported;
+}
+
+void ImportFolderMemory::noteProblemReported(const QString& dbPath, const QString& folder)
+{
+    entry(dbPath, folder).problemReported = true;
+}
+
+void ImportFolderMemory::noteFolderUsable(const QString& dbPath, const QString& folder)
+{
+    if (find(dbPath, folder))
+        entry(dbPath, folder).problemReported = false;
+}
+
+QStringList ImportFolderMemory::unwarnedRefusals(const QString& dbPath, const QString& folder,
+                                                 const QStringList& present)
+{
+    Entry& e = entry(dbPath, folder);
+    QStringList fresh;
+    for (const QString& p : present)
+        if (!e.warned.contains(p))
+            fresh << p;
+    e.warned = present;
+    return fresh;
+}
+
+void ImportFolderMemory::forget(const QString& dbPath)
+{
+    packages_.remove(QDir::cleanPath(dbPath));
+}
+
+bool ImportFolderRounds::databaseOpened(bool windowActive)
+{
+    open_ = true;
+    backFromOwnDialog_ = false;
+    firstPending_ = !windowActive;
+    running_ = windowActive;
+    return windowActive;
+}
+
+void ImportFolderRounds::databaseClosed()
+{
+    open_ = false;
+    firstPending_ = false;
+    backFromOwnDialog_ = false;
+}
+
+void ImportFolderRounds::deactivated(bool toOwnDialog)
+{
+    backFromOwnDialog_ = toOwnDialog;
+}
+
+bool ImportFolderRounds::activated()
+{
+    const bool backFromOwnDialog = std::exchange(backFromOwnDialog_, false);
+    if (!open_ || running_)
+        return false;
+    // The first activation after the open counts whatever caused it: the database has not
+    // been emptied into yet.
+    if (!std::exchange(firstPending_, false) && backFromOwnDialog)
+        return false;
+    running_ = true;
+    return true;
+}
+
+void ImportFolderRounds::roundFinished()
+{
+    running_ = false;
+}
+
+namespace {
+
+// What the import folder never imports: folders (that are not documents) and databases.
+bool refusedFromImportFolder(const QString& abs)
+{
+    const QFileInfo info(abs);
+    if (info.suffix().compare(pkg::Extension, Qt::CaseInsensitive) == 0)
+        return true;
+    return info.isDir() && !isFilePackage(abs);
+}
+
+} // namespace
+
 DrainOutcome importFromImportFolder(MyDocument& doc, KTPrefs* prefs, const ImportContext& context,
                                     const DrainOptions& options)
 {
     DrainOutcome out;
     DatabaseSettings& settings = doc.settings();
-    if (!doc.dbOpen() || !settings.importFolderEnabled || settings.importFolderPath.isEmpty())
+    ImportFolderMemory* memory = options.memory;
+    if (!doc.dbOpen())
         return out;
+    const QString db = doc.dbPath();
+    if (!settings.importFolderEnabled || settings.importFolderPath.isEmpty()) {
+        if (memory)
+            memory->forget(db);
+        return out;
+    }
     const QString folder = settings.importFolderPath;
     DocumentUi& ui = doc.ui();
 
+    // An alert about the folder itself is shown once for a setting: the window comes
+    // forward again and again, and the folder does not come back by itself in between.
+    const auto reportOnce = [&] {
+        if (memory && memory->problemReported(db, folder))
+            return false;
+        if (memory)
+            memory->noteProblemReported(db, folder);
+        return true;
+    };
     const auto notFound = [&] {
         ui.progressStop();
         out.notFound = true;
+        if (!reportOnce())
+            return out;
         const int choice = ui.ask({importfoldermsg::NotFoundTitle, importfoldermsg::NotFoundText.arg(folder),
                                    {QStringLiteral("OK"), importfoldermsg::SpecifyNew}});
         out.specifyNew = choice == 1;
@@ -233,36 +370,49 @@ DrainOutcome importFromImportFolder(MyDocument& doc, KTPrefs* prefs, const Impor
 
     // Files that could not be deleted would come back at every activation: nothing is
     // taken from a folder where nothing can be deleted.
-    const ImportFolderProblem problem = validateImportFolder(folder, doc.dbPath(), false);
+    const ImportFolderProblem problem = validateImportFolder(folder, db, false);
     if (problem == ImportFolderProblem::NotWritable) {
         out.notWritable = true;
-        ui.ask({importfoldermsg::NotWritableTitle, importfoldermsg::NotWritableText.arg(folder), {QStringLiteral("OK")}});
+        if (reportOnce())
+            ui.ask({importfoldermsg::NotWritableTitle, importfoldermsg::NotWritableText.arg(folder),
+                    {QStringLiteral("OK")}});
         return out;
     }
     if (problem == ImportFolderProblem::InsidePackage || problem == ImportFolderProblem::HoldsPackage
         || problem == ImportFolderProblem::HomeFolder || problem == ImportFolderProblem::RootFolder)
         return notFound(); // a setting from before these were refused: never emptied
+    if (memory)
+        memory->noteFolderUsable(db, folder);
 
     // A copy of the package (a backup, a deciphered copy) carries the setting along; it
-    // takes the files only when the person says so.
+    // takes the files only when the person says so, and "Don't Import" holds for the session.
     if (settings.importFolderSetFor.isEmpty()) {
-        settings.importFolderSetFor = doc.dbPath();
-    } else if (!sameFolder(settings.importFolderSetFor, doc.dbPath())) {
-        const int choice = ui.ask({importfoldermsg::MovedTitle,
-                                   importfoldermsg::MovedText.arg(folder, settings.importFolderSetFor, doc.dbPath()),
-                                   {importfoldermsg::DontImport, importfoldermsg::Import}});
-        if (choice != 1) {
+        settings.importFolderSetFor = db;
+    } else if (!sameFolder(settings.importFolderSetFor, db)) {
+        if (memory && memory->declined(db, folder)) {
             out.declined = true;
             return out;
         }
-        settings.importFolderSetFor = doc.dbPath();
+        const int choice = ui.ask({importfoldermsg::MovedTitle,
+                                   importfoldermsg::MovedText.arg(folder, settings.importFolderSetFor, db),
+                                   {importfoldermsg::DontImport, importfoldermsg::Import}});
+        if (choice != 1) {
+            out.declined = true;
+            if (memory)
+                memory->noteDeclined(db, folder);
+            return out;
+        }
+        settings.importFolderSetFor = db;
         doc.saveDBSpecificPreferences();
     }
 
     // Two looks a little apart: a file still being written changes in between and waits.
     const FolderLook first = FolderLook::of(folder);
-    if (first.entries.isEmpty())
+    if (first.entries.isEmpty()) {
+        if (memory)
+            memory->unwarnedRefusals(db, folder, {});
         return out;
+    }
     bool anyDocument = false; // sub-folders alone are refused at once: nothing to wait for
     for (auto it = first.entries.cbegin(); it != first.entries.cend(); ++it)
         anyDocument = anyDocument || !it->folder || isFilePackage(it.key());
@@ -293,9 +443,8 @@ DrainOutcome importFromImportFolder(MyDocument& doc, KTPrefs* prefs, const Impor
         // In the form the import gives it back ("box/" set as the folder is "box"), so that
         // each stored file is found again below and confirmed.
         const QString abs = QDir::cleanPath(folder + QLatin1Char('/') + it.key());
-        const QFileInfo ei(abs);
-        if (ei.isDir() && !isFilePackage(abs)) {
-            paths << abs; // refused by the import, with the skip warning; left in place
+        if (refusedFromImportFolder(abs)) {
+            out.refused << abs; // left in place, with the skip warning
             continue;
         }
         if (isKept(kept, it.key(), it.value()))
@@ -307,6 +456,10 @@ DrainOutcome importFromImportFolder(MyDocument& doc, KTPrefs* prefs, const Impor
         paths << abs;
         looked.insert(abs, it.value());
     }
+    // Warned about once: what stays in the folder is still there at the next activation.
+    out.skipWarning = !(memory ? memory->unwarnedRefusals(db, folder, out.refused) : out.refused).isEmpty();
+    // Nothing to import: no import runs, so no empty import log is stored and "Last Import"
+    // keeps the files of the last import that brought any.
     if (paths.isEmpty()) {
         if (keptChanged)
             doc.saveDBSpecificPreferences();

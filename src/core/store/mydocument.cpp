@@ -19,6 +19,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
 namespace folivo {
@@ -1171,6 +1173,35 @@ std::optional<PlainCopy> MyDocument::plainCopyForReading(const QString& path, QS
         return std::nullopt;
     }
     return PlainCopy(abs, QString());
+}
+
+std::optional<PlainCopy> MyDocument::copyForHandingOut(const QString& path, QString* error)
+{
+    std::optional<PlainCopy> plain = plainCopyForReading(path, error);
+    if (!plain || !plain->valid() || plain->isPrivate())
+        return plain;
+    // The item itself, inside the package: copied into a folder of its own.
+    const auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    if (tempDir_.isEmpty())
+        return fail(QStringLiteral("No private temporary folder."));
+    QByteArray holderName = QFile::encodeName(tempDir_ + QStringLiteral("/out-XXXXXX"));
+    if (!::mkdtemp(holderName.data())) // mode 0700
+        return fail(QStringLiteral("No private temporary folder: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    const QString holder = QFile::decodeName(holderName);
+    const QString copy = holder + '/' + QFileInfo(plain->path()).fileName();
+    const bool folder = fs::isDirectory(plain->path());
+    if (!(folder ? fs::copyTree(plain->path(), copy) : fs::cloneFile(plain->path(), copy))) {
+        const QString why = fs::lastError();
+        fs::deleteTree(holder);
+        return fail(QStringLiteral("\"%1\" could not be copied: %2").arg(path, why));
+    }
+    if (!folder)
+        fs::setMode(copy, 0400);
+    return PlainCopy(copy, holder);
 }
 
 bool MyDocument::readItemContent(const QString& path, const QString& inner,

@@ -191,6 +191,11 @@ public:
     // A plain, read-only copy of an item for a reader: in an encrypted database a copy in
     // the private temporary folder, otherwise the item where it is.
     std::optional<PlainCopy> plainCopyForReading(const QString& path, QString* error = nullptr);
+    // A copy of a stored file for another program (a drag out of the window), always in a
+    // private folder of this database's temporary folder and read-only, deciphered in an
+    // encrypted database: whatever that program does with it (moves it, throws it into the
+    // Trash, writes to it) never reaches the package.
+    std::optional<PlainCopy> copyForHandingOut(const QString& path, QString* error = nullptr);
     // Streams an item's plain content; `inner` names a file inside a folder item.
     bool readItemContent(const QString& path, const QString& inner,
                          const std::function<bool(const char*, qsizetype)>& sink, QString* error = nullptr);
