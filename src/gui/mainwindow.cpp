@@ -185,6 +185,11 @@ MainWindow::MainWindow(AppController* app, KTPrefs* prefs, platform::Platform* p
         refreshActions();
     });
     connect(view_, &BrowserView::draggedToTrash, this, &MainWindow::deleteDraggedFiles);
+    // An expanded folder stays expanded under its new name, after the next reset too.
+    connect(model_.get(), &TreeModel::pathChanged, this, [this](const QString& from, const QString& to) {
+        if (expandedPaths_.remove(from))
+            expandedPaths_.insert(to);
+    });
     connect(model_.get(), &QAbstractItemModel::modelReset, this, [this] { scheduleRestore(); });
     connect(model_.get(), &TreeModel::importRequested, this,
             [this](const QStringList& paths, const QString& parentPath, int index) {
