@@ -127,14 +127,14 @@ TEST_F(Fixtures, RebuildRequestAsksAndCanBeCancelled)
 {
     const QString pkg = copyOf("Household.fvdb");
     {
-        ui_.answers[msg::RebuildIndexTitle] = msg::Cancel;
+        ui_.answers[msg::RebuildIndexPrompt] = msg::CancelAnswer;
         MyDocument doc(ui_);
         EXPECT_EQ(doc.openDatabase(pkg, {true}).status, OpenStatus::Cancelled);
         EXPECT_EQ(ui_.asked.back().buttons, (QStringList{msg::OpenNormally, msg::RebuildIndexButton, msg::Cancel}));
         EXPECT_FALSE(doc.dbOpen());
     }
     {
-        ui_.answers[msg::RebuildIndexTitle] = msg::RebuildIndexButton;
+        ui_.answers[msg::RebuildIndexPrompt] = msg::RebuildIndexAnswer;
         MyDocument doc(ui_);
         ASSERT_TRUE(doc.openDatabase(pkg, {true}).ok());
         EXPECT_TRUE(doc.rebuiltAtOpen());

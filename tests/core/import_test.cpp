@@ -186,7 +186,7 @@ TEST_F(Import, FolderPlans)
     struct Case {
         const char* what;
         QString selection;
-        QString answer; // the button chosen in "Folder Import Options"; empty: not asked
+        PromptId answer; // the answer chosen in "Folder Import Options"; none: not asked
         QStringList stored;
         bool skipped;
     };
@@ -194,10 +194,10 @@ TEST_F(Import, FolderPlans)
         {"no selection: a hierarchy at the top, not asked", {}, {},
          {"Trip", "Trip/a.txt", "Trip/Receipts", "Trip/Receipts/b.txt"}, true},
         {"into Unfiled: loose files, not asked", "Unfiled", {}, {"Unfiled/a.txt", "Unfiled/b.txt"}, true},
-        {"into a folder, as a hierarchy", "Home", "Import As Hierarchy",
+        {"into a folder, as a hierarchy", "Home", importmsg::ImportAsHierarchyAnswer,
          {"Home/Trip", "Home/Trip/a.txt", "Home/Trip/Receipts", "Home/Trip/Receipts/b.txt"}, true},
-        {"into a folder, files only", "Home", "Import Files Only", {"Home/a.txt", "Home/b.txt"}, true},
-        {"cancelled: nothing, no warning", "Home", "Cancel", {}, false},
+        {"into a folder, files only", "Home", importmsg::ImportFilesOnlyAnswer, {"Home/a.txt", "Home/b.txt"}, true},
+        {"cancelled: nothing, no warning", "Home", importmsg::CancelAnswer, {}, false},
     };
     for (const Case& c : cases) {
         Scratch dbs;
@@ -206,8 +206,8 @@ TEST_F(Import, FolderPlans)
         MyDocument doc(ui_);
         ASSERT_TRUE(doc.createDatabase(dbs.file("Plan.fvdb")).ok());
         folder(doc, "Home");
-        if (!c.answer.isEmpty())
-            ui_.answers.insert("Folder Import Options", c.answer);
+        if (!c.answer.isNull())
+            ui_.answers.insert(importmsg::FolderOptionsPrompt, c.answer);
         const ImportOutcome out = run(doc, {scratch_.file("in/Trip")}, c.selection);
         QStringList stored;
         for (const ImportedEntry& e : out.entries)
@@ -218,7 +218,7 @@ TEST_F(Import, FolderPlans)
         EXPECT_EQ(out.skipped, c.skipped) << c.what;
         const bool asked = std::any_of(ui_.asked.begin(), ui_.asked.end(),
                                        [](const Prompt& p) { return p.title == "Folder Import Options"; });
-        EXPECT_EQ(asked, !c.answer.isEmpty()) << c.what;
+        EXPECT_EQ(asked, !c.answer.isNull()) << c.what;
         for (const QString& p : c.stored)
             EXPECT_TRUE(QFileInfo::exists(doc.dbPath() + "/" + p)) << p.toStdString();
     }
@@ -622,7 +622,7 @@ TEST_F(ImportFolder, AMissingFolderIsReportedEveryTime)
 {
     auto doc = withBox();
     QDir(box()).removeRecursively();
-    ui_.answers.insert("Import Folder Not Found", "Specify New Import Folder");
+    ui_.answers.insert(importfoldermsg::NotFoundPrompt, importfoldermsg::SpecifyNewAnswer);
     for (int i = 0; i < 2; ++i) {
         const DrainOutcome out = drain(*doc);
         EXPECT_TRUE(out.notFound);
@@ -638,10 +638,10 @@ TEST_F(ImportFolder, ACopyOfThePackageAsksBeforeTakingTheFiles)
     auto doc = withBox();
     doc->settings().importFolderSetFor = "/somewhere/else/Original.fvdb";
     put("bill.txt", "bill");
-    ui_.answers.insert("Import Into This Copy?", "Don't Import");
+    ui_.answers.insert(importfoldermsg::MovedPrompt, importfoldermsg::DontImportAnswer);
     EXPECT_TRUE(drain(*doc).declined);
     EXPECT_TRUE(QFile::exists(box() + "/bill.txt"));
-    ui_.answers.insert("Import Into This Copy?", "Import");
+    ui_.answers.insert(importfoldermsg::MovedPrompt, importfoldermsg::ImportAnswer);
     EXPECT_EQ(drain(*doc).deleted.size(), 1);
     EXPECT_EQ(doc->settings().importFolderSetFor, doc->dbPath());
 }
@@ -707,7 +707,7 @@ TEST_F(ImportFolder, ASessionDoesNotRepeatWhatItWasToldOrWarned)
     // "Don't Import" in a copy holds for the session, and only for this package.
     doc->settings().importFolderSetFor = "/somewhere/else/Original.fvdb";
     put("second.txt", "second");
-    ui_.answers.insert("Import Into This Copy?", "Don't Import");
+    ui_.answers.insert(importfoldermsg::MovedPrompt, importfoldermsg::DontImportAnswer);
     EXPECT_TRUE(round().declined);
     EXPECT_TRUE(round().declined);
     EXPECT_EQ(asked("Import Into This Copy?"), 1);

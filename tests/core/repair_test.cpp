@@ -73,7 +73,7 @@ protected:
     const Prompt* report() const
     {
         for (const Prompt& p : ui_.asked)
-            if (p.title == msg::RepairTitle)
+            if (p.id == msg::RepairReportPrompt)
                 return &p;
         return nullptr;
     }
@@ -207,7 +207,7 @@ TEST_F(Repair, ClosingTheReportWithoutAChoiceDeletesNothing)
     MyDocument& doc = open("Household.fvdb");
     put("Stray.txt");
     const auto before = folderSnapshot(pkg_);
-    ui_.answers[msg::RepairTitle] = "(closed)";
+    ui_.closeRepairReport = true;
     EXPECT_TRUE(doc.repairDBandFindReminders());
     EXPECT_EQ(folderSnapshot(pkg_), before);
     EXPECT_TRUE(ui_.recoveryFolderProposals.isEmpty());
@@ -286,7 +286,7 @@ TEST_F(Repair, DeletingNeverFollowsALinkOutOfThePackage)
     const ConsistencyReport r = checkConsistency(doc);
     EXPECT_EQ(r.filesToRecover, (QStringList{"Bank/Out", "Bank/OutFile"})) << "listed as links, never entered";
 
-    ui_.answers[msg::RepairTitle] = msg::Delete;
+    ui_.repairChoice = RepairChoice::Delete;
     EXPECT_TRUE(doc.repairDBandFindReminders());
     EXPECT_FALSE(QFileInfo(pkg_ + "/Bank/Out").isSymLink());
     EXPECT_FALSE(QFileInfo(pkg_ + "/Bank/OutFile").isSymLink());
@@ -298,6 +298,7 @@ TEST_F(Repair, AReadOnlyPackageAsksYesOrNoAndNoDeletesNothing)
     int round = 0;
     for (const QString& answer : {msg::No, msg::Yes}) {
         SCOPED_TRACE(answer.toStdString());
+        const RepairChoice choice = answer == msg::Yes ? RepairChoice::Recover : RepairChoice::Delete;
         ui_ = {};
         pkg_ = fresh("Household.fvdb", ++round);
         removeFromDisk("Unfiled/Note.txt");
@@ -310,7 +311,7 @@ TEST_F(Repair, AReadOnlyPackageAsksYesOrNoAndNoDeletesNothing)
         ASSERT_FALSE(doc.dbWriteable());
         const QString folder = scratch_.file("Recovered " + answer);
         ui_.recoveryFolder = folder;
-        ui_.answers[msg::RepairTitle] = answer;
+        ui_.repairChoice = choice;
         ui_.asked.clear();
 
         EXPECT_TRUE(doc.repairDBandFindReminders());
@@ -365,7 +366,7 @@ TEST_F(Repair, EncryptedPlainCopiesGoAndPlainOnlyItemsAreEnciphered)
     EXPECT_EQ(r.plainCopies, QStringList{leftover});
     EXPECT_EQ(r.plainOnlyItems, QStringList{adopted});
     EXPECT_EQ(r.filesToRecover, QStringList{edited});
-    ui_.answers.insert(msg::RepairTitle, "Delete");
+    ui_.repairChoice = RepairChoice::Delete;
     EXPECT_TRUE(doc.repairDBandFindReminders());
 
     EXPECT_FALSE(onDisk(leftover));
@@ -453,7 +454,7 @@ TEST_F(Repair, PathsFromAHostileIndexNeverReachOutsideThePackage)
     const ConsistencyReport r = checkConsistency(doc);
     for (const QString& p : r.itemsWithoutFiles + r.extraEntries)
         EXPECT_TRUE(PackagePath::fromString(p).has_value()) << p.toStdString();
-    ui_.answers[msg::RepairTitle] = msg::Delete;
+    ui_.repairChoice = RepairChoice::Delete;
     doc.repairDBandFindReminders();
     EXPECT_EQ(readAll(outside), "beside the package\n");
     EXPECT_TRUE(doc.tree().itemForPath("A/B/f.txt"));

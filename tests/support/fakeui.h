@@ -2,17 +2,25 @@
 // A DocumentUi for tests: records everything shown and answers questions from a script.
 
 #include "store/documentui.h"
+#include "store/repair.h"
 
 #include <QHash>
 #include <QString>
 #include <QStringList>
 
+#include <gtest/gtest.h>
+
+#include <string>
+
 namespace folivo::test {
 
 class FakeUi : public DocumentUi {
 public:
-    // Answers for questions by title (button text); questions without one get the default.
-    QHash<QString, QString> answers;
+    // Answers by question: the answer chosen; questions without one get their default.
+    QHash<PromptId, PromptId> answers;
+    // The decision on the consistency report of an open; without one, its default button.
+    std::optional<RepairChoice> repairChoice;
+    bool closeRepairReport = false; // the report is closed without a decision
     QList<Prompt> asked;
     QStringList progressTitles;
     QList<int> progressMinimums;
@@ -33,9 +41,29 @@ public:
 
     int ask(const Prompt& prompt) override
     {
+        // Every question the store asks can be told apart from the others without its words.
+        if (prompt.id.isNull())
+            ADD_FAILURE() << "a question without an identity: " << prompt.title.toStdString() << " / "
+                          << prompt.text.left(60).toStdString();
         asked << prompt;
-        const auto it = answers.find(prompt.title);
-        return it == answers.end() ? 0 : int(prompt.buttons.indexOf(*it));
+        const auto it = answers.find(prompt.id);
+        if (it == answers.end())
+            return 0;
+        if (prompt.buttonFor(*it) < 0)
+            ADD_FAILURE() << "question " << std::string(prompt.id.name()) << " has no answer "
+                          << std::string(it->name());
+        return prompt.buttonFor(*it);
+    }
+    std::optional<RepairChoice> decideRepair(const Prompt& report, const QList<RepairChoice>& choices) override
+    {
+        asked << report;
+        if (closeRepairReport)
+            return std::nullopt;
+        if (!repairChoice)
+            return choices.value(0);
+        if (!choices.contains(*repairChoice))
+            return std::nullopt;
+        return repairChoice;
     }
     bool askPassword(const PasswordRequest& request, const PasswordCheck& check) override
     {

@@ -200,9 +200,9 @@ DeletePlan planDelete(const std::vector<const IndexItem*>& selected, bool confir
         // Without a question the user would not learn why part of the selection stayed,
         // so such a selection is explained and left alone.
         if (unfiledSelected || smartFiles > 0) {
-            plan.prompt = Prompt{cmdmsg::DeleteTitle,
-                                 unfiledSelected ? cmdmsg::UnfiledCannotBeDeleted : cmdmsg::SmartFilesCannotBeDeleted,
-                                 {cmdmsg::OK}};
+            plan.prompt = Prompt::message(cmdmsg::DeletePrompt, cmdmsg::DeleteTitle,
+                                          unfiledSelected ? cmdmsg::UnfiledCannotBeDeleted
+                                                          : cmdmsg::SmartFilesCannotBeDeleted);
             return plan;
         }
         plan.paths = withoutNestedPaths(paths);
@@ -221,10 +221,11 @@ DeletePlan planDelete(const std::vector<const IndexItem*>& selected, bool confir
                                           {unfiledSelected ? cmdmsg::UnfiledCannotBeDeleted : QString(),
                                            smartFiles > 0 ? cmdmsg::SmartFilesCannotBeDeleted : QString(), question});
     if (n == 0) {
-        plan.prompt = Prompt{cmdmsg::DeleteTitle, text, {cmdmsg::OK}};
+        plan.prompt = Prompt::message(cmdmsg::DeletePrompt, cmdmsg::DeleteTitle, text);
         return plan;
     }
-    plan.prompt = Prompt{cmdmsg::DeleteTitle, text, {cmdmsg::No, cmdmsg::Yes}};
+    plan.prompt = Prompt{cmdmsg::DeletePrompt, cmdmsg::DeleteTitle, text,
+                         {{cmdmsg::KeepAnswer, cmdmsg::No}, {cmdmsg::DeleteAnswer, cmdmsg::Yes}}};
     plan.proceedButton = 1;
     plan.paths = withoutNestedPaths(paths);
     return plan;
@@ -239,10 +240,10 @@ DeletePlan planDeleteDragged(const QStringList& itemPaths, bool confirmDelete)
         return plan;
     plan.paths = paths;
     if (confirmDelete) {
-        plan.prompt = Prompt{cmdmsg::DeleteTitle,
+        plan.prompt = Prompt{cmdmsg::DeletePrompt, cmdmsg::DeleteTitle,
                              fillPlaceholders(cmdmsg::ReallyDeleteDragged,
                                               {paths.size() >= 2 ? QStringLiteral("s") : QString()}),
-                             {cmdmsg::No, cmdmsg::Yes}};
+                             {{cmdmsg::KeepAnswer, cmdmsg::No}, {cmdmsg::DeleteAnswer, cmdmsg::Yes}}};
         plan.proceedButton = 1;
     }
     return plan;

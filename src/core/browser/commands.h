@@ -35,6 +35,10 @@ inline const QString DraggedFilesDeleted = QStringLiteral("Dragged File%@ Delete
 inline const QString Yes = QStringLiteral("Yes");
 inline const QString No = QStringLiteral("No");
 inline const QString OK = QStringLiteral("OK");
+// The delete question (or, when nothing can be deleted, the message why) and its answers.
+inline constexpr PromptId DeletePrompt{"delete"};
+inline constexpr PromptId KeepAnswer{"keep"};
+inline constexpr PromptId DeleteAnswer{"delete"};
 
 inline const QString NewFolderName = QStringLiteral("New");
 

@@ -357,8 +357,10 @@ DrainOutcome importFromImportFolder(MyDocument& doc, KTPrefs* prefs, const Impor
         out.notFound = true;
         if (!reportOnce())
             return out;
-        const int choice = ui.ask({importfoldermsg::NotFoundTitle, importfoldermsg::NotFoundText.arg(folder),
-                                   {QStringLiteral("OK"), importfoldermsg::SpecifyNew}});
+        const int choice = ui.ask({importfoldermsg::NotFoundPrompt, importfoldermsg::NotFoundTitle,
+                                   importfoldermsg::NotFoundText.arg(folder),
+                                   {{importfoldermsg::OKAnswer, QStringLiteral("OK")},
+                                    {importfoldermsg::SpecifyNewAnswer, importfoldermsg::SpecifyNew}}});
         out.specifyNew = choice == 1;
         return out;
     };
@@ -374,8 +376,8 @@ DrainOutcome importFromImportFolder(MyDocument& doc, KTPrefs* prefs, const Impor
     if (problem == ImportFolderProblem::NotWritable) {
         out.notWritable = true;
         if (reportOnce())
-            ui.ask({importfoldermsg::NotWritableTitle, importfoldermsg::NotWritableText.arg(folder),
-                    {QStringLiteral("OK")}});
+            ui.alert(importfoldermsg::NotWritablePrompt, importfoldermsg::NotWritableTitle,
+                     importfoldermsg::NotWritableText.arg(folder));
         return out;
     }
     if (problem == ImportFolderProblem::InsidePackage || problem == ImportFolderProblem::HoldsPackage
@@ -393,9 +395,10 @@ DrainOutcome importFromImportFolder(MyDocument& doc, KTPrefs* prefs, const Impor
             out.declined = true;
             return out;
         }
-        const int choice = ui.ask({importfoldermsg::MovedTitle,
+        const int choice = ui.ask({importfoldermsg::MovedPrompt, importfoldermsg::MovedTitle,
                                    importfoldermsg::MovedText.arg(folder, settings.importFolderSetFor, db),
-                                   {importfoldermsg::DontImport, importfoldermsg::Import}});
+                                   {{importfoldermsg::DontImportAnswer, importfoldermsg::DontImport},
+                                    {importfoldermsg::ImportAnswer, importfoldermsg::Import}}});
         if (choice != 1) {
             out.declined = true;
             if (memory)

@@ -54,7 +54,7 @@ bool isFilePackage(const QString& path)
 
 void doSkipWarning(DocumentUi& ui)
 {
-    ui.ask({importmsg::SkipTitle, importmsg::SkipText, {QStringLiteral("OK")}});
+    ui.alert(importmsg::SkipPrompt, importmsg::SkipTitle, importmsg::SkipText);
 }
 
 ImportOutcome importDroppedFiles(MyDocument& doc, KTPrefs* prefs, const ImportContext& context)
@@ -202,10 +202,11 @@ bool ImportPipeline::importFileAtPath(const QString& path, const std::optional<Q
             // No folder: a hierarchy. "Unfiled": loose files. Otherwise the person chooses.
             bool filesOnly = folder && folder->path() == pkg::Unfiled;
             if (folder && !filesOnly) {
-                const int choice = doc_.ui().ask({importmsg::FolderOptionsTitle,
+                const int choice = doc_.ui().ask({importmsg::FolderOptionsPrompt, importmsg::FolderOptionsTitle,
                                                   importmsg::FolderOptionsText.arg(info.fileName()),
-                                                  {importmsg::ImportFilesOnly, importmsg::ImportAsHierarchy,
-                                                   importmsg::Cancel}});
+                                                  {{importmsg::ImportFilesOnlyAnswer, importmsg::ImportFilesOnly},
+                                                   {importmsg::ImportAsHierarchyAnswer, importmsg::ImportAsHierarchy},
+                                                   {importmsg::CancelAnswer, importmsg::Cancel}}});
                 if (choice != 0 && choice != 1)
                     return true;
                 filesOnly = choice == 0;
@@ -385,7 +386,7 @@ void ImportPipeline::maintainLastImport()
     IndexTree& tree = doc_.tree();
     IndexItem* last = tree.itemForPath(pkg::LastImport); // a top-level path
     if (last && !last->has(keys::SystemLastImportFolder)) {
-        doc_.ui().ask({importmsg::LastImportExistsTitle, importmsg::LastImportExistsText, {QStringLiteral("OK")}});
+        doc_.ui().alert(importmsg::LastImportExistsPrompt, importmsg::LastImportExistsTitle, importmsg::LastImportExistsText);
         return;
     }
     plist::Dict smart;

@@ -6,6 +6,7 @@
 
 #include "filing/filingrules.h"
 #include "store/dboperation.h"
+#include "store/promptid.h"
 
 #include <QDate>
 #include <QSet>
@@ -81,16 +82,23 @@ inline const QString FolderOptionsText = QStringLiteral(
 inline const QString ImportFilesOnly = QStringLiteral("Import Files Only");
 inline const QString ImportAsHierarchy = QStringLiteral("Import As Hierarchy");
 inline const QString Cancel = QStringLiteral("Cancel");
+// The folder question and its answers.
+inline constexpr PromptId FolderOptionsPrompt{"import-folder-options"};
+inline constexpr PromptId ImportFilesOnlyAnswer{"files-only"};
+inline constexpr PromptId ImportAsHierarchyAnswer{"hierarchy"};
+inline constexpr PromptId CancelAnswer{"cancel"};
 inline const QString SkipTitle = QStringLiteral("While importing, a FOLDER or FOLIVO DATABASE was skipped.");
 inline const QString SkipText = QStringLiteral(
     "Folders cannot be imported from the Import Folder.\r\rFolivo databases can never be imported.\r\rAt least 1 folder "
     "or Folivo database was skipped.  Any other files were imported however.\r\rFolders can be imported using the "
     "Import command under the File menu, or by dropping them on the Folivo icon.");
+inline constexpr PromptId SkipPrompt{"import-skipped"};
 inline const QString LastImportExistsTitle = QStringLiteral("\"Last Import\" Folder Exists");
 inline const QString LastImportExistsText = QStringLiteral(
     "The preferences specify that a Smart Folder named \"Last Import\" be maintained that contains references to the "
     "files imported the last time you did an import.\r\rHowever, you already have top-level folder with that name.  "
     "If you want to use the Last Import feature, you need to rename or delete your \"Last Import\" folder.");
+inline constexpr PromptId LastImportExistsPrompt{"last-import-exists"};
 inline const QString ImportLogsFolder = QStringLiteral("Import Logs");
 } // namespace importmsg
 

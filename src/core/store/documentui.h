@@ -3,19 +3,60 @@
 // GUI answers with window-modal dialogs, the command line with its terminal, tests with
 // a scripted fake that records what was shown.
 
+#include "store/promptid.h"
+
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <initializer_list>
 #include <optional>
+#include <utility>
 
 namespace folivo {
 
 class IndexItem;
+enum class RepairChoice; // store/repair.h
+
+// One button of a question: what it answers, and the words on it.
+struct Choice {
+    PromptId id;
+    QString label;
+};
 
 struct Prompt {
     QString title;
     QString text;
     QStringList buttons; // the first is the default button; never empty
+    // Which question this is, and what each of `buttons` answers (in the same order; empty
+    // for a message with only "OK"). Whoever answers goes by these, never by the words.
+    PromptId id;
+    QList<PromptId> choices;
+
+    Prompt() = default;
+    // A question of the window's own, without an identity.
+    Prompt(QString title, QString text, QStringList buttons)
+        : title(std::move(title)), text(std::move(text)), buttons(std::move(buttons))
+    {
+    }
+    // A question with its identity and its answers, the default first.
+    Prompt(PromptId id, QString title, QString text, std::initializer_list<Choice> answers)
+        : title(std::move(title)), text(std::move(text)), id(id)
+    {
+        for (const Choice& c : answers) {
+            buttons << c.label;
+            choices << c.id;
+        }
+    }
+    // A message with the one button "OK".
+    static Prompt message(PromptId id, QString title, QString text)
+    {
+        Prompt p(std::move(title), std::move(text), {QStringLiteral("OK")});
+        p.id = id;
+        return p;
+    }
+    // The index of the button that answers `choice`; -1 when the question does not offer it.
+    int buttonFor(PromptId choice) const { return int(choices.indexOf(choice)); }
 };
 
 // The password sheet: a line of text over a hidden-entry field, an error line that appears
@@ -35,7 +76,21 @@ public:
     // Shows a modal question and answers the index of the button chosen, or -1 when the
     // question was dismissed without a choice (treated like the last button, "Cancel").
     virtual int ask(const Prompt& prompt) = 0;
+    void alert(PromptId id, const QString& title, const QString& text) { ask(Prompt::message(id, title, text)); }
+    // A message of the window's own, without an identity.
     void alert(const QString& title, const QString& text) { ask({title, text, {QStringLiteral("OK")}}); }
+
+    // The report of the consistency check at an open, whose buttons decide `choices` (in
+    // the same order). Answers the decision, or nullopt when the report was closed without
+    // one; an open for reading shows the report and ignores the answer. The window asks
+    // it as any other question; the terminal and tests decide without reading buttons.
+    virtual std::optional<RepairChoice> decideRepair(const Prompt& report, const QList<RepairChoice>& choices)
+    {
+        const int answer = ask(report);
+        if (answer < 0 || answer >= choices.size())
+            return std::nullopt;
+        return choices[answer];
+    }
 
     // The progress sheet: a title, a line of text, an indeterminate indicator. The sheet
     // stays at least `minimumMs` from its start. progressStop does not wait for that: the

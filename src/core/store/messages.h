@@ -1,6 +1,8 @@
 #pragma once
 // The texts the store shows to people, kept verbatim in one place.
 
+#include "store/promptid.h"
+
 #include <QString>
 
 namespace folivo::msg {
@@ -11,6 +13,7 @@ inline const QString InvalidDatabaseText = QStringLiteral(
     "because:\r\r1) The Folivo internal format has changed, in which case you should use the most recent "
     "version;\r\r2) You renamed some other type of file to one with a .fvdb extension; or\r\r3) An actual "
     ".fvdb file was corrupted or partially copied, in which case you should use a backup copy instead.");
+inline constexpr PromptId InvalidDatabasePrompt{"invalid-database"};
 
 inline const QString RebuildIndexTitle = QStringLiteral("Rebuild Index?");
 inline const QString RebuildIndexText = QStringLiteral(
@@ -23,6 +26,11 @@ inline const QString OpenNormally = QStringLiteral("Open Normally");
 inline const QString RebuildIndexButton = QStringLiteral("Rebuild Index");
 inline const QString Cancel = QStringLiteral("Cancel");
 inline const QString OK = QStringLiteral("OK");
+// The rebuild question and its answers.
+inline constexpr PromptId RebuildIndexPrompt{"rebuild-index"};
+inline constexpr PromptId OpenNormallyAnswer{"open-normally"};
+inline constexpr PromptId RebuildIndexAnswer{"rebuild-index"};
+inline constexpr PromptId CancelAnswer{"cancel"};
 
 inline const QString OpeningDatabase = QStringLiteral("Opening Database ...");
 inline const QString RebuildingIndex = QStringLiteral("Rebuilding Index ...");
@@ -35,6 +43,7 @@ inline const QString UpdatingIndexText =
 inline const QString MustConvert = QStringLiteral(
     "Your database must be converted to the new index format.  This is done only once.  Your database will "
     "be backed up first.");
+inline constexpr PromptId MustConvertPrompt{"must-convert"};
 
 // Texts of this edition where the store needs words of its own.
 // The password sheet of an encrypted database.
@@ -49,6 +58,7 @@ inline const QString ConversionBackupFailedTitle = QStringLiteral("Backup Failed
 inline const QString ConversionBackupFailedText = QStringLiteral(
     "The database could not be backed up before its index is converted, so it was not converted. It opens "
     "as it is. Free some disk space next to the database and open it again to convert it.\r\r%1");
+inline constexpr PromptId ConversionBackupFailedPrompt{"conversion-backup-failed"};
 inline const QString RebuildProblemsTitle = QStringLiteral("Index Entries Skipped");
 
 // One program at a time has a database open: two writers would each rewrite the index and
@@ -90,6 +100,8 @@ inline const QString ImportFailedNoPermission = QStringLiteral(
     "File \"%1\" cannot be imported: the permission to read it or to write into the database is missing.");
 inline const QString ImportFailedReadOnly = QStringLiteral(
     "File \"%1\" cannot be imported: the disk that holds the database is read-only.");
+// Any of the four, shown when an import fails.
+inline constexpr PromptId ImportFailedPrompt{"import-failed"};
 // Refusals of this edition: a change that would break the database is not carried out.
 inline const QString NoDatabaseOpen = QStringLiteral("No database is open.");
 inline const QString DatabaseNotWritable = QStringLiteral("The database cannot be changed: it is on a read-only disk or folder.");
@@ -114,6 +126,8 @@ inline const QString RepairTitle = QStringLiteral("Database Check");
 inline const QString RepairHeader = QStringLiteral(
     "%1: Your database has some internal inconsistancies, which likely occurred because Folivo was force-quit, "
     "crashed, or the system froze during a disk operation.\r\r");
+// The report, answered with a RepairChoice.
+inline constexpr PromptId RepairReportPrompt{"repair-report"};
 inline const QString RepairMissingWritable = QStringLiteral(
     "The following items in the Browser had no corresponding file or folder in the database, and will be removed "
     "from the Browser.\r\r");
@@ -143,6 +157,7 @@ inline const QString RecoveredFilesName = QStringLiteral("Recovered Files (%1)")
 inline const QString RecoverFolderFailedTitle = QStringLiteral("Cannot Create Folder");
 inline const QString RecoverFolderFailed = QStringLiteral(
     "The folder you specified cannot be created.  Repair will stop without recovering or deleting the extra files.");
+inline constexpr PromptId RecoverFolderFailedPrompt{"recover-folder-failed"};
 inline const QString RecoveringFiles = QStringLiteral("Recovering Files ...");
 inline const QString DeletingFiles = QStringLiteral("Deleting Files ...");
 inline const QString RecoverPassword = QStringLiteral(
@@ -152,12 +167,14 @@ inline const QString RecoverPassword = QStringLiteral(
 inline const QString RecoverPasswordDifferent = QStringLiteral(" with a different password than the current one");
 inline const QString CannotRecoverTitle = QStringLiteral("Cannot Recover File");
 inline const QString CannotRecoverText = QStringLiteral("Sorry, the file \"%1\" cannot be recovered.");
+inline constexpr PromptId CannotRecoverPrompt{"cannot-recover"};
 // Texts of this edition.
 inline const QString OpenCheckNoticeTitle = QStringLiteral("Database Check");
 inline const QString OpenCheckNotice = QStringLiteral(
     "Each time a database is opened, Folivo checks that every item in the Browser has its file or folder in the "
     "database and that every file in the database belongs to an item.  If it finds a difference, for example after "
     "a crash or a force-quit, it tells you and lets you decide what to do.  This notice is shown only once.");
+inline constexpr PromptId OpenCheckNoticePrompt{"open-check-notice"};
 
 // ---- Saving and backups ----
 inline const QString BackingUpDatabase = QStringLiteral("Backing Up Database ...");
@@ -165,11 +182,13 @@ inline const QString CopyingToBackupFolder = QStringLiteral("Copying database to
 inline const QString DeletingOldestBackupCopy = QStringLiteral("Deleting oldest backup copy...");
 inline const QString ProgressDone = QStringLiteral("DONE");
 inline const QString BackupFailed = QStringLiteral("\n\nBackup Failed.");
+inline constexpr PromptId BackupFailedPrompt{"backup-failed"};
 inline const QString BackupFolderNotFoundTitle = QStringLiteral("Backup Folder Not Found");
 inline const QString BackupFolderNotFoundText = QStringLiteral(
     "Your backup folder is specified as \"%1\".  It cannot be found or is not writeable (probably because it was "
     "renamed or noved after you specified it).  Databases cannot be backed up until a new backup folder is "
     "specified in the Preferences.");
+inline constexpr PromptId BackupFolderNotFoundPrompt{"backup-folder-not-found"};
 // Texts of this edition: a backup folder inside the database would copy the database into itself, and
 // a failed index write no longer loses changes (the change marker stays, so the next open rebuilds).
 inline const QString BackupFolderInsideTitle = QStringLiteral("Backup Folder Inside Database");
@@ -177,10 +196,12 @@ inline const QString BackupFolderInsideText = QStringLiteral(
     "Your backup folder is specified as \"%1\", which is inside the database \"%2\" (or is the database "
     "itself).  A database cannot be backed up into itself.  Please specify a backup folder outside the "
     "database in the Preferences.");
+inline constexpr PromptId BackupFolderInsidePrompt{"backup-folder-inside"};
 inline const QString IndexNotReencrypted = QStringLiteral(
     "Index could not be re-encrypted for an unknown reason.  Your changes are kept: the index will be rebuilt "
     "the next time the database is opened.  If this happens again, close the database and retrieve the latest "
     "copy from your backup.");
+inline constexpr PromptId IndexNotReencryptedPrompt{"index-not-reencrypted"};
 // The progress sheet of a backup stays up at least this long, so that it can be read.
 constexpr int BackupMinimumMs = 1000;
 

@@ -345,8 +345,10 @@ OpenResult MyDocument::openDatabase(const QString& path, OpenOptions options)
     // The rebuild question is asked only when there is a distributed index to rebuild from.
     bool rebuild = false;
     if (options.rebuildRequested && dindexPresent_) {
-        const int choice = ui_.ask({msg::RebuildIndexTitle, msg::RebuildIndexText,
-                                    {msg::OpenNormally, msg::RebuildIndexButton, msg::Cancel}});
+        const int choice = ui_.ask({msg::RebuildIndexPrompt, msg::RebuildIndexTitle, msg::RebuildIndexText,
+                                    {{msg::OpenNormallyAnswer, msg::OpenNormally},
+                                     {msg::RebuildIndexAnswer, msg::RebuildIndexButton},
+                                     {msg::CancelAnswer, msg::Cancel}}});
         if (choice != 0 && choice != 1) {
             close();
             return {OpenStatus::Cancelled, QStringLiteral("Opening was cancelled.")};
@@ -391,7 +393,7 @@ OpenResult MyDocument::checkPackage()
     const bool anyIndex = fs::isReadable(at(pkg::Index)) || fs::isReadable(at(pkg::EncryptedIndex))
                           || fs::isReadable(at(pkg::LegacyIndex)) || fs::isReadable(at(pkg::LegacyEncryptedIndex));
     if (!anyIndex) {
-        ui_.alert(msg::InvalidDatabaseTitle, msg::InvalidDatabaseText);
+        ui_.alert(msg::InvalidDatabasePrompt, msg::InvalidDatabaseTitle, msg::InvalidDatabaseText);
         return {OpenStatus::Invalid, QStringLiteral("\"%1\" is not a valid Folivo database.").arg(dbPath_)};
     }
 
@@ -597,10 +599,11 @@ bool MyDocument::backupBeforeConversion(QString* where)
 bool MyDocument::convertDistributedIndex(bool backUpFirst)
 {
     if (backUpFirst) {
-        ui_.alert(QString(), msg::MustConvert);
+        ui_.alert(msg::MustConvertPrompt, QString(), msg::MustConvert);
         QString where;
         if (!backupBeforeConversion(&where)) {
-            ui_.alert(msg::ConversionBackupFailedTitle, msg::ConversionBackupFailedText.arg(where));
+            ui_.alert(msg::ConversionBackupFailedPrompt, msg::ConversionBackupFailedTitle,
+                      msg::ConversionBackupFailedText.arg(where));
             return false;
         }
         appendDebugInfo(QStringLiteral("\n\nBacked up %1 to %2 before converting its index").arg(dbPath_, where));

@@ -779,7 +779,7 @@ struct DocumentOps {
             r.message = msg::ImportFailed.arg(shownName);
         }
         appendDebugInfo(QStringLiteral("\n\nImport of %1 failed: %2").arg(shownName, fs::lastError()));
-        d.ui_.alert(QString(), r.message);
+        d.ui_.alert(msg::ImportFailedPrompt, QString(), r.message);
         return r;
     }
 

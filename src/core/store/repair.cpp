@@ -199,6 +199,20 @@ QStringList ConsistencyReport::buttons() const
     return writable ? QStringList{msg::Recover, msg::Delete} : QStringList{msg::Yes, msg::No};
 }
 
+QList<RepairChoice> ConsistencyReport::choices() const
+{
+    if (!foundOrphanedFile)
+        return {RepairChoice::Delete};
+    return {RepairChoice::Recover, RepairChoice::Delete};
+}
+
+Prompt ConsistencyReport::prompt(const QString& time) const
+{
+    Prompt p(msg::RepairTitle, msg::RepairHeader.arg(time) + text, buttons());
+    p.id = msg::RepairReportPrompt;
+    return p;
+}
+
 struct DocumentRepair {
     MyDocument& d;
 
@@ -685,7 +699,7 @@ struct DocumentRepair {
                 if (!made.isEmpty() && fs::exists(made))
                     fs::deleteTree(made);
             d.ui_.progressStop();
-            d.ui_.alert(msg::CannotRecoverTitle, msg::CannotRecoverText.arg(abs));
+            d.ui_.alert(msg::CannotRecoverPrompt, msg::CannotRecoverTitle, msg::CannotRecoverText.arg(abs));
             d.ui_.progressStart(msg::RecoveringFiles, QString(), 0);
             return Recovered::Failed;
         }
@@ -759,7 +773,7 @@ struct DocumentRepair {
         }
         const QString folder = makeRecoveryFolder(*chosen);
         if (folder.isEmpty()) {
-            d.ui_.alert(msg::RecoverFolderFailedTitle, msg::RecoverFolderFailed);
+            d.ui_.alert(msg::RecoverFolderFailedPrompt, msg::RecoverFolderFailedTitle, msg::RecoverFolderFailed);
             out.stopped = true;
             return out;
         }
@@ -820,7 +834,7 @@ struct DocumentRepair {
         KTPrefs* prefs = d.appPrefs_;
         if (!prefs || prefs->objectForKey(NotifyOpenIndexCheckKey))
             return;
-        d.ui_.alert(msg::OpenCheckNoticeTitle, msg::OpenCheckNotice);
+        d.ui_.alert(msg::OpenCheckNoticePrompt, msg::OpenCheckNoticeTitle, msg::OpenCheckNotice);
         prefs->setBool(true, NotifyOpenIndexCheckKey);
         prefs->synchronize();
     }
@@ -860,7 +874,7 @@ bool MyDocument::repairDBandFindReminders()
             return false;
         const QString time = QLocale::c().toString(QDateTime::currentDateTime(), logDateFormat());
         ui_.progressStop();
-        ui_.ask({msg::RepairTitle, msg::RepairHeader.arg(time) + report.text, report.buttons()});
+        ui_.decideRepair(report.prompt(time), report.choices());
         return true;
     }
     RepairOutcome silent;
@@ -875,13 +889,12 @@ bool MyDocument::repairDBandFindReminders()
 
     const QString time = QLocale::c().toString(QDateTime::currentDateTime(), logDateFormat());
     ui_.progressStop();
-    const int answer = ui_.ask({msg::RepairTitle, msg::RepairHeader.arg(time) + report.text, report.buttons()});
+    const std::optional<RepairChoice> choice = ui_.decideRepair(report.prompt(time), report.choices());
     // Closing the report without choosing decides nothing: the same report comes back at
     // the next open, and nothing is deleted meanwhile.
-    if (answer < 0 || answer >= report.buttons().size())
+    if (!choice)
         return true;
-    const RepairChoice choice = answer == 0 && report.foundOrphanedFile ? RepairChoice::Recover : RepairChoice::Delete;
-    repair.apply(report, choice);
+    repair.apply(report, *choice);
     return true;
 }
 

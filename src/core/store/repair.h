@@ -8,6 +8,9 @@
 // and what the person decided. MyDocument::repairDBandFindReminders() strings the two
 // together with the questions in between.
 
+#include "store/documentui.h"
+
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -53,8 +56,11 @@ struct ConsistencyReport {
     QString text;
 
     bool needsDecision() const { return !text.isEmpty(); }
-    // The buttons of the report, the default first.
+    // The buttons of the report, the default first, and what each decides.
     QStringList buttons() const;
+    QList<RepairChoice> choices() const;
+    // The report as the person sees it, its first line stamped with `time`.
+    Prompt prompt(const QString& time) const;
 };
 
 // What the person chose in the report.

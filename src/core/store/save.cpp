@@ -283,7 +283,7 @@ struct DocumentSave {
             appendDebugInfo(QStringLiteral("\n\nPartial backup %1 not removed: %2").arg(partial, fs::lastError()));
         doc.ui_.progressStop();
         appendDebugInfo(QStringLiteral("\n\nError: %1").arg(error));
-        doc.ui_.alert(QString(), msg::BackupFailed);
+        doc.ui_.alert(msg::BackupFailedPrompt, QString(), msg::BackupFailed);
         out.ok = false;
         out.error = error;
         return out;
@@ -342,14 +342,15 @@ bool MyDocument::checkBackupFolder(const QString& folder, const QString& dbPath,
     case BackupFolderProblem::NotSet:
         return true;
     case BackupFolderProblem::InsidePackage:
-        ui.alert(msg::BackupFolderInsideTitle, msg::BackupFolderInsideText.arg(folder, enclosingPackage(folder, dbPath)));
+        ui.alert(msg::BackupFolderInsidePrompt, msg::BackupFolderInsideTitle,
+                 msg::BackupFolderInsideText.arg(folder, enclosingPackage(folder, dbPath)));
         return false;
     case BackupFolderProblem::Missing:
     case BackupFolderProblem::NotAFolder:
     case BackupFolderProblem::NotWritable:
         break;
     }
-    ui.alert(msg::BackupFolderNotFoundTitle, msg::BackupFolderNotFoundText.arg(folder));
+    ui.alert(msg::BackupFolderNotFoundPrompt, msg::BackupFolderNotFoundTitle, msg::BackupFolderNotFoundText.arg(folder));
     return false;
 }
 
@@ -443,7 +444,7 @@ SaveOutcome MyDocument::saveChanges(bool fromTimer)
         complete = false;
         out.error = sweep.error;
         if (dbEncrypted_ && !fromTimer)
-            ui_.alert(QString(), msg::IndexNotReencrypted);
+            ui_.alert(msg::IndexNotReencryptedPrompt, QString(), msg::IndexNotReencrypted);
     }
     if (!sweep.plainCopiesGone) {
         complete = false;
