@@ -41,7 +41,7 @@ const QString Duplicating = QStringLiteral("Duplicating file");
 const QString DuplicatingEncrypted = QStringLiteral("Duplicating encrypted file");
 const QString Copying = QStringLiteral("Copying item to");
 const QString EncryptingImported = QStringLiteral("Encrypting imported file");
-// Steps of this edition that the original never checked.
+// Steps checked here that an unchecked write would let fail silently.
 const QString Deleting = QStringLiteral("Deleting item");
 const QString WritingAttributes = QStringLiteral("Writing attributes file of");
 const QString MarkingChanged = QStringLiteral("Marking the database changed");

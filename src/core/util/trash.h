@@ -1,5 +1,5 @@
 #pragma once
-// The desktop's Trash as the freedesktop.org Trash specification lays it out: the home
+// The desktop's Trash as freedesktop.org desktops lay it out: the home
 // Trash ($XDG_DATA_HOME/Trash) and, for a file on another file system, the Trash folders at
 // the top of that one ($topdir/.Trash/$uid, $topdir/.Trash-$uid). Each file in a Trash has
 // a record "info/NAME.trashinfo" that says where it was ("Path=").

@@ -49,7 +49,7 @@ QJsonArray actionNames(Qt::DropActions actions)
     return out;
 }
 
-// Moves a file into the home Trash as the freedesktop.org specification lays it out.
+// Moves a file into the home Trash the way freedesktop.org desktops do.
 bool moveToTrash(const QString& path)
 {
     const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash";
