@@ -68,6 +68,19 @@ protected:
         addFolders(doc);
         return pkg;
     }
+    // An empty import folder, switched on in the database's settings.
+    QString importFolderFor(const QString& pkg)
+    {
+        const QString box = scratch_.file("box");
+        QDir().mkpath(box);
+        SilentUi ui;
+        MyDocument doc(ui);
+        if (!doc.openDatabase(pkg).ok())
+            return {};
+        doc.settings().importFolderEnabled = true;
+        doc.settings().importFolderPath = box;
+        return doc.saveDBSpecificPreferences() ? box : QString();
+    }
     static void addFolders(MyDocument& doc)
     {
         for (const QString& p : {"Bank", "Bank/Visa", "Bank/Checking", "Taxes"}) {
@@ -212,16 +225,8 @@ TEST_F(CliImport, FileAsShowsTheDecisionWithoutChangingAnything)
 TEST_F(CliImport, DrainEmptiesTheImportFolderOnce)
 {
     const QString pkg = prepare(false);
-    const QString box = scratch_.file("box");
-    QDir().mkpath(box);
-    {
-        SilentUi ui;
-        MyDocument doc(ui);
-        ASSERT_TRUE(doc.openDatabase(pkg).ok());
-        doc.settings().importFolderEnabled = true;
-        doc.settings().importFolderPath = box;
-        ASSERT_TRUE(doc.saveDBSpecificPreferences());
-    }
+    const QString box = importFolderFor(pkg);
+    ASSERT_FALSE(box.isEmpty());
     ASSERT_TRUE(folivo::test::writeAll(box + "/Visa+2024q1.txt", "statement"));
     QDir().mkpath(box + "/Sub");
     ProcessResult r = cli({"drain", pkg, "--settle", "0"});
@@ -238,16 +243,8 @@ TEST_F(CliImport, DrainEmptiesTheImportFolderOnce)
 TEST_F(CliImport, DrainWithTheImportLogReportsOnlyTheFoldersFiles)
 {
     const QString pkg = prepare(false);
-    const QString box = scratch_.file("box");
-    QDir().mkpath(box);
-    {
-        SilentUi ui;
-        MyDocument doc(ui);
-        ASSERT_TRUE(doc.openDatabase(pkg).ok());
-        doc.settings().importFolderEnabled = true;
-        doc.settings().importFolderPath = box;
-        ASSERT_TRUE(doc.saveDBSpecificPreferences());
-    }
+    const QString box = importFolderFor(pkg);
+    ASSERT_FALSE(box.isEmpty());
     {
         KTPrefs prefs(QStringLiteral("org.folivo.Folivo"));
         prefs.setBool(true, "ImportLog");
