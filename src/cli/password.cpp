@@ -5,6 +5,8 @@
 #include <QFile>
 
 #include <cerrno>
+#include <csignal>
+#include <iterator>
 #include <cstring>
 #include <fcntl.h>
 #include <termios.h>
@@ -68,24 +70,57 @@ std::optional<QByteArray> readLine(int fd)
     return line;
 }
 
+namespace {
+
+// The terminal's settings while a password is typed, put back by a signal that ends the
+// program at the prompt (Ctrl-C, a hang-up, kill): otherwise the shell is left without echo.
+int gQuietTty = -1;
+termios gSavedTerminal {};
+const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+void restoreTerminalAndEnd(int sig)
+{
+    if (gQuietTty >= 0) {
+        ::tcsetattr(gQuietTty, TCSAFLUSH, &gSavedTerminal);
+        [[maybe_unused]] ssize_t w = ::write(gQuietTty, "\n", 1);
+    }
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
+
+} // namespace
+
 std::optional<QByteArray> askTerminal(const QString& prompt)
 {
     const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
     if (tty < 0)
         return std::nullopt;
-    const QByteArray text = prompt.toLocal8Bit() + ' ';
-    [[maybe_unused]] ssize_t w = ::write(tty, text.constData(), size_t(text.size()));
     termios saved {};
     const bool isTerminal = ::tcgetattr(tty, &saved) == 0;
+    struct sigaction previous[std::size(kEndingSignals)] {};
     if (isTerminal) {
+        gSavedTerminal = saved;
+        gQuietTty = tty;
+        struct sigaction restore {};
+        restore.sa_handler = restoreTerminalAndEnd;
+        sigemptyset(&restore.sa_mask);
+        for (size_t i = 0; i < std::size(kEndingSignals); ++i)
+            ::sigaction(kEndingSignals[i], &restore, &previous[i]);
+        // Echo goes off before the prompt shows, so that nothing typed after it is echoed.
         termios quiet = saved;
         quiet.c_lflag &= ~tcflag_t(ECHO);
         quiet.c_lflag |= ECHONL;
         ::tcsetattr(tty, TCSAFLUSH, &quiet);
     }
+    const QByteArray text = prompt.toLocal8Bit() + ' ';
+    [[maybe_unused]] ssize_t w = ::write(tty, text.constData(), size_t(text.size()));
     auto line = readLine(tty);
-    if (isTerminal)
+    if (isTerminal) {
         ::tcsetattr(tty, TCSAFLUSH, &saved);
+        gQuietTty = -1;
+        for (size_t i = 0; i < std::size(kEndingSignals); ++i)
+            ::sigaction(kEndingSignals[i], &previous[i], nullptr);
+    }
     if (!line)
         w = ::write(tty, "\n", 1);
     ::close(tty);

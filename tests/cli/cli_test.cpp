@@ -238,3 +238,42 @@ TEST_F(Cli, PasswordsComeFromAFileOrStdinNeverTheCommandLine)
     EXPECT_EQ(plain.exitCode, 0) << plain.err.constData();
     EXPECT_EQ(plain.out, QByteArray("fixture Unfiled/Note.txt\n"));
 }
+
+// On a terminal the password is typed without echo, from the moment the question shows,
+// and a Ctrl-C at the question leaves the terminal as it was, echo on.
+TEST_F(Cli, ThePasswordIsAskedOnTheTerminalWithoutEchoAndCtrlCPutsEchoBack)
+{
+    static const char* script = R"PY(
+import os, pty, select, sys, termios, time
+cli, pkg = sys.argv[1], sys.argv[2]
+pid, fd = pty.fork()
+if pid == 0:
+    os.execv(cli, [cli, "tree", pkg])
+seen = b""
+def wait_for(count):
+    global seen
+    end = time.time() + 30
+    while seen.count(b"Enter the password") < count and time.time() < end:
+        if select.select([fd], [], [], 0.2)[0]:
+            try:
+                seen += os.read(fd, 4096)
+            except OSError:
+                break
+wait_for(1)
+os.write(fd, b"not-the-secret\n")  # at once, as a fast typist or a paste would
+wait_for(2)
+os.write(fd, b"\x03")
+_, status = os.waitpid(pid, 0)
+echo = bool(termios.tcgetattr(fd)[3] & termios.ECHO)
+print("prompts", seen.count(b"Enter the password"))
+print("echoed", b"not-the-secret" in seen)
+print("interrupted", os.WIFSIGNALED(status))
+print("echo after", echo)
+)PY";
+    const ProcessResult r = folivo::test::run("python3", {"-c", script, QStringLiteral(FOLIVO_CLI), fixture("Encrypted.fvdb")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.contains("prompts 2")) << r.out.constData();
+    EXPECT_TRUE(r.out.contains("echoed False")) << r.out.constData();
+    EXPECT_TRUE(r.out.contains("interrupted True")) << r.out.constData();
+    EXPECT_TRUE(r.out.contains("echo after True")) << r.out.constData();
+}
