@@ -12,6 +12,8 @@
 #include "browser/expansion.h"
 #include "browser/selection.h"
 #include "find/filetext.h"
+#include "platform/desktop.h"
+#include "platform/platform.h"
 #include "prefs/ktprefs.h"
 #include "prefs/prefkeys.h"
 #include "store/bookmark.h"
@@ -24,7 +26,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QEventLoop>
@@ -71,10 +72,11 @@ QStringList localPaths(const QMimeData* mime)
 
 } // namespace
 
-MainWindow::MainWindow(AppController* app, KTPrefs* prefs, QWidget* parent)
+MainWindow::MainWindow(AppController* app, KTPrefs* prefs, platform::Platform* platform, QWidget* parent)
     : QMainWindow(parent),
       app_(app),
       prefs_(prefs),
+      platform_(platform),
       ui_(this),
       doc_(std::make_unique<MyDocument>(ui_, prefs)),
       model_(std::make_unique<TreeModel>(*doc_)),
@@ -183,6 +185,11 @@ MainWindow::MainWindow(AppController* app, KTPrefs* prefs, QWidget* parent)
         refreshActions();
     });
     connect(view_, &BrowserView::draggedToTrash, this, &MainWindow::deleteDraggedFiles);
+    // An expanded folder stays expanded under its new name, after the next reset too.
+    connect(model_.get(), &TreeModel::pathChanged, this, [this](const QString& from, const QString& to) {
+        if (expandedPaths_.remove(from))
+            expandedPaths_.insert(to);
+    });
     connect(model_.get(), &QAbstractItemModel::modelReset, this, [this] { scheduleRestore(); });
     connect(model_.get(), &TreeModel::importRequested, this,
             [this](const QStringList& paths, const QString& parentPath, int index) {
@@ -1387,7 +1394,7 @@ void MainWindow::doubleClicked(const QModelIndex& index)
         return;
     QString error;
     std::optional<PlainCopy> copy = doc_->plainCopyForReading(item->path(), &error);
-    if (!copy || !copy->valid() || !QDesktopServices::openUrl(QUrl::fromLocalFile(copy->path()))) {
+    if (!copy || !copy->valid() || !platform_ || !platform_->desktop().openFile(copy->path())) {
         ui_.alert(QString(), tr("\"%1\" could not be opened. %2").arg(item->name(), error));
         return;
     }

@@ -24,6 +24,10 @@ class QLabel;
 class QSplitter;
 class QTimer;
 
+namespace folivo::platform {
+class Platform;
+}
+
 namespace folivo::gui {
 
 class AppController;
@@ -36,7 +40,9 @@ class MainWindow : public QMainWindow, private HistoryView {
 public:
     // Without a controller, the File menu's New and Open do nothing (tests, embedding).
     // `prefs` is the application's preference store (none in tests that need none).
-    explicit MainWindow(AppController* app = nullptr, KTPrefs* prefs = nullptr, QWidget* parent = nullptr);
+    // `platform` gives the desktop services; without it nothing opens in other programs.
+    explicit MainWindow(AppController* app = nullptr, KTPrefs* prefs = nullptr, platform::Platform* platform = nullptr,
+                        QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Opens or creates the window's database. The window shows itself once the database
@@ -46,6 +52,7 @@ public:
 
     MyDocument& document() { return *doc_; }
     KTPrefs* preferences() const { return prefs_; }
+    platform::Platform* platform() const { return platform_; }
     QString databasePath() const { return doc_->dbPath(); }
     TreeModel* model() const { return model_.get(); }
     BrowserView* treeView() const { return view_; }
@@ -177,6 +184,7 @@ private:
 
     AppController* app_;
     KTPrefs* prefs_;
+    platform::Platform* platform_;
     QtDocumentUi ui_;
     std::unique_ptr<MyDocument> doc_;
     std::unique_ptr<TreeModel> model_; // after doc_: it leaves the tree's observers first
