@@ -2,6 +2,7 @@
 // its usage errors.
 
 #include "prefs/ktprefs.h"
+#include "runcli.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -21,7 +22,13 @@ namespace {
 
 ProcessResult cli(const QStringList& args, const QByteArray& input = {})
 {
-    return folivo::test::run(QStringLiteral(FOLIVO_CLI), args, input);
+    return folivo::test::runCli(args, input);
+}
+
+// The program itself, where the process matters (its time zone).
+ProcessResult program(const QStringList& args, const QByteArray& input = {})
+{
+    return folivo::test::runCliProcess(args, input);
 }
 
 // Sets an environment variable for the programs this test starts, and puts it back.
@@ -256,13 +263,13 @@ TEST_F(CliEdit, StoreFilesByTheEndingDateAndKeepsNamesApart)
         {{"--to", "Unfiled", "--end-date", "2023-03-20"}, "Unfiled/Statement2.pdf"},
     };
     for (const auto& c : cases) {
-        const ProcessResult r = cli(QStringList{"store", pkg, file} + c.options);
+        const ProcessResult r = program(QStringList{"store", pkg, file} + c.options);
         ASSERT_EQ(r.exitCode, 0) << c.options.join(' ').toStdString() << ": " << r.err.constData();
         EXPECT_EQ(r.out, "Stored " + file.toUtf8() + " -> " + c.lands + "\n");
         EXPECT_EQ(cli({"cat", pkg, QString::fromUtf8(c.lands)}).out, "%PDF-1.4 new statement\n");
     }
     // 2023-03-20 00:00 EDT and 2023-03-01 00:00 EST, in seconds since 2001-01-01 UTC.
-    const ProcessResult show = cli({"show", pkg, "Bank/Visa/2023/March/Statement2.pdf"});
+    const ProcessResult show = program({"show", pkg, "Bank/Visa/2023/March/Statement2.pdf"});
     EXPECT_TRUE(show.out.contains("\"EndDate\": {\"date\": \"700977600\"}")) << show.out.constData();
     EXPECT_TRUE(show.out.contains("\"StartDate\": {\"date\": \"699339600\"}")) << show.out.constData();
     EXPECT_TRUE(tree(pkg).contains("    2022/ [date]\n      November/ [date]\n        Statement.pdf\n"));

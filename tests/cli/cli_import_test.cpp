@@ -5,6 +5,7 @@
 #include "prefs/ktprefs.h"
 #include "store/indexitem.h"
 #include "store/mydocument.h"
+#include "runcli.h"
 #include "support/minipdf.h"
 #include "support/testsupport.h"
 
@@ -38,7 +39,7 @@ protected:
     }
     ProcessResult cli(const QStringList& args)
     {
-        return folivo::test::run(QStringLiteral(FOLIVO_CLI), args);
+        return folivo::test::runCli(args);
     }
     QString password() const
     {

@@ -1,5 +1,6 @@
 // folivo-cli from the outside: arguments, output and exit codes.
 
+#include "runcli.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -19,7 +20,13 @@ namespace {
 
 ProcessResult cli(const QStringList& args, const QByteArray& input = {})
 {
-    return folivo::test::run(QStringLiteral(FOLIVO_CLI), args, input);
+    return folivo::test::runCli(args, input);
+}
+
+// The program itself, for its exit status and where it reads passwords from.
+ProcessResult program(const QStringList& args, const QByteArray& input = {})
+{
+    return folivo::test::runCliProcess(args, input);
 }
 
 QJsonValue json(const QByteArray& text)
@@ -50,11 +57,11 @@ TEST_F(Cli, UsageErrorsExitWithTwo)
 {
     const QList<QStringList> cases = {{}, {"frobnicate", "x"}, {"tree"}, {"show", "a.fvdb"}, {"--bogus", "tree", "x"}};
     for (const QStringList& args : cases) {
-        const ProcessResult r = cli(args);
+        const ProcessResult r = program(args);
         EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(r.err.contains("Usage:")) << r.err.constData();
     }
-    EXPECT_EQ(cli({"--help"}).exitCode, 0);
+    EXPECT_EQ(program({"--help"}).exitCode, 0);
 }
 
 TEST_F(Cli, RefusalsExitWithOneAndSayWhy)
@@ -214,20 +221,59 @@ TEST_F(Cli, PasswordsComeFromAFileOrStdinNeverTheCommandLine)
 {
     Scratch copy;
     ASSERT_TRUE(folivo::test::writeAll(copy.file("wrong"), "not the password\n"));
-    const ProcessResult wrong = cli({"--password-file", copy.file("wrong"), "tree", fixture("EncryptedNoMarker.fvdb")});
+    const ProcessResult wrong = program({"--password-file", copy.file("wrong"), "tree", fixture("EncryptedNoMarker.fvdb")});
     EXPECT_EQ(wrong.exitCode, 1);
     EXPECT_TRUE(wrong.err.contains("Wrong password")) << wrong.err.constData();
     EXPECT_TRUE(wrong.out.isEmpty());
 
-    const ProcessResult missing = cli({"--password-file", copy.file("none"), "tree", fixture("EncryptedNoMarker.fvdb")});
+    const ProcessResult missing = program({"--password-file", copy.file("none"), "tree", fixture("EncryptedNoMarker.fvdb")});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(missing.err.contains("cannot be read")) << missing.err.constData();
 
-    EXPECT_EQ(cli({"--password", "password", "tree", fixture("EncryptedNoMarker.fvdb")}).exitCode, 2);
-    EXPECT_EQ(cli({"tree", fixture("Household.fvdb"), "--password-file"}).exitCode, 2);
+    EXPECT_EQ(program({"--password", "password", "tree", fixture("EncryptedNoMarker.fvdb")}).exitCode, 2);
+    EXPECT_EQ(program({"tree", fixture("Household.fvdb"), "--password-file"}).exitCode, 2);
 
     // A plain database needs no password and reads the same way.
-    const ProcessResult plain = cli({"cat", fixture("Household.fvdb"), "Unfiled/Note.txt"});
+    const ProcessResult plain = program({"cat", fixture("Household.fvdb"), "Unfiled/Note.txt"});
     EXPECT_EQ(plain.exitCode, 0) << plain.err.constData();
     EXPECT_EQ(plain.out, QByteArray("fixture Unfiled/Note.txt\n"));
+}
+
+// On a terminal the password is typed without echo, from the moment the question shows,
+// and a Ctrl-C at the question leaves the terminal as it was, echo on.
+TEST_F(Cli, ThePasswordIsAskedOnTheTerminalWithoutEchoAndCtrlCPutsEchoBack)
+{
+    static const char* script = R"PY(
+import os, pty, select, sys, termios, time
+cli, pkg = sys.argv[1], sys.argv[2]
+pid, fd = pty.fork()
+if pid == 0:
+    os.execv(cli, [cli, "tree", pkg])
+seen = b""
+def wait_for(count):
+    global seen
+    end = time.time() + 30
+    while seen.count(b"Enter the password") < count and time.time() < end:
+        if select.select([fd], [], [], 0.2)[0]:
+            try:
+                seen += os.read(fd, 4096)
+            except OSError:
+                break
+wait_for(1)
+os.write(fd, b"not-the-secret\n")  # at once, as a fast typist or a paste would
+wait_for(2)
+os.write(fd, b"\x03")
+_, status = os.waitpid(pid, 0)
+echo = bool(termios.tcgetattr(fd)[3] & termios.ECHO)
+print("prompts", seen.count(b"Enter the password"))
+print("echoed", b"not-the-secret" in seen)
+print("interrupted", os.WIFSIGNALED(status))
+print("echo after", echo)
+)PY";
+    const ProcessResult r = folivo::test::run("python3", {"-c", script, QStringLiteral(FOLIVO_CLI), fixture("Encrypted.fvdb")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.contains("prompts 2")) << r.out.constData();
+    EXPECT_TRUE(r.out.contains("echoed False")) << r.out.constData();
+    EXPECT_TRUE(r.out.contains("interrupted True")) << r.out.constData();
+    EXPECT_TRUE(r.out.contains("echo after True")) << r.out.constData();
 }
