@@ -11,7 +11,7 @@
 // it ever handed out is still alive. After an operation of its own that changed the tree
 // (a rename, a drop) the model resets too, whatever the window does.
 
-#include "itemicons.h"
+#include "browser/itemicons.h"
 
 #include "crypto/storedforms.h"
 #include "store/tree.h"

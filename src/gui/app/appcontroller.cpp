@@ -2,7 +2,7 @@
 
 #include "mainwindow.h"
 
-#include "preferencesdialog.h"
+#include "preferences/preferencesdialog.h"
 #include "prefs/ktprefs.h"
 #include "prefs/prefkeys.h"
 #include "store/messages.h"
