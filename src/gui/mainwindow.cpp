@@ -62,9 +62,10 @@ MainWindow::MainWindow(AppController* app, KTPrefs* prefs, QWidget* parent)
       doc_(std::make_unique<MyDocument>(ui_, prefs)),
       splitter_(new QSplitter(Qt::Horizontal, this)),
       leftSplitter_(new QSplitter(Qt::Vertical, splitter_)),
+      // The view first: it is the first to take the focus, the details after it.
+      browser_(std::make_unique<BrowserPane>(*doc_, ui_, prefs, leftSplitter_)),
       details_(new DetailsPane(leftSplitter_)),
       content_(new ContentArea(splitter_)),
-      browser_(std::make_unique<BrowserPane>(*doc_, ui_, prefs, *content_, *details_, leftSplitter_)),
       status_(new QLabel(this)),
       saveTimer_(new QTimer(this))
 {
@@ -73,6 +74,7 @@ MainWindow::MainWindow(AppController* app, KTPrefs* prefs, QWidget* parent)
     doc_->setApplicationPreferences(prefs_);
     setWindowTitle(QApplication::applicationName());
 
+    browser_->showSelectionIn(content_, details_);
     leftSplitter_->addWidget(browser_->view());
     leftSplitter_->addWidget(details_);
     leftSplitter_->setStretchFactor(0, 3);

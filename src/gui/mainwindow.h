@@ -135,9 +135,9 @@ private:
     std::unique_ptr<MyDocument> doc_;
     QSplitter* splitter_;
     QSplitter* leftSplitter_;
+    std::unique_ptr<BrowserPane> browser_; // after doc_: its model leaves the tree's observers first
     DetailsPane* details_;
     ContentArea* content_;
-    std::unique_ptr<BrowserPane> browser_; // after doc_: its model leaves the tree's observers first
     QLabel* status_;
     QLabel* lock_;     // shown while the database is encrypted
     QLabel* readOnly_; // shown while the database cannot be changed

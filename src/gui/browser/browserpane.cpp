@@ -20,14 +20,11 @@
 
 namespace folivo::gui {
 
-BrowserPane::BrowserPane(MyDocument& doc, QtDocumentUi& ui, KTPrefs* prefs, ContentArea& content,
-                         DetailsPane& details, QWidget* viewParent)
+BrowserPane::BrowserPane(MyDocument& doc, QtDocumentUi& ui, KTPrefs* prefs, QWidget* viewParent)
     : QObject(nullptr),
       doc_(doc),
       ui_(ui),
       prefs_(prefs),
-      content_(content),
-      details_(details),
       model_(std::make_unique<TreeModel>(doc)),
       view_(new BrowserView(viewParent))
 {
@@ -73,6 +70,24 @@ BrowserPane::BrowserPane(MyDocument& doc, QtDocumentUi& ui, KTPrefs* prefs, Cont
             });
 }
 
+void BrowserPane::showSelectionIn(ContentArea* content, DetailsPane* details)
+{
+    content_ = content;
+    details_ = details;
+}
+
+void BrowserPane::setPathLine(const QString& text)
+{
+    if (content_)
+        content_->setPathLineText(text);
+}
+
+void BrowserPane::showDetails(const IndexItem* item)
+{
+    if (details_)
+        details_->showItem(item);
+}
+
 BrowserPane::~BrowserPane()
 {
     // The document outlives the pane and clears its history as it goes.
@@ -92,7 +107,7 @@ void BrowserPane::databaseOpened()
 void BrowserPane::databaseClosing()
 {
     doc_.history().setView(nullptr);
-    details_.showItem(nullptr);
+    showDetails(nullptr);
     model_->suspend();
 }
 
@@ -240,23 +255,23 @@ void BrowserPane::backForwardChanged(bool, bool)
 void BrowserPane::showSelection(const std::vector<const IndexItem*>& items, const QString& message)
 {
     if (items.empty()) {
-        content_.setPathLineText(message.isEmpty() ? cmdmsg::NoItemsSelected : message);
-        details_.showItem(nullptr);
+        setPathLine(message.isEmpty() ? cmdmsg::NoItemsSelected : message);
+        showDetails(nullptr);
         return;
     }
     if (items.size() > 1) {
-        content_.setPathLineText(message.isEmpty() ? cmdmsg::MultipleItemsSelected : message);
-        details_.showItem(nullptr);
+        setPathLine(message.isEmpty() ? cmdmsg::MultipleItemsSelected : message);
+        showDetails(nullptr);
         return;
     }
     const IndexItem* item = items.front();
-    details_.showItem(item);
+    showDetails(item);
     if (item->hasChildren()) {
-        content_.setPathLineText(message.isEmpty() ? cmdmsg::FolderSelected : message);
+        setPathLine(message.isEmpty() ? cmdmsg::FolderSelected : message);
         return;
     }
     const plist::Value* real = item->value(keys::SmartFile);
-    content_.setPathLineText(!message.isEmpty() ? message : real && real->isString() ? real->string() : item->path());
+    setPathLine(!message.isEmpty() ? message : real && real->isString() ? real->string() : item->path());
     if (item->isFile()) {
         // Never change the tree inside the selection handler: the view is still in the
         // middle of its own change.
@@ -321,7 +336,7 @@ void BrowserPane::showItems(const QStringList& paths, const QString& message)
 void BrowserPane::selectionRemoved(const QString& message)
 {
     selectedPaths_.clear();
-    content_.setPathLineText(message);
+    setPathLine(message);
 }
 
 // ---- Keeping the view across resets --------------------------------------------------
@@ -357,9 +372,9 @@ void BrowserPane::restoreViewState()
     if (kept != selectedPaths_) {
         selectedPaths_ = kept;
         if (kept.isEmpty())
-            content_.setPathLineText(cmdmsg::NoItemsSelected);
+            setPathLine(cmdmsg::NoItemsSelected);
     }
-    details_.showItem(kept.size() == 1 ? tree.itemForPath(kept.front()) : nullptr);
+    showDetails(kept.size() == 1 ? tree.itemForPath(kept.front()) : nullptr);
     emit treeChanged();
     emit commandsChanged();
 }

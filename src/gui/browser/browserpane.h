@@ -34,8 +34,9 @@ class BrowserPane : public QObject, private HistoryView {
     Q_OBJECT
 public:
     // The view is made a child of `viewParent`; the model is the pane's own.
-    BrowserPane(MyDocument& doc, QtDocumentUi& ui, KTPrefs* prefs, ContentArea& content, DetailsPane& details,
-                QWidget* viewParent);
+    BrowserPane(MyDocument& doc, QtDocumentUi& ui, KTPrefs* prefs, QWidget* viewParent);
+    // Where what the selection is shows: the content area's path line, the details pane.
+    void showSelectionIn(ContentArea* content, DetailsPane* details);
     ~BrowserPane() override;
 
     BrowserView* view() const { return view_; }
@@ -91,14 +92,16 @@ private:
     void showItems(const std::vector<IndexItem*>& items, const QString& message) override;
     void backForwardChanged(bool canGoBack, bool canGoForward) override;
     void checkSelectedFile(const QString& path);
+    void setPathLine(const QString& text);
+    void showDetails(const IndexItem* item);
     void scheduleRestore();
     void restoreViewState();
 
     MyDocument& doc_;
     QtDocumentUi& ui_;
     KTPrefs* prefs_;
-    ContentArea& content_;
-    DetailsPane& details_;
+    ContentArea* content_ = nullptr;
+    DetailsPane* details_ = nullptr;
     std::unique_ptr<TreeModel> model_;
     BrowserView* view_;
 
