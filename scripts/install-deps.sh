@@ -13,6 +13,7 @@ PACKAGES=(
   libplist-dev libzip-dev libssl-dev libpoppler-cpp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils openbox
+  xdg-utils dbus-daemon
   ccache
   python3 fonts-dejavu-core
   openssl zip unzip poppler-utils

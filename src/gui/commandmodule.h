@@ -22,6 +22,10 @@ class MyDocument;
 class PlainCopy;
 } // namespace folivo
 
+namespace folivo::platform {
+class Platform;
+}
+
 namespace folivo::gui {
 
 class AppController;
@@ -83,6 +87,8 @@ public:
     virtual MyDocument& document() = 0;
     virtual KTPrefs* preferences() const = 0;
     virtual AppController* app() const = 0;
+    // The desktop services (opening files in other programs); none in some tests.
+    virtual platform::Platform* platform() const = 0;
     virtual QtDocumentUi& documentUi() = 0;
     virtual BrowserPane& browser() = 0;
     virtual ContentArea& content() = 0;

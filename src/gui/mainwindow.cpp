@@ -54,10 +54,11 @@ QString menuTitle(MenuId menu)
 
 } // namespace
 
-MainWindow::MainWindow(AppController* app, KTPrefs* prefs, QWidget* parent)
+MainWindow::MainWindow(AppController* app, KTPrefs* prefs, platform::Platform* platform, QWidget* parent)
     : QMainWindow(parent),
       app_(app),
       prefs_(prefs),
+      platform_(platform),
       ui_(this),
       doc_(std::make_unique<MyDocument>(ui_, prefs)),
       splitter_(new QSplitter(Qt::Horizontal, this)),

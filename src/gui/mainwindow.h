@@ -25,6 +25,10 @@ class QLabel;
 class QSplitter;
 class QTimer;
 
+namespace folivo::platform {
+class Platform;
+}
+
 namespace folivo::gui {
 
 class AppController;
@@ -42,7 +46,9 @@ class MainWindow : public QMainWindow, private WindowContext {
 public:
     // Without a controller, the File menu's New and Open do nothing (tests, embedding).
     // `prefs` is the application's preference store (none in tests that need none).
-    explicit MainWindow(AppController* app = nullptr, KTPrefs* prefs = nullptr, QWidget* parent = nullptr);
+    // `platform` gives the desktop services; without it nothing opens in other programs.
+    explicit MainWindow(AppController* app = nullptr, KTPrefs* prefs = nullptr, platform::Platform* platform = nullptr,
+                        QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Opens or creates the window's database. The window shows itself once the database
@@ -52,6 +58,7 @@ public:
 
     MyDocument& document() override { return *doc_; }
     KTPrefs* preferences() const override { return prefs_; }
+    platform::Platform* platform() const override { return platform_; }
     QString databasePath() const { return doc_->dbPath(); }
     BrowserPane& browser() override { return *browser_; }
     ContentArea& content() override { return *content_; }
@@ -131,6 +138,7 @@ private:
 
     AppController* app_;
     KTPrefs* prefs_;
+    platform::Platform* platform_;
     QtDocumentUi ui_;
     std::unique_ptr<MyDocument> doc_;
     QSplitter* splitter_;

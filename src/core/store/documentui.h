@@ -38,7 +38,8 @@ public:
     void alert(const QString& title, const QString& text) { ask({title, text, {QStringLiteral("OK")}}); }
 
     // The progress sheet: a title, a line of text, an indeterminate indicator. The sheet
-    // stays at least `minimumMs` from its start; progressStop waits out the rest.
+    // stays at least `minimumMs` from its start. progressStop does not wait for that: the
+    // sheet may stay up over the finished work for the rest of the time.
     virtual void progressStart(const QString& title, const QString& text, int minimumMs) = 0;
     virtual void progressSetText(const QString& text) = 0;
     virtual void progressStop() = 0;

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 
 #include "preferences/preferencesdialog.h"
+#include "platform/linux/linuxplatform.h"
 #include "prefs/ktprefs.h"
 #include "prefs/prefkeys.h"
 #include "store/messages.h"
@@ -134,7 +135,15 @@ void reportOpenFailure(QWidget* parent, const OpenResult& result, bool creating)
         showAlert(parent, notice->title, notice->text);
 }
 
-AppController::AppController(KTPrefs* prefs, QObject* parent) : QObject(parent), prefs_(prefs) {}
+AppController::AppController(KTPrefs* prefs, QObject* parent)
+    : QObject(parent), prefs_(prefs), ownPlatform_(platform::makeLinuxPlatform()), platform_(ownPlatform_.get())
+{
+}
+
+AppController::AppController(KTPrefs* prefs, platform::Platform& platform, QObject* parent)
+    : QObject(parent), prefs_(prefs), platform_(&platform)
+{
+}
 
 AppController::~AppController()
 {
@@ -200,7 +209,7 @@ MainWindow* AppController::openDatabase(const QString& path, OpenOptions options
         open->activateWindow();
         return open;
     }
-    auto* window = new MainWindow(this, prefs_);
+    auto* window = new MainWindow(this, prefs_, platform_);
     const OpenResult result = window->openDatabase(path, options);
     if (!result.ok()) {
         window->hide();
@@ -239,7 +248,7 @@ void AppController::warnAboutBackupsOnce(MainWindow* window)
 
 MainWindow* AppController::createDatabase(const QString& path)
 {
-    auto* window = new MainWindow(this, prefs_);
+    auto* window = new MainWindow(this, prefs_, platform_);
     const OpenResult result = window->createDatabase(path);
     if (!result.ok()) {
         delete window;

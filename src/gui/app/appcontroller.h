@@ -10,10 +10,15 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
 namespace folivo {
 class KTPrefs;
+}
+
+namespace folivo::platform {
+class Platform;
 }
 
 namespace folivo::gui {
@@ -54,8 +59,13 @@ class AppController : public QObject {
 public:
     // `prefs` is the application's preference store, handed to every window; none in
     // tests that need none.
+    // The desktop services are this session's (the Linux backends).
     explicit AppController(KTPrefs* prefs = nullptr, QObject* parent = nullptr);
+    // With the services of `platform`, which outlives the controller (tests give fakes).
+    AppController(KTPrefs* prefs, platform::Platform& platform, QObject* parent = nullptr);
     KTPrefs* preferences() const { return prefs_; }
+    // The desktop services of the run, handed to every window.
+    platform::Platform& platform() const { return *platform_; }
     ~AppController() override;
 
     // Opens the database at `path` in a new window and shows it; when a window has it open
@@ -139,6 +149,8 @@ private:
     QList<QPointer<MainWindow>> activation_;
     QPointer<StartDialog> start_;
     KTPrefs* prefs_ = nullptr;
+    std::unique_ptr<platform::Platform> ownPlatform_; // when the controller made them
+    platform::Platform* platform_;
     // Files waiting for the next pass of the event loop, to be imported together.
     QStringList dropImportFilesOnOpenedDatabase_;
     QStringList dropImportFilesOnUnopenedDatabase_;

@@ -10,6 +10,8 @@
 #include "browser/commands.h"
 #include "browser/windowrules.h"
 #include "find/filetext.h"
+#include "platform/desktop.h"
+#include "platform/platform.h"
 #include "prefs/ktprefs.h"
 #include "prefs/prefkeys.h"
 #include "store/keys.h"
@@ -17,7 +19,6 @@
 #include "util/trash.h"
 
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -335,7 +336,8 @@ void BrowserCommands::doubleClicked(const QModelIndex& index)
         return;
     QString error;
     std::optional<PlainCopy> copy = window_.document().plainCopyForReading(item->path(), &error);
-    if (!copy || !copy->valid() || !QDesktopServices::openUrl(QUrl::fromLocalFile(copy->path()))) {
+    platform::Platform* platform = window_.platform();
+    if (!copy || !copy->valid() || !platform || !platform->desktop().openFile(copy->path())) {
         window_.documentUi().alert(QString(), tr("\"%1\" could not be opened. %2").arg(item->name(), error));
         return;
     }

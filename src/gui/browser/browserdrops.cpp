@@ -78,6 +78,10 @@ BrowserView::BrowserView(QWidget* parent) : QTreeView(parent)
 
 void BrowserView::expandMany(const QModelIndexList& indexes)
 {
+    // Nothing to expand needs no layout now; a layout of 100,000 rows for nothing would
+    // cost more than selecting the row that usually comes with it.
+    if (indexes.isEmpty())
+        return;
     // With a layout pending, expanding only records the index; one layout at the end then
     // places every row, instead of one layout per expanded folder.
     scheduleDelayedItemsLayout();

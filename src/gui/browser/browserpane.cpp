@@ -56,6 +56,11 @@ BrowserPane::BrowserPane(MyDocument& doc, QtDocumentUi& ui, KTPrefs* prefs, QWid
                 expandedPaths_.insert(item->path());
         emit commandsChanged();
     });
+    // An expanded folder stays expanded under its new name, after the next reset too.
+    connect(model_.get(), &TreeModel::pathChanged, this, [this](const QString& from, const QString& to) {
+        if (expandedPaths_.remove(from))
+            expandedPaths_.insert(to);
+    });
     connect(model_.get(), &QAbstractItemModel::modelReset, this, [this] { scheduleRestore(); });
     connect(model_.get(), &TreeModel::selectRequested, this,
             [this](const QStringList& paths, const QString& message) {

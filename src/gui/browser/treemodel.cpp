@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace folivo::gui {
 
 namespace {
@@ -97,7 +99,15 @@ QModelIndex TreeModel::index(int row, int column, const QModelIndex& parent) con
     if (column != 0 || row < 0)
         return {};
     const ItemList* list = childrenOf(parent);
-    if (!list || std::size_t(row) >= list->size())
+    if (!list)
+        return {};
+    if (held_.active && list == held_.list) {
+        if (std::size_t(row) >= held_.rows.size())
+            return {};
+        handedOut_ = true;
+        return createIndex(row, 0, const_cast<IndexItem*>(held_.rows[std::size_t(row)]));
+    }
+    if (std::size_t(row) >= list->size())
         return {};
     handedOut_ = true;
     return createIndex(row, 0, (*list)[std::size_t(row)].get());
@@ -106,6 +116,10 @@ QModelIndex TreeModel::index(int row, int column, const QModelIndex& parent) con
 int TreeModel::rowOf(const IndexItem* item) const
 {
     const ItemList& siblings = tree_.childrenOf(item->parent());
+    if (held_.active && &siblings == held_.list) {
+        const auto at = std::find(held_.rows.begin(), held_.rows.end(), item);
+        return at == held_.rows.end() ? -1 : int(at - held_.rows.begin());
+    }
     auto hint = rowHints_.constFind(item);
     if (hint != rowHints_.constEnd() && std::size_t(*hint) < siblings.size() && siblings[std::size_t(*hint)].get() == item)
         return *hint;
@@ -147,6 +161,8 @@ QModelIndex TreeModel::indexForItem(const IndexItem* item) const
 int TreeModel::rowCount(const QModelIndex& parent) const
 {
     const ItemList* list = childrenOf(parent);
+    if (list && held_.active && list == held_.list)
+        return int(held_.rows.size());
     return list ? int(list->size()) : 0;
 }
 
@@ -254,8 +270,9 @@ bool TreeModel::setData(const QModelIndex& index, const QVariant& value, int rol
         break;
     }
 
-    // Carried out once the editor has gone: the operation resets the model, and a reset
-    // while the view is still committing the editor leaves the view holding a stray editor.
+    // Carried out once the editor has gone: the operation changes the row (and may sort it
+    // to another place), and a change while the view is still committing the editor leaves
+    // the view holding a stray editor.
     QTimer::singleShot(0, this, [this, oldPath = item->path(), newPath = decision.newPath, where = QPersistentModelIndex(index)] {
         renameNow(oldPath, newPath, where);
     });
@@ -272,15 +289,21 @@ void TreeModel::renameNow(const QString& oldPath, const QString& newPath, const 
     const std::optional<plist::Value> lastImportMark = mark ? std::optional<plist::Value>(*mark) : std::nullopt;
     if (lastImportMark)
         item->removeValue(keys::SystemLastImportFolder);
+    holdOrder(item->parent());
+    ownRename_ = true;
     const OperationResult r = doc_.recordRename(oldPath, newPath);
+    ownRename_ = false;
     if (r.status == OperationResult::Status::Refused) {
+        held_ = {}; // nothing changed
         if (lastImportMark)
             if (IndexItem* still = tree_.itemForPath(oldPath))
                 still->setValue(keys::SystemLastImportFolder, *lastImportMark);
         emit calloutRequested(where, r.message);
         return;
     }
-    reload();
+    if (r.status != OperationResult::Status::Done
+        || !tellRenamed(r.resultPath.isEmpty() ? newPath : r.resultPath))
+        resetNow();
     if (r.status == OperationResult::Status::Done)
         emit selectRequested(r.select.isEmpty() ? QStringList{newPath} : r.select, QString());
 }
@@ -503,10 +526,89 @@ void TreeModel::dropLogins(const QMimeData* data, const QString& folderPath, int
 
 void TreeModel::reload()
 {
+    // The store asks for this at the end of every operation; a rename of the model's own
+    // tells the views itself once it is done.
+    if (ownRename_)
+        return;
+    resetNow();
+}
+
+void TreeModel::resetNow()
+{
     beginResetModel();
+    // What the views knew is gone; from here on they are shown the tree as it is.
+    held_.active = false;
     rowHints_.clear();
     handedOut_ = false;
     endResetModel();
+}
+
+void TreeModel::holdOrder(const IndexItem* folder)
+{
+    held_ = {};
+    held_.folder = folder;
+    held_.list = &tree_.childrenOf(folder);
+    held_.rows.reserve(held_.list->size());
+    for (const auto& child : *held_.list)
+        held_.rows.push_back(child.get());
+    held_.treeSize = tree_.size();
+    held_.active = true;
+}
+
+bool TreeModel::tellRenamed(const QString& newPath)
+{
+    if (!held_.active) {
+        held_ = {};
+        return false;
+    }
+    // A rename changes one item in place and may sort its siblings again: the same items
+    // in the tree, and the same ones in the folder.
+    const IndexItem* item = tree_.itemForPath(newPath);
+    const ItemList& now = *held_.list;
+    bool explained = item && item->parent() == held_.folder && tree_.size() == held_.treeSize
+                     && now.size() == held_.rows.size();
+    bool reordered = false;
+    for (std::size_t i = 0; explained && i < now.size() && !reordered; ++i)
+        reordered = now[i].get() != held_.rows[i];
+    if (explained && reordered) {
+        std::vector<const IndexItem*> before = held_.rows;
+        std::vector<const IndexItem*> after;
+        after.reserve(now.size());
+        for (const auto& child : now)
+            after.push_back(child.get());
+        std::sort(before.begin(), before.end(), std::less<>());
+        std::sort(after.begin(), after.end(), std::less<>());
+        explained = before == after;
+    }
+    if (!explained) {
+        held_ = {};
+        return false;
+    }
+    if (reordered) {
+        // Told while the views can still ask for the rows as they knew them; then every
+        // index they keep of the folder's children moves to its item's new row.
+        const IndexItem* folder = held_.folder;
+        const QList<QPersistentModelIndex> parents{QPersistentModelIndex(indexForItem(folder))};
+        emit layoutAboutToBeChanged(parents);
+        held_ = {};
+        QModelIndexList from;
+        QModelIndexList to;
+        for (const QModelIndex& kept : persistentIndexList()) {
+            const IndexItem* keptItem = itemFromIndex(kept);
+            if (!keptItem || keptItem->parent() != folder)
+                continue;
+            const int row = rowOf(keptItem);
+            from << kept;
+            to << (row < 0 ? QModelIndex() : createIndex(row, 0, const_cast<IndexItem*>(keptItem)));
+        }
+        changePersistentIndexList(from, to);
+        emit layoutChanged(parents);
+    }
+    held_ = {};
+    // The rows below keep their names; only the renamed row shows something new.
+    const QModelIndex index = indexForItem(item);
+    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole, Qt::DecorationRole, Qt::ToolTipRole});
+    return true;
 }
 
 void TreeModel::suspend()
@@ -514,6 +616,7 @@ void TreeModel::suspend()
     if (suspendCount_++ > 0)
         return;
     beginResetModel();
+    held_.active = false;
     rowHints_.clear();
     handedOut_ = false;
     endResetModel();
@@ -528,10 +631,12 @@ void TreeModel::resume()
 
 void TreeModel::itemWillBeRemoved(const IndexItem&)
 {
+    // A rename never removes anything: the order kept for it would soon name a freed item.
+    held_.active = false;
     // The tree still holds the item, so the reset is consistent; afterwards no view holds
     // an index into the subtree. Later notices of the same removal find nothing handed out.
     if (handedOut_ && !suspended())
-        reload();
+        resetNow();
 }
 
 void TreeModel::treeWillReset()
@@ -541,6 +646,7 @@ void TreeModel::treeWillReset()
     // The old items die before treeDidReset; no index into them may outlive this.
     if (!suspended()) {
         beginResetModel();
+        held_.active = false;
         rowHints_.clear();
         handedOut_ = false;
         resetting_ = true;
@@ -555,8 +661,12 @@ void TreeModel::treeDidReset()
     }
 }
 
-void TreeModel::itemPathChanged(const IndexItem& item, const QString&)
+void TreeModel::itemPathChanged(const IndexItem& item, const QString& oldPath)
 {
+    emit pathChanged(oldPath, item.path());
+    // A rename of the model's own tells the views once it is done.
+    if (ownRename_)
+        return;
     const QModelIndex idx = indexForItem(&item);
     if (idx.isValid())
         emit dataChanged(idx, idx, {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole});

@@ -8,8 +8,11 @@
 // does not cost a scan per lookup. Views keep indexes (current item, expanded folders,
 // selection) and an index whose item has gone would be a dangling pointer, so whenever
 // the tree is about to lose an item, or is replaced, the model resets while every item
-// it ever handed out is still alive. After an operation of its own that changed the tree
-// (a rename, a drop) the model resets too, whatever the window does.
+// it ever handed out is still alive. After a drop of its own the model resets too,
+// whatever the window does. A rename of its own is told with fine-grained signals
+// instead (the row's data, and a layout change when its siblings were sorted again): a
+// reset would make the window expand every expanded folder again and lay out the whole
+// tree, which after Expand All costs far more than the rename.
 
 #include "browser/itemicons.h"
 
@@ -116,12 +119,23 @@ signals:
     void importRequested(const QStringList& paths, const QString& parentPath, int index);
     // Items to select after a change, with the line the window shows (empty: leave it).
     void selectRequested(const QStringList& paths, const QString& message);
+    // An item of the tree has a new path (renamed, or moved with its folder); for whoever
+    // keeps items by path across resets.
+    void pathChanged(const QString& oldPath, const QString& newPath);
 
 private:
     int rowOf(const IndexItem* item) const;
     const ItemList* childrenOf(const QModelIndex& parent) const;
     bool writable() const;
     void renameNow(const QString& oldPath, const QString& newPath, const QPersistentModelIndex& where);
+    // The views start over, now (reload() waits while a rename of the model's own runs).
+    void resetNow();
+    // Around a rename of the model's own: the order of the siblings as the views know it
+    // is kept and answered until they have been told (holdOrder), and then they are told
+    // what the rename did (tellRenamed). False when the tree changed in a way a rename
+    // does not explain; the caller resets then.
+    void holdOrder(const IndexItem* folder);
+    bool tellRenamed(const QString& newPath);
     EditContext effectiveEditContext() const;
     // The drop as the pure rule sees it; false when the target is not a place at all.
     bool describeDrop(const QMimeData* data, Qt::DropAction action, int row, int column, const QModelIndex& parent,
@@ -141,6 +155,18 @@ private:
     // Row hints, checked against the parent's list before use (the tree may have been
     // sorted or changed since), and rebuilt for a whole sibling list on a miss.
     mutable QHash<const IndexItem*, int> rowHints_;
+    // While a rename of the model's own runs: the store's requests to reload wait for the
+    // model to tell the views itself, and the children of `held_.folder` are answered in
+    // the order the views know (the store may sort them again under a new name).
+    struct HeldOrder {
+        bool active = false; // false again once a reset came in between
+        const IndexItem* folder = nullptr;
+        const ItemList* list = nullptr;
+        std::vector<const IndexItem*> rows;
+        std::size_t treeSize = 0;
+    };
+    HeldOrder held_;
+    bool ownRename_ = false;
     // Private copies handed to the last drag out (never the package's own files: another
     // program may move or delete what it is given); a drop elsewhere reads them after the
     // drag has left, so they stay until the next drag or the close.

@@ -200,6 +200,7 @@ void QtDocumentUi::paintNow()
 
 int QtDocumentUi::ask(const Prompt& prompt)
 {
+    dismissStoppedSheet();
     QWidget* parent = dialogParent();
     QMessageBox box(parent);
     if (parent)
@@ -227,7 +228,12 @@ void QtDocumentUi::progressStart(const QString& title, const QString& text, int 
         sheetClock_.start();
         sheetMinimumMs_ = 0;
     }
-    // A sheet started again before it was stopped keeps its start, and the longer minimum.
+    // A sheet started again before it went (its work still running, or done and its
+    // minimum time not over) keeps its start, and the longer minimum.
+    if (sheetStopped_) {
+        sheetStopped_ = false;
+        ++sheetStops_;
+    }
     sheetMinimumMs_ = std::max<qint64>(sheetMinimumMs_, sheetClock_.elapsed() + std::max(0, minimumMs));
     sheet_->setTitle(title);
     sheet_->setText(text);
@@ -240,7 +246,7 @@ void QtDocumentUi::progressStart(const QString& title, const QString& text, int 
 void QtDocumentUi::setStopHandler(std::function<void()> stop)
 {
     stop_ = std::move(stop);
-    if (sheet_)
+    if (sheet_ && !sheetStopped_)
         sheet_->setStopHandler(stop_);
 }
 
@@ -254,26 +260,45 @@ void QtDocumentUi::progressSetText(const QString& text)
 
 void QtDocumentUi::progressStop()
 {
-    if (sheet_) {
-        const qint64 remaining = sheetMinimumMs_ - sheetClock_.elapsed();
-        if (remaining > 0) {
-            // Waiting out the minimum keeps the window painting, with input held back.
-            Waiting waiting(waiting_);
-            QEventLoop wait;
-            QTimer::singleShot(int(remaining), &wait, &QEventLoop::quit);
-            wait.exec(QEventLoop::ExcludeUserInputEvents);
-        }
-        sheet_->hide();
-        delete sheet_.data();
-    }
+    // The tree comes back at once, so that the window lays it out under the sheet.
     if (model_ && modelSuspended_) {
         modelSuspended_ = false;
         model_->resume();
     }
+    if (!sheet_ || sheetStopped_)
+        return;
+    const qint64 remaining = sheetMinimumMs_ - sheetClock_.elapsed();
+    if (remaining <= 0) {
+        sheet_->hide();
+        delete sheet_.data();
+        return;
+    }
+    // The sheet stays for the rest of its minimum time, but nothing waits for it: the
+    // window takes up the database and shows its tree meanwhile, and the person sees the
+    // tree as soon as the sheet goes. The sheet is modal to the window, so input to the
+    // window is still held back until then.
+    sheetStopped_ = true;
+    sheet_->setStopHandler({}); // the work is done: nothing left to stop
+    const int stop = ++sheetStops_;
+    QTimer::singleShot(int(remaining), sheet_.data(), [this, stop] {
+        if (stop == sheetStops_)
+            dismissStoppedSheet();
+    });
+}
+
+void QtDocumentUi::dismissStoppedSheet()
+{
+    if (!sheet_ || !sheetStopped_)
+        return;
+    sheetStopped_ = false;
+    ++sheetStops_;
+    sheet_->hide();
+    delete sheet_.data();
 }
 
 void QtDocumentUi::diskError(const QString& step, const QString& path, const QString& detail)
 {
+    dismissStoppedSheet();
     QWidget* parent = dialogParent();
     QMessageBox box(parent);
     if (parent)
@@ -292,6 +317,7 @@ void QtDocumentUi::diskError(const QString& step, const QString& path, const QSt
 
 std::optional<QString> QtDocumentUi::chooseRecoveryFolder(const QString& proposedName)
 {
+    dismissStoppedSheet();
     // A save dialog for the new folder that will hold the recovered files.
     QFileDialog dialog(dialogParent(), QObject::tr("Recover Files"), QDir::homePath() + '/' + proposedName);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -308,6 +334,7 @@ std::optional<QString> QtDocumentUi::chooseRecoveryFolder(const QString& propose
 
 std::optional<QString> QtDocumentUi::askRecoveryPassword(const QString& prompt)
 {
+    dismissStoppedSheet();
     QInputDialog dialog(dialogParent());
     dialog.setWindowTitle(QObject::tr("Recover Files"));
     dialog.setLabelText(prompt);
@@ -342,6 +369,7 @@ void QtDocumentUi::revealItem(const IndexItem* item, bool expand)
 
 bool QtDocumentUi::askPassword(const PasswordRequest& request, const PasswordCheck& check)
 {
+    dismissStoppedSheet();
     // On the heap: should the window go while the dialog is up, it takes the dialog with
     // it and exec() answers Rejected.
     QPointer<PasswordSheet> sheet = new PasswordSheet(request, check, dialogParent());

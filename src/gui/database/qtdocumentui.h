@@ -80,13 +80,17 @@ public:
     ProgressSheet* progressSheet() const { return sheet_; }
     // While set, progress sheets offer to stop the work through `stop`.
     void setStopHandler(std::function<void()> stop);
-    // Whether the store is waiting on this interface (a question, a panel, the password,
-    // the rest of a sheet's minimum time): its document is in the middle of a step then.
+    // Whether the store is waiting on this interface (a question, a panel, the password):
+    // its document is in the middle of a step then. A sheet staying up for the rest of
+    // its minimum time after its work is done does not count.
     bool busy() const { return waiting_ > 0; }
 
 private:
     QWidget* dialogParent() const;
     static void paintNow();
+    // A sheet whose work is done but whose minimum time is not over goes now: something
+    // else is about to be shown over the window.
+    void dismissStoppedSheet();
 
     QPointer<QWidget> window_;
     QPointer<TreeModel> model_;
@@ -94,6 +98,11 @@ private:
     QPointer<ProgressSheet> sheet_;
     QElapsedTimer sheetClock_;
     qint64 sheetMinimumMs_ = 0;
+    // Set between progressStop and the end of the sheet's minimum time.
+    bool sheetStopped_ = false;
+    // Counts the stops, so that the end of an earlier stop's minimum time does not take
+    // away a sheet that was started again since.
+    int sheetStops_ = 0;
     bool modelSuspended_ = false;
     int waiting_ = 0;
     std::function<void()> stop_;

@@ -1,0 +1,34 @@
+#pragma once
+// A desktop for tests: it records what it was asked and answers as the test sets it.
+
+#include "platform/desktop.h"
+
+#include <QHash>
+#include <QList>
+#include <utility>
+
+namespace folivo::platform {
+
+class FakeDesktop final : public Desktop {
+public:
+    bool openFile(const QString& path) override;
+    bool openUrl(const QUrl& url) override;
+    bool openWith(const QString& applicationId, const QList<QUrl>& urls) override;
+    bool reveal(const QString& path) override;
+    bool composeMail(const MailMessage& message) override;
+    QList<Application> webBrowsers() const override { return browsers; }
+    QList<Application> applicationsFor(const QString& mimeType) const override;
+
+    // What each call answers; the call is recorded either way.
+    bool succeed = true;
+    QList<Application> browsers;
+    QHash<QString, QList<Application>> applications; // by MIME type
+
+    QStringList openedFiles;
+    QList<QUrl> openedUrls;
+    QList<std::pair<QString, QList<QUrl>>> openedWith;
+    QStringList revealed;
+    QList<MailMessage> mails;
+};
+
+} // namespace folivo::platform
