@@ -22,9 +22,9 @@
 // exit status is 0 whether or not the targets are met; it is 1 only when something broke
 // (the database could not be built, an open or a rename failed, a wait timed out).
 
-#include "itemicons.h"
+#include "browser/itemicons.h"
 #include "mainwindow.h"
-#include "treemodel.h"
+#include "browser/treemodel.h"
 
 #include "plist/keyedarchive.h"
 #include "store/documentui.h"

@@ -4,10 +4,10 @@
 //
 //   folivo-screenshots OUTDIR
 
-#include "itemicons.h"
+#include "browser/itemicons.h"
 #include "mainwindow.h"
-#include "preferencesdialog.h"
-#include "treemodel.h"
+#include "preferences/preferencesdialog.h"
+#include "browser/treemodel.h"
 
 #include "browser/menuvalidation.h"
 #include "prefs/ktprefs.h"

@@ -3,9 +3,9 @@
 
 #include "gui/guitest.h"
 
-#include "detailspane.h"
+#include "content/detailspane.h"
 #include "mainwindow.h"
-#include "treemodel.h"
+#include "browser/treemodel.h"
 
 #include "browser/renamerules.h"
 #include "store/keys.h"

@@ -3,9 +3,9 @@
 
 #include "gui/guitest.h"
 
-#include "appcontroller.h"
+#include "app/appcontroller.h"
 #include "mainwindow.h"
-#include "singleinstance.h"
+#include "app/singleinstance.h"
 
 #include "prefs/ktprefs.h"
 #include "prefs/launchdefaults.h"

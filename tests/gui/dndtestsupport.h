@@ -4,7 +4,7 @@
 #include "gui/guitest.h"
 #include "support/fakeui.h"
 
-#include "treemodel.h"
+#include "browser/treemodel.h"
 
 #include "store/mydocument.h"
 #include "util/fs.h"

@@ -4,10 +4,10 @@
 
 #include "gui/guitest.h"
 
-#include "appcontroller.h"
+#include "app/appcontroller.h"
 #include "mainwindow.h"
-#include "qtdocumentui.h"
-#include "treemodel.h"
+#include "database/qtdocumentui.h"
+#include "browser/treemodel.h"
 
 #include "store/messages.h"
 

@@ -2,7 +2,7 @@
 
 #include "gui/dndtestsupport.h"
 
-#include "browserdrops.h"
+#include "browser/browserdrops.h"
 
 #include "browser/droprules.h"
 #include "plist/binary.h"

@@ -4,10 +4,10 @@
 
 #include "gui/guitest.h"
 
-#include "appcontroller.h"
+#include "app/appcontroller.h"
 #include "mainwindow.h"
-#include "passwordsheet.h"
-#include "preferencesdialog.h"
+#include "database/passwordsheet.h"
+#include "preferences/preferencesdialog.h"
 
 #include "prefs/ktprefs.h"
 #include "store/messages.h"

@@ -2,7 +2,7 @@
 
 #include "gui/guitest.h"
 
-#include "appcontroller.h"
+#include "app/appcontroller.h"
 #include "mainwindow.h"
 
 #include "prefs/ktprefs.h"

@@ -5,7 +5,7 @@
 #include "gui/guitest.h"
 
 #include "filing/importfolder.h"
-#include "importfoldersheet.h"
+#include "import/importfoldersheet.h"
 #include "plist/keyedarchive.h"
 #include "store/keys.h"
 #include "store/mydocument.h"

@@ -1,7 +1,7 @@
 // The GUI tests need a QApplication; they run on the offscreen platform (set by CTest,
 // and here when nothing else was chosen) so no display is needed.
 
-#include "itemicons.h"
+#include "browser/itemicons.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

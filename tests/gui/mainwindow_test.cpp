@@ -4,10 +4,10 @@
 
 #include "gui/guitest.h"
 
-#include "appcontroller.h"
-#include "busymode.h"
+#include "app/appcontroller.h"
+#include "widgets/busymode.h"
 #include "mainwindow.h"
-#include "treemodel.h"
+#include "browser/treemodel.h"
 
 #include "browser/commands.h"
 #include "prefs/ktprefs.h"

@@ -5,8 +5,8 @@
 #include "gui/guitest.h"
 
 #include "mainwindow.h"
-#include "passwordsheet.h"
-#include "treemodel.h"
+#include "database/passwordsheet.h"
+#include "browser/treemodel.h"
 
 #include "platform/fake/fakeplatform.h"
 #include "prefs/ktprefs.h"

@@ -5,8 +5,8 @@
 #include "gui/guitest.h"
 
 #include "mainwindow.h"
-#include "passwordsheet.h"
-#include "qtdocumentui.h"
+#include "database/passwordsheet.h"
+#include "database/qtdocumentui.h"
 
 #include <QCoreApplication>
 #include <QLabel>

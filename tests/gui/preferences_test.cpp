@@ -5,7 +5,7 @@
 #include "gui/guitest.h"
 
 #include "filing/filingrules.h"
-#include "preferencesdialog.h"
+#include "preferences/preferencesdialog.h"
 #include "prefs/ktprefs.h"
 
 #include <QCheckBox>

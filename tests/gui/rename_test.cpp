@@ -2,8 +2,8 @@
 
 #include "gui/dndtestsupport.h"
 
-#include "browserdrops.h"
-#include "callout.h"
+#include "browser/browserdrops.h"
+#include "widgets/callout.h"
 
 #include "browser/renamerules.h"
 #include "prefs/ktprefs.h"

@@ -6,8 +6,8 @@
 #include "gui/dndtestsupport.h"
 
 #include "mainwindow.h"
-#include "qtdocumentui.h"
-#include "treemodel.h"
+#include "database/qtdocumentui.h"
+#include "browser/treemodel.h"
 
 #include "store/keys.h"
 #include "store/messages.h"

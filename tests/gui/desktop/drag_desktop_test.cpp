@@ -5,7 +5,7 @@
 #include "gui/desktop/desktop.h"
 
 #include "mainwindow.h"
-#include "treemodel.h"
+#include "browser/treemodel.h"
 
 #include "prefs/ktprefs.h"
 #include "prefs/launchdefaults.h"

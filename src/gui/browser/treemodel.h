@@ -14,7 +14,7 @@
 // reset would make the window expand every expanded folder again and lay out the whole
 // tree, which after Expand All costs far more than the rename.
 
-#include "itemicons.h"
+#include "browser/itemicons.h"
 
 #include "crypto/storedforms.h"
 #include "store/tree.h"

@@ -1,6 +1,6 @@
 #include "passwordsheet.h"
 
-#include "qtdocumentui.h"
+#include "database/qtdocumentui.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

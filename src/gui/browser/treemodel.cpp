@@ -3,6 +3,7 @@
 #include "browser/droprules.h"
 #include "browser/renamerules.h"
 #include "browser/selection.h"
+#include "browser/windowrules.h"
 #include "plist/binary.h"
 #include "prefs/ktprefs.h"
 #include "store/keys.h"
@@ -519,33 +520,8 @@ void TreeModel::dropItems(const DropDescription& d, QStringList& select)
 
 void TreeModel::dropLogins(const QMimeData* data, const QString& folderPath, int row, QStringList& select)
 {
-    const auto records = readArray(data, mime::Logins);
-    if (!records)
-        return;
-    int index = row;
-    for (const plist::Value& record : *records) {
-        const IndexItem* target = folderPath.isEmpty() ? nullptr : tree_.itemForPath(folderPath);
-        if (!folderPath.isEmpty() && !target)
-            break;
-        const QString path = folderPathForLoginRecord(record, folderPath,
-                                                      [this](const QString& p) { return doc_.uniquePathForPath(p); });
-        if (path.isEmpty())
-            continue;
-        const OperationResult r = doc_.recordNewCategory(path, target, index);
-        if (r.status == OperationResult::Status::DiskError)
-            break;
-        IndexItem* made = r.status == OperationResult::Status::Done ? tree_.itemForPath(path) : nullptr;
-        if (!made)
-            continue;
-        for (const auto& [key, value] : loginKeysOfRecord(record))
-            made->setValue(key, value);
-        if (!doc_.writeAttributesFileForItem(made))
-            doc_.diskError(QStringLiteral("Writing attributes file of"), path);
-        doc_.changed();
-        select << path;
-        if (made->parent() == target && index >= 0)
-            index = tree_.indexOf(made) + 1;
-    }
+    if (const auto records = readArray(data, mime::Logins))
+        select << dropLoginRecords(doc_, *records, folderPath, row);
 }
 
 void TreeModel::reload()

@@ -3,7 +3,7 @@
 // choose or create it. Every folder that reaches the settings has passed the import
 // folder checks, because its files will be imported and then deleted.
 
-#include "folderchooser.h"
+#include "widgets/folderchooser.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "importfoldersheet.h"
 
 #include "filing/importfolder.h"
-#include "qtdocumentui.h"
+#include "database/qtdocumentui.h"
 #include "store/mydocument.h"
 
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 // the dialog opens, and OK writes them all back and saves the store; Cancel changes
 // nothing. Keys of features without a page here are never touched.
 
-#include "folderchooser.h"
+#include "widgets/folderchooser.h"
 
 #include "prefs/prefkeys.h"
 

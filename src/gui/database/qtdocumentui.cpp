@@ -1,7 +1,7 @@
 #include "qtdocumentui.h"
 
-#include "passwordsheet.h"
-#include "treemodel.h"
+#include "database/passwordsheet.h"
+#include "browser/treemodel.h"
 
 #include <QApplication>
 #include <QCloseEvent>

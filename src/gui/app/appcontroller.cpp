@@ -2,7 +2,7 @@
 
 #include "mainwindow.h"
 
-#include "preferencesdialog.h"
+#include "preferences/preferencesdialog.h"
 #include "platform/linux/linuxplatform.h"
 #include "prefs/ktprefs.h"
 #include "prefs/prefkeys.h"

@@ -1,6 +1,6 @@
 #include "folderchooser.h"
 
-#include "qtdocumentui.h"
+#include "database/qtdocumentui.h"
 #include "util/fs.h"
 
 #include <QDir>

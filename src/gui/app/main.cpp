@@ -12,12 +12,12 @@
 // in it); that is how the picture in the documentation is made. Such a run is always a
 // program of its own.
 
-#include "appcontroller.h"
-#include "detailspane.h"
-#include "itemicons.h"
+#include "app/appcontroller.h"
+#include "content/detailspane.h"
+#include "browser/itemicons.h"
 #include "mainwindow.h"
-#include "singleinstance.h"
-#include "treemodel.h"
+#include "app/singleinstance.h"
+#include "browser/treemodel.h"
 
 #include "prefs/ktprefs.h"
 #include "prefs/launchdefaults.h"

@@ -1,7 +1,7 @@
 #include "browserdrops.h"
 
-#include "callout.h"
-#include "treemodel.h"
+#include "widgets/callout.h"
+#include "browser/treemodel.h"
 
 #include "browser/expansion.h"
 #include "store/indexitem.h"
