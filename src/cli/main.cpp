@@ -9,6 +9,7 @@
 #include "find/filetext.h"
 #include "plist/typedjson.h"
 #include "prefs/ktprefs.h"
+#include "prefs/prefkeys.h"
 #include "store/messages.h"
 #include "store/months.h"
 #include "store/mydocument.h"
@@ -550,7 +551,7 @@ int saveCommand(MyDocument& doc)
 
 // The application's preferences, shared with the GUI; read only, never written from here,
 // so that a running GUI's own changes to them are not overwritten.
-const QString kApplicationId = QStringLiteral("org.folivo.Folivo");
+const QString kApplicationId = folivo::prefkeys::ApplicationId;
 
 int backupCommand(MyDocument& doc, TerminalUi& ui, const Options& o)
 {

@@ -5,6 +5,7 @@
 #include "browser/selection.h"
 #include "plist/binary.h"
 #include "prefs/ktprefs.h"
+#include "prefs/prefkeys.h"
 #include "store/keys.h"
 #include "store/mydocument.h"
 
@@ -18,7 +19,7 @@ namespace folivo::gui {
 
 namespace {
 
-const QString ImportLogPref = QStringLiteral("ImportLog");
+const QString& ImportLogPref = prefkeys::ImportLog;
 
 QStringList localFiles(const QMimeData* data)
 {
