@@ -5,6 +5,7 @@
 
 #include "folivo-config.h"
 #include "prefs/ktprefs.h"
+#include "prefs/prefkeys.h"
 #include "util/tempfolder.h"
 
 #include <QDate>
@@ -25,7 +26,7 @@ Invocation::~Invocation() = default;
 KTPrefs& Invocation::applicationPrefs()
 {
     if (!prefs_)
-        prefs_ = std::make_unique<KTPrefs>(QStringLiteral("org.folivo.Folivo"));
+        prefs_ = std::make_unique<KTPrefs>(prefkeys::ApplicationId);
     return *prefs_;
 }
 

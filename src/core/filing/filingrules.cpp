@@ -1,6 +1,7 @@
 #include "filing/filingrules.h"
 
 #include "prefs/ktprefs.h"
+#include "prefs/prefkeys.h"
 #include "store/indexitem.h"
 #include "store/keys.h"
 #include "store/tree.h"
@@ -76,7 +77,7 @@ FilingPreferences FilingPreferences::from(const KTPrefs* prefs)
     FilingPreferences f;
     if (!prefs)
         return f;
-    if (const plist::Value* v = prefs->objectForKey(QStringLiteral("autofilePriorities")); v && v->isArray()) {
+    if (const plist::Value* v = prefs->objectForKey(prefkeys::AutofilePriorities); v && v->isArray()) {
         QStringList list;
         for (const plist::Value& e : v->array())
             if (e.isString())
@@ -85,10 +86,10 @@ FilingPreferences FilingPreferences::from(const KTPrefs* prefs)
         if (list.size() >= 4)
             f.priorities = list.mid(0, 4);
     }
-    f.matchType = int(std::clamp<qint64>(prefs->integerForKey(QStringLiteral("MatchType")), 0, 3));
-    f.ignoreCase = prefs->boolForKey(QStringLiteral("IgnoreCase"));
-    f.ignoreDateAtBeginning = prefs->boolForKey(QStringLiteral("ignoreDateAtBeginning"));
-    f.europeanDates = prefs->boolForKey(QStringLiteral("EuropeanDates"));
+    f.matchType = int(std::clamp<qint64>(prefs->integerForKey(prefkeys::MatchType), 0, 3));
+    f.ignoreCase = prefs->boolForKey(prefkeys::IgnoreCase);
+    f.ignoreDateAtBeginning = prefs->boolForKey(prefkeys::IgnoreDateAtBeginning);
+    f.europeanDates = prefs->boolForKey(prefkeys::EuropeanDates);
     return f;
 }
 

@@ -2,6 +2,7 @@
 
 #include "find/filetext.h"
 #include "prefs/ktprefs.h"
+#include "prefs/prefkeys.h"
 #include "store/bookmark.h"
 #include "store/indexitem.h"
 #include "store/keys.h"
@@ -59,7 +60,7 @@ void doSkipWarning(DocumentUi& ui)
 
 ImportOutcome importDroppedFiles(MyDocument& doc, KTPrefs* prefs, const ImportContext& context)
 {
-    const QString key = QStringLiteral("droppedFilesToImport");
+    const QString& key = prefkeys::DroppedFilesToImport;
     QStringList paths;
     if (const plist::Value* v = prefs ? prefs->objectForKey(key) : nullptr; v && v->isArray())
         for (const plist::Value& p : v->array())
@@ -120,7 +121,7 @@ ImportOutcome ImportPipeline::doImport(const ImportRequest& request, const Impor
     DocumentUi& ui = doc_.ui();
     ui.progressStart(importmsg::Importing, QString(), 0);
 
-    const bool logging = pref(QStringLiteral("ImportLog"));
+    const bool logging = pref(prefkeys::ImportLog);
     const QDateTime started = QDateTime::currentDateTime();
     if (logging)
         doc_.importLog() = importmsg::LogHeader.arg(QFileInfo(doc_.dbPath()).fileName(),
@@ -165,7 +166,7 @@ ImportOutcome ImportPipeline::doImport(const ImportRequest& request, const Impor
     ui.reloadBrowser();
     out_.selectMessage = importmsg::ImportedItemsSelected;
 
-    if (pref(QStringLiteral("MaintainLastImport")) && !out_.diskError)
+    if (pref(prefkeys::MaintainLastImport) && !out_.diskError)
         maintainLastImport();
     return out_;
 }
@@ -301,7 +302,7 @@ bool ImportPipeline::importDirectoryAtPath(const QString& path, IndexItem* folde
         const bool topLevel = !folder || folder->path() == pkg::Unfiled;
         const QString name = makeValidName(info.fileName());
         QString newPath = doc_.uniquePathForPath(topLevel ? name : folder->path() + QLatin1Char('/') + name);
-        if (pref(QStringLiteral("MaintainLastImport")) && newPath == pkg::LastImport) {
+        if (pref(prefkeys::MaintainLastImport) && newPath == pkg::LastImport) {
             newPath = doc_.tree().uniqueSmartFolderNameFor(newPath);
             if (newPath == pkg::LastImport)
                 newPath = pkg::LastImport + QLatin1Char('2');
@@ -318,7 +319,7 @@ bool ImportPipeline::importDirectoryAtPath(const QString& path, IndexItem* folde
         }
         entry.storedPath = r.resultPath.isEmpty() ? newPath : r.resultPath;
         out_.entries << entry;
-        if (pref(QStringLiteral("ImportLog")))
+        if (pref(prefkeys::ImportLog))
             doc_.importLog() += importmsg::LogLine.arg(path, entry.storedPath);
         out_.itemsToSelect << entry.storedPath;
         target = doc_.tree().itemForPath(entry.storedPath);

@@ -781,4 +781,12 @@ std::optional<Value> readKeyedArchiveFile(const QString& path)
     return decodeKeyedArchive(*bytes);
 }
 
+bool writeKeyedArchiveFile(const QString& abs, const Value& root, fs::Durability durability)
+{
+    const QByteArray bytes = encodeKeyedArchive(root);
+    if (bytes.isEmpty())
+        return false;
+    return fs::writeFileAtomic(abs, bytes, 0644, durability);
+}
+
 } // namespace folivo::plist

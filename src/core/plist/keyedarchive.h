@@ -4,6 +4,7 @@
 // class records). This is the format of every archive file in a database package.
 
 #include "plist/value.h"
+#include "util/fs.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -41,5 +42,10 @@ QByteArray encodeKeyedArchive(const Value& root);
 // kMaxKeyedArchiveFileSize, yields std::nullopt.
 inline constexpr qint64 kMaxKeyedArchiveFileSize = qint64(1) << 30;
 std::optional<Value> readKeyedArchiveFile(const QString& path);
+// Writes the archive of `root` to a fresh sibling of `abs` and renames it over `abs` (mode
+// 0644); false when the tree cannot be archived or the disk refused. Nothing beside the file
+// is removed: "X.old" is the name of another item's file as much as of a copy an interrupted
+// write left.
+bool writeKeyedArchiveFile(const QString& abs, const Value& root, fs::Durability durability = fs::Durability::Flush);
 
 } // namespace folivo::plist

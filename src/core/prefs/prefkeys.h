@@ -6,6 +6,9 @@
 
 namespace folivo::prefkeys {
 
+// The application's identity: the name of its preference store and of its per-user folders.
+inline const QString ApplicationId = QStringLiteral("org.folivo.Folivo");
+
 inline const QString EuropeanDates = QStringLiteral("EuropeanDates");
 inline const QString BackupKeep = QStringLiteral("BackupKeep");
 inline const QString NotifyOpenIndexCheck = QStringLiteral("NotifyOpenIndexCheck");

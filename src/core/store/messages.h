@@ -60,6 +60,8 @@ inline const QString ConversionBackupFailedText = QStringLiteral(
     "as it is. Free some disk space next to the database and open it again to convert it.\r\r%1");
 inline constexpr PromptId ConversionBackupFailedPrompt{"conversion-backup-failed"};
 inline const QString RebuildProblemsTitle = QStringLiteral("Index Entries Skipped");
+// A part of the database kept beside the index could not be saved ("navigation history").
+inline const QString PartNotSaved = QStringLiteral("The %1 of the database could not be saved: %2");
 
 // One program at a time has a database open: two writers would each rewrite the index and
 // the attributes files from their own tree and lose what the other stored.
@@ -211,3 +213,24 @@ constexpr int RebuildMinimumMs = 5000;
 constexpr int UpdateIndexMinimumMs = 5000;
 
 } // namespace folivo::msg
+
+// Descriptions of the steps of the recorded operations, as the disk-error log and panel
+// name them.
+namespace folivo::step {
+inline const QString CreatingFolder = QStringLiteral("Creating folder");
+inline const QString RenamingItem = QStringLiteral("Renaming item to");
+inline const QString RenamingEncrypted = QStringLiteral("Renaming encrypted file to");
+inline const QString MovingItem = QStringLiteral("Moving item to");
+inline const QString MovingEncrypted = QStringLiteral("Moving encrypted item to");
+inline const QString Duplicating = QStringLiteral("Duplicating file");
+inline const QString DuplicatingEncrypted = QStringLiteral("Duplicating encrypted file");
+inline const QString Copying = QStringLiteral("Copying item to");
+inline const QString EncryptingImported = QStringLiteral("Encrypting imported file");
+// Steps of this edition that the original never checked.
+inline const QString Deleting = QStringLiteral("Deleting item");
+inline const QString WritingAttributes = QStringLiteral("Writing attributes file of");
+inline const QString MarkingChanged = QStringLiteral("Marking the database changed");
+// Date folders and the one-time index conversion.
+inline const QString CreatingDateCategory = QStringLiteral("Creating Date Category");
+inline const QString UpdatingIndex = QStringLiteral("Updating Index");
+} // namespace folivo::step

@@ -4,9 +4,12 @@
 // root held here; the process's current directory is never used or changed, so several
 // databases can be open at once.
 
-#include "crypto/storedforms.h"
+#include "attributes/customattributenames.h"
+#include "crypto/documentcrypto.h"
 #include "history/history.h"
+#include "history/historyfile.h"
 #include "store/dboperation.h"
+#include "store/documenthooks.h"
 #include "store/dbsettings.h"
 #include "store/documentui.h"
 #include "store/packagepath.h"
@@ -110,17 +113,20 @@ public:
     bool dbOpen() const { return dbOpen_; }
     bool dbWriteable() const { return dbWriteable_; }
     bool dbReadOnly() const { return dbReadOnly_; }
-    bool dbEncrypted() const { return dbEncrypted_; }
+    bool dbEncrypted() const { return crypto_.encrypted(); }
     bool dindexPresent() const { return dindexPresent_; }
     bool rebuiltAtOpen() const { return rebuiltAtOpen_; }
     bool needsBackup() const { return needsBackup_; }
     bool noNeedToSaveNow() const { return noNeedToSaveNow_; }
-    const QStringList& customAttributeNames() const { return customAttributeNames_; }
+    const QStringList& customAttributeNames() const { return customAttributeNames_.names(); }
     const std::vector<IndexProblem>& indexProblems() const { return problems_; }
     bool openForReading() const { return forReading_; }
     // Whether anything may change the package now: open, writable, not opened for reading
     // only, and in an encrypted database with its key. The one answer every caller asks.
-    bool canChange() const { return dbOpen_ && dbWriteable_ && !dbReadOnly_ && !forReading_ && !(dbEncrypted_ && !cipher_); }
+    bool canChange() const
+    {
+        return dbOpen_ && dbWriteable_ && !dbReadOnly_ && !forReading_ && !(crypto_.encrypted() && !crypto_.cipher());
+    }
     // After an open for reading: what an open for writing would have repaired or converted,
     // each a phrase such as "delete plain copies left beside their enciphered forms: ...".
     const QStringList& pendingRepairs() const { return pendingRepairs_; }
@@ -131,7 +137,22 @@ public:
     // The browser's back/forward history: read at open without showing anything (the
     // window shows its current entry once attached), written by saves when it changed.
     History& history() { return history_; }
+    // The custom attribute names of the database (".customAttributeNames").
+    CustomAttributeNames& customAttributes() { return customAttributeNames_; }
     DocumentUi& ui() { return ui_; }
+    // The encryption of the database: its key and the stored forms of its items.
+    DocumentCrypto& crypto() { return crypto_; }
+    const DocumentCrypto& crypto() const { return crypto_; }
+
+    // ---- Hooks -----------------------------------------------------------------------
+    // Subsystems that follow the database subscribe here instead of being called from the
+    // operation, open and save code. Neither is owned; each must stay subscribed only while
+    // it lives.
+    void addOperationObserver(OperationObserver* observer);
+    void removeOperationObserver(OperationObserver* observer);
+    // Parts are read in the order they were added, after the document's own.
+    void addPart(DocumentPart* part);
+    void removePart(DocumentPart* part);
 
     // Paths.
     static QString attributesPathForPath(const QString& path);
@@ -166,39 +187,41 @@ public:
     // Rebuilds the tree from the distributed index.
     void rebuildIndex();
 
-    // Encrypted databases. The password sheet hands each attempt to checkPassword, which
-    // derives the key and accepts it when the marker deciphers to its known text (or, for a
-    // database from before the marker, when the index deciphers to a readable archive).
-    // The password itself is not kept: the key is, in locked memory, until close.
-    bool promptForPassword();
-    bool checkPassword(const QString& password);
-    DocumentCipher* cipher() { return cipher_.get(); }
-    // Whether to tell the owner once to keep backups of this encrypted database: only while
-    // backups are not set up (the preference is off or the folder is not usable).
-    static bool backupWarningNeeded(bool writable, bool alreadyWarned, bool backupPreference, bool backupFolderGood);
-    bool needsBackupWarning(bool backupPreference, bool backupFolderGood) const;
-    // Notes in the package that the warning was given.
-    bool markWarnedAboutBackup();
-
-    // Stored forms of items, by stored path.
-    StoreResult encryptFile(const QString& path);
-    StoreResult decryptFile(const QString& path, bool leaveEncryptedFile, const QString* password = nullptr);
-    // Enciphers (true) or deciphers for good (false) the files of an item and of all its
-    // descendants; false when any of them failed. Nothing happens in a plain database.
-    bool cryptForCopy(const IndexItem* item, bool encrypt);
-    QString encryptedPath(const QString& path) const;
-    QString decryptedPath(const QString& path) const;
-    // A plain, read-only copy of an item for a reader: in an encrypted database a copy in
-    // the private temporary folder, otherwise the item where it is.
-    std::optional<PlainCopy> plainCopyForReading(const QString& path, QString* error = nullptr);
-    // A copy of a stored file for another program (a drag out of the window), always in a
-    // private folder of this database's temporary folder and read-only, deciphered in an
-    // encrypted database: whatever that program does with it (moves it, throws it into the
-    // Trash, writes to it) never reaches the package.
-    std::optional<PlainCopy> copyForHandingOut(const QString& path, QString* error = nullptr);
-    // Streams an item's plain content; `inner` names a file inside a folder item.
+    // Encrypted databases: the operations of DocumentCrypto under the names the rest of
+    // the program calls them by.
+    bool promptForPassword() { return crypto_.promptForPassword(); }
+    bool checkPassword(const QString& password) { return crypto_.checkPassword(password); }
+    DocumentCipher* cipher() { return crypto_.cipher(); }
+    static bool backupWarningNeeded(bool writable, bool alreadyWarned, bool backupPreference, bool backupFolderGood)
+    {
+        return DocumentCrypto::backupWarningNeeded(writable, alreadyWarned, backupPreference, backupFolderGood);
+    }
+    bool needsBackupWarning(bool backupPreference, bool backupFolderGood) const
+    {
+        return crypto_.needsBackupWarning(backupPreference, backupFolderGood);
+    }
+    bool markWarnedAboutBackup() { return crypto_.markWarnedAboutBackup(); }
+    StoreResult encryptFile(const QString& path) { return crypto_.encryptFile(path); }
+    StoreResult decryptFile(const QString& path, bool leaveEncryptedFile, const QString* password = nullptr)
+    {
+        return crypto_.decryptFile(path, leaveEncryptedFile, password);
+    }
+    bool cryptForCopy(const IndexItem* item, bool encrypt) { return crypto_.cryptForCopy(item, encrypt); }
+    QString encryptedPath(const QString& path) const { return crypto_.encryptedPath(path); }
+    QString decryptedPath(const QString& path) const { return crypto_.decryptedPath(path); }
+    std::optional<PlainCopy> plainCopyForReading(const QString& path, QString* error = nullptr)
+    {
+        return crypto_.plainCopyForReading(path, error);
+    }
+    std::optional<PlainCopy> copyForHandingOut(const QString& path, QString* error = nullptr)
+    {
+        return crypto_.copyForHandingOut(path, error);
+    }
     bool readItemContent(const QString& path, const QString& inner,
-                         const std::function<bool(const char*, qsizetype)>& sink, QString* error = nullptr);
+                         const std::function<bool(const char*, qsizetype)>& sink, QString* error = nullptr)
+    {
+        return crypto_.readItemContent(path, inner, sink, error);
+    }
 
     // The time format of the disk-error log and the repair report: month first, or day
     // first when the application uses European dates.
@@ -276,53 +299,56 @@ public:
     // through `ui` when a folder is set but not usable.
     static bool checkBackupFolder(const QString& folder, const QString& dbPath, DocumentUi& ui);
 
-private:
-    bool dbSpecificInit(const QString& path);
-    // Takes the lock of the package at dbPath_: shared for reading, else exclusive.
-    OpenResult lockPackage();
+    // ---- For the document's helpers ------------------------------------------------
+    // The operations, the consistency check, the saver and the loader work on the
+    // document through these and the public calls above, never on its members.
+
+    // Takes an item out of the tree with its attributes file, rewrites its folder's, and
+    // with `deleteFiles` deletes its files (never a smart folder's: it has none).
+    void removeItem(IndexItem* item, bool deleteFiles);
+    // The absolute path of the folder that holds `path`, which may be kept read-only; empty
+    // for an item at the top (the package root is always writable).
+    QString parentFolder(const PackagePath& path) const;
+    // An entry of the distributed index that could not be used, and why.
+    void addProblem(const QString& path, const QString& reason);
+    void markImportFailed() { importFailed_ = true; }
+    // The package folder itself can be written (also when this document only reads it).
+    bool packageWritable() const { return packageWritable_; }
     // An open for reading of a package that an open for writing could change: what that
     // open would do is noted instead of done.
     bool notesRepairs() const { return forReading_ && packageWritable_; }
     void notePendingRepair(const QString& what) { pendingRepairs_ << what; }
+    // The listing of the package started at the open, for the check at its end (once).
+    std::unique_ptr<PackageListing> takePendingListing();
+
+private:
+    bool dbSpecificInit(const QString& path);
+    // Takes the lock of the package at dbPath_: shared for reading, else exclusive.
+    OpenResult lockPackage();
     OpenResult checkPackage();
     OpenResult finishDatabaseOpen(bool rebuild);
     bool loadIndexArchive();
-    void readCustomAttributeNames();
     bool convertDistributedIndex(bool backUpFirst);
     bool backupBeforeConversion(QString* where);
     void readSettings();
-    void addProblem(const QString& path, const QString& reason);
-    // Takes an item out of the tree with its attributes file, rewrites its folder's, and
-    // with `deleteFiles` deletes its files (never a smart folder's: it has none).
-    void removeItem(IndexItem* item, bool deleteFiles);
-    bool acceptLoadedPath(const QString& path, const QString& expectedParent, int depth);
-    QString parentFolder(const PackagePath& path) const;
-    std::unique_ptr<IndexItem> itemFromRecord(plist::Value&& record, const QString& expectedParent, int depth);
-    void rebuildItemWithPath(const QString& path, const QString& parentPath, ItemList& into, int depth);
     QStringList readDIndex() const;
-    bool writeArchive(const QString& abs, const plist::Value& root, fs::Durability durability);
-    // Index, distributed index and attributes files: enciphered in memory in an encrypted
-    // database, so no plain copy of them is ever written into the package.
-    bool writeStoredArchive(const QString& abs, const plist::Value& root, fs::Durability durability);
-    // `itemName`, for an attributes file: the name of its item, which a fallback copy's
-    // record must carry.
-    std::optional<plist::Value> readStoredArchive(const QString& abs, const QString& itemName = {}) const;
-    void writeMarkerIfNeeded();
     // ".changed" without the rest of `changed`: false when it is not there and cannot be made.
     bool createChangedMarker();
-    // Encrypted database: whether the plain item at `pp` holds exactly what its stored form
-    // holds (the same bytes, or for a bundle the same tree), so that it may go.
-    bool plainCopyMatchesStoredForm(const PackagePath& pp);
-    // The history is stored only while the application preference asks for it.
-    bool historyRestoreOn() const;
-    void readHistory();
-    bool writeHistory();
+    // The common end of a recorded operation: the observers hear of it.
+    OperationResult finishOperation(const DBOperation& op, OperationResult result);
+    // Writes the parts that changed; false when an essential one failed (`error` says which).
+    bool writeParts(QString* error);
 
     DocumentUi& ui_;
     const PrefsSource* prefs_;
     IndexTree tree_;
     History history_{tree_}; // after the tree: it leaves the tree's observers first
     DatabaseSettings settings_;
+    DocumentCrypto crypto_{*this};
+    HistoryFile historyFile_{history_};
+    CustomAttributeNames customAttributeNames_;
+    std::vector<DocumentPart*> parts_;
+    std::vector<OperationObserver*> operationObservers_;
 
     QString dbPath_;
     // Paths inside the package are resolved without following links while it is open.
@@ -336,20 +362,11 @@ private:
     QStringList pendingRepairs_;
     PackageLock lock_;
     bool dbReadOnly_ = false;
-    bool dbEncrypted_ = false;
     bool dindexPresent_ = false;
-    QString dbEncryptedIndex_;
-    std::unique_ptr<DocumentCipher> cipher_;
-    std::optional<plist::Value> decipheredIndex_; // read while the password was checked
-    std::optional<plist::Value> storedHistory_;   // what ".history" holds, when known
-    bool markerNeeded_ = false;
     bool rebuiltAtOpen_ = false;
     bool needsBackup_ = false;
     bool noNeedToSaveNow_ = false;
-    QStringList customAttributeNames_;
     std::vector<IndexProblem> problems_;
-    QSet<QString> rebuildSeen_; // paths taken during one rebuild or load
-    QSet<QString> keyPool_;     // one copy of each key name during a rebuild
 
     KTPrefs* appPrefs_ = nullptr;
     int busy_ = 0;
@@ -360,10 +377,6 @@ private:
     // The listing of the package for the check at the end of an open, made on another
     // thread while the tree loads.
     std::unique_ptr<PackageListing> pendingListing_;
-
-    friend struct DocumentOps;
-    friend struct DocumentRepair;
-    friend struct DocumentSave;
 };
 
 } // namespace folivo

@@ -20,6 +20,7 @@
 #include "browser/treemodel.h"
 
 #include "prefs/ktprefs.h"
+#include "prefs/prefkeys.h"
 #include "prefs/launchdefaults.h"
 #include "util/tempfolder.h"
 
@@ -41,7 +42,7 @@ using namespace folivo::gui;
 namespace {
 
 // The store's identifier: the same file the command-line program reads.
-const QString kApplicationId = QStringLiteral("org.folivo.Folivo");
+const QString kApplicationId = folivo::prefkeys::ApplicationId;
 
 void arrangeScreenshot(AppController& controller, const QString& file)
 {

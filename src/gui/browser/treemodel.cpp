@@ -6,6 +6,7 @@
 #include "browser/windowrules.h"
 #include "plist/binary.h"
 #include "prefs/ktprefs.h"
+#include "prefs/prefkeys.h"
 #include "store/keys.h"
 #include "store/mydocument.h"
 
@@ -21,7 +22,7 @@ namespace folivo::gui {
 
 namespace {
 
-const QString ImportLogPref = QStringLiteral("ImportLog");
+const QString& ImportLogPref = prefkeys::ImportLog;
 
 QStringList localFiles(const QMimeData* data)
 {
