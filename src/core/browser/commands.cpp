@@ -1,5 +1,6 @@
 #include "browser/commands.h"
 
+#include "browser/messages.h"
 #include "browser/selection.h"
 #include "store/indexitem.h"
 #include "store/keys.h"

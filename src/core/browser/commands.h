@@ -18,50 +18,6 @@ namespace folivo {
 class IndexItem;
 class IndexTree;
 
-// The texts these commands show, verbatim.
-namespace cmdmsg {
-
-inline const QString DeleteTitle = QStringLiteral("Delete");
-inline const QString UnfiledCannotBeDeleted = QStringLiteral("The folder \"Unfiled\" cannot be deleted.  ");
-inline const QString SmartFilesCannotBeDeleted =
-    QStringLiteral("Individual smart files cannot be deleted, though smart folders can be deleted.  ");
-inline const QString ReallyDelete = QStringLiteral("Do you really want to delete the %@selected item%@?");
-inline const QString Remaining = QStringLiteral("remaining ");
-inline const QString ReallyDeleteDragged =
-    QStringLiteral("Do you really want delete the file%@ you dragged to the trash?");
-inline const QString Deleting = QStringLiteral("Deleting ...");
-inline const QString SelectedItemsDeleted = QStringLiteral("Selected Item(s) Deleted");
-inline const QString DraggedFilesDeleted = QStringLiteral("Dragged File%@ Deleted");
-inline const QString Yes = QStringLiteral("Yes");
-inline const QString No = QStringLiteral("No");
-inline const QString OK = QStringLiteral("OK");
-// The delete question (or, when nothing can be deleted, the message why) and its answers.
-inline constexpr PromptId DeletePrompt{"delete"};
-inline constexpr PromptId KeepAnswer{"keep"};
-inline constexpr PromptId DeleteAnswer{"delete"};
-
-inline const QString NewFolderName = QStringLiteral("New");
-
-inline const QString ClipboardEmpty = QStringLiteral("The clipboard is empty.");
-inline const QString ClipboardBaseName = QStringLiteral("Clipboard");
-
-inline const QString FileMissingRemoved = QStringLiteral(
-    "The selected file cannot be displayed because it is missing from the database.  It will be removed "
-    "from the Browser.");
-inline const QString FileMissing =
-    QStringLiteral("The selected file cannot be displayed because it is missing from the database.");
-// A file that is there but cannot be read (or deciphered) is the user's data: it stays.
-inline const QString FileUnreadableKept = QStringLiteral(
-    "The selected file cannot be displayed because it cannot be read.  It was kept in the Browser; check "
-    "its permissions, or whether the disk has a problem.");
-
-inline const QString NoItemsSelected = QStringLiteral("No Items Selected in Browser");
-inline const QString MultipleItemsSelected = QStringLiteral("Multiple Items Selected in Browser");
-inline const QString FolderSelected =
-    QStringLiteral("No File is Displayed Because a Folder is Selected in Browser");
-
-} // namespace cmdmsg
-
 // What a browser item is, as the commands tell items apart. "Unfiled" is a folder of its own
 // kind: it cannot be renamed, deleted or given new folders while it is open.
 enum class BrowserItemKind { File, Folder, DateFolder, SmartFolder, SmartFile, Unfiled };

@@ -1,3 +1,4 @@
+#include "browser/messages.h"
 #include "browser/renamerules.h"
 
 #include "store/indexitem.h"

@@ -9,17 +9,6 @@ namespace folivo {
 
 class IndexItem;
 
-namespace renamemsg {
-inline const QString BadName = QStringLiteral(
-    "Folder and file names cannot be blank, must be < 255 characters, and cannot contain /, return, tab, or "
-    "start with a \".\"");
-inline const QString InUse = QStringLiteral("\"%1\" is already in use.");
-inline const QString LastImportReserved = QStringLiteral(
-    "You cannot create a folder named \"%1\" when the \"Maintain Last Import Folder\" preference is specified.");
-inline const QString EncipheredEnding = QStringLiteral(
-    "\"%1\" cannot be used: names ending in \".fvdbe\", \".fvdbze\" or \".fvdbzre\" are kept for encrypted files.");
-} // namespace renamemsg
-
 // The name a browser row shows and edits: a file without its extension, a smart file as the
 // path of the file it stands for without the extension, anything else by its last component.
 QString shownNameForItem(const IndexItem& item);

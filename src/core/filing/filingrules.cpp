@@ -1,5 +1,6 @@
 #include "filing/filingrules.h"
 
+#include "filing/messages.h"
 #include "prefs/ktprefs.h"
 #include "prefs/prefkeys.h"
 #include "store/indexitem.h"

@@ -136,10 +136,4 @@ struct DateCheck {
 DateCheck checkDatesFrom(const QString& from, const std::optional<QString>& to, bool warnAboutMissingDates,
                          bool european, QDate today = QDate::currentDate());
 
-namespace filingmsg {
-inline const QString InvalidDate = QStringLiteral("\"%1\" is an invalid date.");
-inline const QString MissingDate = QStringLiteral("Missing date.");
-inline const QString StartAfterEnd = QStringLiteral("Starting date must be on or before ending date.");
-} // namespace filingmsg
-
 } // namespace folivo

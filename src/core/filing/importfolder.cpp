@@ -1,5 +1,6 @@
 #include "filing/importfolder.h"
 
+#include "filing/messages.h"
 #include "prefs/ktprefs.h"
 #include "store/keys.h"
 #include "store/mydocument.h"

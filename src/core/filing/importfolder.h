@@ -35,45 +35,6 @@ enum class ImportFolderProblem {
 ImportFolderProblem validateImportFolder(const QString& path, const QString& dbPath, bool requireEmpty);
 QString importFolderProblemMessage(ImportFolderProblem problem, const QString& path);
 
-namespace importfoldermsg {
-inline const QString NotFoundTitle = QStringLiteral("Import Folder Not Found");
-inline const QString NotFoundText = QStringLiteral(
-    "The import folder you previously specified for this database (%1) cannot be found or is not readable.  Click "
-    "\"OK\" and make sure the folder exists and is readable, or click \"Specify New Import Folder\" to specify or "
-    "create a different folder.");
-inline const QString SpecifyNew = QStringLiteral("Specify New Import Folder");
-// The question when the folder is gone, and its answers.
-inline constexpr PromptId NotFoundPrompt{"import-folder-not-found"};
-inline constexpr PromptId OKAnswer{"ok"};
-inline constexpr PromptId SpecifyNewAnswer{"specify-new"};
-inline const QString WarningTitle = QStringLiteral("Import Folder Warning");
-inline const QString WarningText = QStringLiteral(
-    "Warning: All files in the specified Import Folder will be imported the next time Folivo is started or brought "
-    "forward, AND THEN DELETED.  To import files without deleting them, use the import command or drop them on the "
-    "Folivo icon or in the upper left panel of this window.");
-inline const QString MustBeEmpty = QStringLiteral(
-    "The %Import Folder you select must be empty at the time you select it, to avoid importing and deleting by "
-    "mistake.");
-inline const QString DefaultFolderName = QStringLiteral("Folivo Import Folder");
-inline const QString CreateType = QStringLiteral("Create Import Folder");
-inline const QString NotWritableTitle = QStringLiteral("Import Folder Not Emptied");
-inline const QString NotWritableText = QStringLiteral(
-    "The files in the import folder (%1) were not imported, because Folivo may not delete files there: they would "
-    "be imported again every time.  Make the folder writable, or choose another import folder.");
-inline constexpr PromptId NotWritablePrompt{"import-folder-not-writable"};
-inline const QString MovedTitle = QStringLiteral("Import Into This Copy?");
-inline const QString MovedText = QStringLiteral(
-    "This database empties the import folder \"%1\", but that was set up for the database at \"%2\", and this one is "
-    "at \"%3\" (a copy or a backup?).\r\rImport the files of that folder into this database and delete them from the "
-    "folder?");
-inline const QString DontImport = QStringLiteral("Don't Import");
-inline const QString Import = QStringLiteral("Import");
-// The question for a copy of the database, and its answers.
-inline constexpr PromptId MovedPrompt{"import-into-copy"};
-inline constexpr PromptId DontImportAnswer{"dont-import"};
-inline constexpr PromptId ImportAnswer{"import"};
-} // namespace importfoldermsg
-
 // One look at the folder: each entry's size and modification time.
 struct FolderLook {
     struct Entry {

@@ -1,5 +1,6 @@
 #include "filing/importpipeline.h"
 
+#include "filing/messages.h"
 #include "find/filetext.h"
 #include "prefs/ktprefs.h"
 #include "prefs/prefkeys.h"

@@ -68,40 +68,6 @@ struct ImportOutcome {
     bool stopped = false;      // the person stopped it before every file was imported
 };
 
-namespace importmsg {
-inline const QString Importing = QStringLiteral("Importing ...");
-inline const QString ImportedItemsSelected = QStringLiteral("Imported Items Selected In Browser");
-inline const QString MultipleItemsSelected = QStringLiteral("Multiple Items Selected In Browser");
-inline const QString LogHeader = QStringLiteral("%1 import at %2:\n\n");
-inline const QString LogLine = QStringLiteral("%1 -> %2\n");
-inline const QString FolderOptionsTitle = QStringLiteral("Folder Import Options");
-inline const QString FolderOptionsText = QStringLiteral(
-    "You have asked to import the folder \"%1\".\r\rDo you want to 1) import this folder and all its contents as a "
-    "hierarchy, with no automatic filing, or 2) import all of the files in this folder (and any folders it contains), "
-    "automatically filing the files based on their names or contents if text files?");
-inline const QString ImportFilesOnly = QStringLiteral("Import Files Only");
-inline const QString ImportAsHierarchy = QStringLiteral("Import As Hierarchy");
-inline const QString Cancel = QStringLiteral("Cancel");
-// The folder question and its answers.
-inline constexpr PromptId FolderOptionsPrompt{"import-folder-options"};
-inline constexpr PromptId ImportFilesOnlyAnswer{"files-only"};
-inline constexpr PromptId ImportAsHierarchyAnswer{"hierarchy"};
-inline constexpr PromptId CancelAnswer{"cancel"};
-inline const QString SkipTitle = QStringLiteral("While importing, a FOLDER or FOLIVO DATABASE was skipped.");
-inline const QString SkipText = QStringLiteral(
-    "Folders cannot be imported from the Import Folder.\r\rFolivo databases can never be imported.\r\rAt least 1 folder "
-    "or Folivo database was skipped.  Any other files were imported however.\r\rFolders can be imported using the "
-    "Import command under the File menu, or by dropping them on the Folivo icon.");
-inline constexpr PromptId SkipPrompt{"import-skipped"};
-inline const QString LastImportExistsTitle = QStringLiteral("\"Last Import\" Folder Exists");
-inline const QString LastImportExistsText = QStringLiteral(
-    "The preferences specify that a Smart Folder named \"Last Import\" be maintained that contains references to the "
-    "files imported the last time you did an import.\r\rHowever, you already have top-level folder with that name.  "
-    "If you want to use the Last Import feature, you need to rename or delete your \"Last Import\" folder.");
-inline constexpr PromptId LastImportExistsPrompt{"last-import-exists"};
-inline const QString ImportLogsFolder = QStringLiteral("Import Logs");
-} // namespace importmsg
-
 // A folder that a file manager shows as one document (an RTFD text, an application): it is
 // imported as one item, never opened up as a folder of files.
 bool isFilePackage(const QString& path);

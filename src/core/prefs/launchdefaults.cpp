@@ -2,6 +2,7 @@
 
 #include "filing/filingrules.h"
 #include "prefs/ktprefs.h"
+#include "prefs/messages.h"
 #include "prefs/prefkeys.h"
 
 #include <QFileInfo>

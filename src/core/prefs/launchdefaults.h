@@ -10,14 +10,6 @@ namespace folivo {
 
 class KTPrefs;
 
-namespace launchmsg {
-inline const QString FirstRunTitle = QStringLiteral("Folivo First Run");
-inline const QString FirstRunText = QStringLiteral(
-    "Folivo is similar to, but not identical to the legacy application Stackmere.  It has an updated look, and "
-    "now optionally produces user notifications for reminders.  Also, graphing of custom attributes is not "
-    "supported.");
-} // namespace launchmsg
-
 // The first-run notice when the preference file of `applicationId` does not exist yet;
 // none otherwise. Call it before anything writes the store.
 //

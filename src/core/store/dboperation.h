@@ -59,8 +59,20 @@ struct DBOperation {
     static std::optional<DBOperation> fromValue(const plist::Value& record);
 };
 
+// What the browser should do once an operation is done: what to select, reveal, open and
+// start editing. Anything that ends in a change of the tree may hand these on.
+struct BrowserHints {
+    QStringList select;     // paths to select
+    QString reveal;         // path to reveal
+    bool revealExpanded = false;
+    QString expand;         // path to expand
+    QString collapse;       // path to collapse after selecting it
+    QString editName;       // path whose name editing starts
+    bool focusBrowser = false;
+};
+
 // What came of one operation, and what the browser should do next.
-struct OperationResult {
+struct OperationResult : BrowserHints {
     enum class Status {
         Done,      // carried out
         Nothing,   // nothing to do (code 5 or unknown, same place)
@@ -74,14 +86,7 @@ struct OperationResult {
     QString path;   // disk error: the path concerned
     QString detail; // disk error: what the system said
 
-    QString resultPath;     // the item's path after the operation (new folder, rename, move, copy, import, duplicate)
-    QStringList select;     // paths to select
-    QString reveal;         // path to reveal
-    bool revealExpanded = false;
-    QString expand;         // path to expand
-    QString collapse;       // path to collapse after selecting it
-    QString editName;       // path whose name editing starts
-    bool focusBrowser = false;
+    QString resultPath; // the item's path after the operation (new folder, rename, move, copy, import, duplicate)
 
     bool ok() const { return status == Status::Done || status == Status::Nothing; }
 };

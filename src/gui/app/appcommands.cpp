@@ -1,13 +1,11 @@
 #include "appcommands.h"
 
 #include "app/appcontroller.h"
+#include "folivo-config.h"
 
 #include <QMessageBox>
 #include <QWidget>
 
-#ifndef FOLIVO_VERSION
-#define FOLIVO_VERSION "0"
-#endif
 
 namespace folivo::gui {
 
@@ -45,7 +43,7 @@ void AppCommands::about()
     QMessageBox::about(window_.window(), tr("About Folivo"),
                        tr("<p><b>Folivo</b> %1</p><p>Keeps your documents in a folder tree, with dates, notes, "
                           "tags and reminders.</p>")
-                           .arg(QStringLiteral(FOLIVO_VERSION).toHtmlEscaped()));
+                           .arg(QStringLiteral(FOLIVO_VERSION_STRING).toHtmlEscaped()));
 }
 
 } // namespace folivo::gui

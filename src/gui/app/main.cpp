@@ -20,9 +20,11 @@
 #include "browser/treemodel.h"
 
 #include "prefs/ktprefs.h"
+#include "prefs/messages.h"
 #include "prefs/prefkeys.h"
 #include "prefs/launchdefaults.h"
 #include "util/tempfolder.h"
+#include "folivo-config.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -33,9 +35,6 @@
 #include <memory>
 #include <optional>
 
-#ifndef FOLIVO_VERSION
-#define FOLIVO_VERSION "0"
-#endif
 
 using namespace folivo::gui;
 
@@ -71,7 +70,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Folivo"));
     QApplication::setOrganizationName(QStringLiteral("folivo"));
     QApplication::setDesktopFileName(QStringLiteral("folivo"));
-    QApplication::setApplicationVersion(QStringLiteral(FOLIVO_VERSION));
+    QApplication::setApplicationVersion(QStringLiteral(FOLIVO_VERSION_STRING));
     // Alerts shown before any window exists (a database that would not open) are windows
     // too; the controller decides when the run is over.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -2,6 +2,7 @@
 
 #include "browser/browserdrops.h"
 #include "browser/browserpane.h"
+#include "browser/messages.h"
 #include "browser/treemodel.h"
 #include "content/contentarea.h"
 #include "database/qtdocumentui.h"

@@ -1,6 +1,7 @@
 #include "browserpane.h"
 
 #include "browser/browserdrops.h"
+#include "browser/messages.h"
 #include "browser/treemodel.h"
 #include "content/contentarea.h"
 #include "content/detailspane.h"

@@ -1,5 +1,6 @@
 #include "itemicons.h"
 
+#include "filing/messages.h"
 #include "store/indexitem.h"
 #include "filing/importpipeline.h"
 #include "store/keys.h"

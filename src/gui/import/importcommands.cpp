@@ -2,8 +2,10 @@
 
 #include "browser/browserdrops.h"
 #include "browser/browserpane.h"
+#include "browser/messages.h"
 #include "browser/treemodel.h"
 #include "database/qtdocumentui.h"
+#include "filing/messages.h"
 #include "import/importfoldersheet.h"
 #include "widgets/busymode.h"
 

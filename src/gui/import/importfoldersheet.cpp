@@ -2,6 +2,7 @@
 
 #include "filing/importfolder.h"
 #include "database/qtdocumentui.h"
+#include "filing/messages.h"
 #include "store/mydocument.h"
 
 #include <QCheckBox>

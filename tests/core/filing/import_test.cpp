@@ -4,6 +4,7 @@
 
 #include "filing/importfolder.h"
 #include "filing/importpipeline.h"
+#include "filing/messages.h"
 #include "prefs/ktprefs.h"
 #include "store/bookmark.h"
 #include "store/indexitem.h"

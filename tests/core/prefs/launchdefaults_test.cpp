@@ -2,6 +2,7 @@
 
 #include "prefs/ktprefs.h"
 #include "plist/typedjson.h"
+#include "prefs/messages.h"
 #include "prefs/prefkeys.h"
 
 #include "support/testsupport.h"

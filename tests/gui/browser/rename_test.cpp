@@ -1,5 +1,6 @@
 // Renaming items in place in the browser, and how rows are shown.
 
+#include "browser/messages.h"
 #include "gui/dndtestsupport.h"
 
 #include "browser/browserdrops.h"

@@ -5,6 +5,7 @@
 #include "browser/commands.h"
 #include "browser/menuvalidation.h"
 
+#include "browser/messages.h"
 #include "store/keys.h"
 #include "store/packagepath.h"
 #include "store/tree.h"

@@ -2,6 +2,7 @@
 
 #include "browser/droprules.h"
 #include "browser/expansion.h"
+#include "browser/messages.h"
 #include "browser/renamerules.h"
 
 #include "store/keys.h"

@@ -2,6 +2,7 @@
 // the settings, creating a folder never removes anything, turning the switch on warns
 // first, and OK saves the settings into the package while Cancel changes nothing.
 
+#include "filing/messages.h"
 #include "gui/guitest.h"
 
 #include "filing/importfolder.h"
