@@ -150,14 +150,14 @@ struct Scopes {
     }
 };
 
-// A name and the names it may stand for: without the suffix of a write in progress or of
-// an older version's copy, and without the suffix of an enciphered form.
+// A name and the names it may stand for: without the suffix of an older version's copy,
+// and without the suffix of an enciphered form. (A write in progress goes through a fresh
+// sibling with a random name, gone once the write is done; one left behind is a fault.)
 QStringList baseNames(const QString& name)
 {
     QStringList out{name};
-    for (const QString& tail : {pkg::NewSuffix, pkg::OldSuffix})
-        if (name.endsWith(tail))
-            out << name.chopped(tail.size());
+    if (name.endsWith(pkg::OldSuffix))
+        out << name.chopped(pkg::OldSuffix.size());
     const QStringList plain = out;
     for (const QString& n : plain)
         for (const QString& s : pkg::EncipheredSuffixes)

@@ -46,6 +46,7 @@ inline const QString FileUnreadableKept = QStringLiteral(
 
 inline const QString NoItemsSelected = QStringLiteral("No Items Selected in Browser");
 inline const QString MultipleItemsSelected = QStringLiteral("Multiple Items Selected in Browser");
+inline const QString DraggedItemsSelected = QStringLiteral("Dragged Items Selected In Browser");
 inline const QString FolderSelected =
     QStringLiteral("No File is Displayed Because a Folder is Selected in Browser");
 

@@ -2,6 +2,7 @@
 
 #include "mainwindow.h"
 
+#include "app/appmessages.h"
 #include "preferences/preferencesdialog.h"
 #include "platform/linux/linuxplatform.h"
 #include "prefs/ktprefs.h"

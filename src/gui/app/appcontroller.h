@@ -40,13 +40,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 };
 
-namespace appmsg {
-inline const QString NoDatabaseTitle = QStringLiteral("No Database");
-inline const QString NoDatabaseText = QStringLiteral(
-    "You cannot import any files because you have no database open, and the previous database you were using (if "
-    "any) cannot be found.  Create or open a database and try again.");
-} // namespace appmsg
-
 // Asks for a database with a folder chooser in which a ".fvdb" folder is one document:
 // opening it picks it. Empty when cancelled.
 QString chooseDatabaseFolder(QWidget* parent, const QString& title);

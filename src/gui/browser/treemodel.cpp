@@ -1,6 +1,7 @@
 #include "treemodel.h"
 
 #include "browser/droprules.h"
+#include "browser/messages.h"
 #include "browser/renamerules.h"
 #include "browser/selection.h"
 #include "browser/windowrules.h"
@@ -491,7 +492,7 @@ bool TreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int r
         }
     }
     reload();
-    emit selectRequested(select, DraggedItemsSelected);
+    emit selectRequested(select, cmdmsg::DraggedItemsSelected);
     return true;
 }
 

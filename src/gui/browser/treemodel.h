@@ -39,8 +39,6 @@ inline const QString DBPath = QStringLiteral("application/x-folivo-db-path");
 inline const QString FileNames = QStringLiteral("text/uri-list");
 } // namespace mime
 
-inline const QString DraggedItemsSelected = QStringLiteral("Dragged Items Selected In Browser");
-
 class TreeModel : public QAbstractItemModel, public TreeObserver {
     Q_OBJECT
 public:

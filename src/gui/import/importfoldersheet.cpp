@@ -3,7 +3,9 @@
 #include "filing/importfolder.h"
 #include "database/qtdocumentui.h"
 #include "filing/messages.h"
+#include "import/importmessages.h"
 #include "store/mydocument.h"
+#include "widgets/widgetmessages.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

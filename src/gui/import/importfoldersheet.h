@@ -19,14 +19,6 @@ class MyDocument;
 
 namespace folivo::gui {
 
-namespace importsheetmsg {
-inline const QString FolderName = QStringLiteral("Import Folder");
-inline const QString NotSavedTitle = QStringLiteral("Import Folder Settings Not Saved");
-inline const QString NotSavedText = QStringLiteral(
-    "The import folder settings could not be written into the database.  They apply while it is open, and "
-    "Folivo tries again when it next saves the database.");
-} // namespace importsheetmsg
-
 class ImportFolderSheet : public QDialog {
     Q_OBJECT
 public:

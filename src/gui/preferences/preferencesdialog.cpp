@@ -1,8 +1,10 @@
 #include "preferencesdialog.h"
 
 #include "filing/filingrules.h"
+#include "preferences/preferencesmessages.h"
 #include "prefs/ktprefs.h"
 #include "store/mydocument.h"
+#include "widgets/widgetmessages.h"
 
 #include <QCheckBox>
 #include <QComboBox>

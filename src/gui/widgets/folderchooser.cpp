@@ -2,6 +2,7 @@
 
 #include "database/qtdocumentui.h"
 #include "util/fs.h"
+#include "widgets/widgetmessages.h"
 
 #include <QDir>
 #include <QFile>

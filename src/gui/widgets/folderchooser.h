@@ -52,15 +52,4 @@ void removeEmptyFoldersUpTo(const QString& path, const QString& existingAncestor
 // The nearest folder at or above `path` that exists.
 QString nearestExistingFolder(const QString& path);
 
-namespace foldermsg {
-inline const QString ChooseTitle = QStringLiteral("Choose %1");
-inline const QString SetAs = QStringLiteral("Set As %1");
-inline const QString ErrorTitle = QStringLiteral("%1 Error");
-inline const QString NotEmpty = QStringLiteral(
-    "\"%1\" already exists and is not empty.  Nothing in it was changed.  Choose a new name, or an empty folder.");
-inline const QString NotAFolder = QStringLiteral(
-    "\"%1\" already exists and is not a folder.  Nothing was changed.  Choose a new name.");
-inline const QString NotCreated = QStringLiteral("The folder \"%1\" could not be created: %2");
-} // namespace foldermsg
-
 } // namespace folivo::gui

@@ -1,6 +1,7 @@
 // The application controller: files given to the program opened as databases or imported
 // into one, the messages when they have nowhere to go, and one running program per person.
 
+#include "app/appmessages.h"
 #include "gui/guitest.h"
 
 #include "app/appcontroller.h"

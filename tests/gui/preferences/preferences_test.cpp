@@ -6,6 +6,7 @@
 
 #include "filing/filingrules.h"
 #include "preferences/preferencesdialog.h"
+#include "preferences/preferencesmessages.h"
 #include "prefs/ktprefs.h"
 
 #include <QCheckBox>
