@@ -226,7 +226,7 @@ inline const QString Duplicating = QStringLiteral("Duplicating file");
 inline const QString DuplicatingEncrypted = QStringLiteral("Duplicating encrypted file");
 inline const QString Copying = QStringLiteral("Copying item to");
 inline const QString EncryptingImported = QStringLiteral("Encrypting imported file");
-// Steps of this edition that the original never checked.
+// Steps whose failure is reported too, so that no disk error passes unnoticed.
 inline const QString Deleting = QStringLiteral("Deleting item");
 inline const QString WritingAttributes = QStringLiteral("Writing attributes file of");
 inline const QString MarkingChanged = QStringLiteral("Marking the database changed");
