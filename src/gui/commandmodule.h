@@ -10,10 +10,12 @@
 #include <QKeySequence>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 #include <vector>
 
+class QSplitter;
 class QWidget;
 
 namespace folivo {
@@ -92,6 +94,9 @@ public:
     virtual QtDocumentUi& documentUi() = 0;
     virtual BrowserPane& browser() = 0;
     virtual ContentArea& content() = 0;
+    // The window's left column: the browser's tree on top; panes below it (the attributes
+    // area) are added by their modules, and their heights are kept with the database.
+    virtual QSplitter& leftColumn() = 0;
     // The busy mode of the long step that runs (an import, several deletes), if any.
     virtual BusyMode* busyMode() const = 0;
     virtual void setBusyMode(BusyMode* busy) = 0;
@@ -134,6 +139,11 @@ public:
     // A round of activation that does the module's work (the frame decides which rounds do).
     virtual void windowActivated() {}
     virtual void windowClosing() {}
+    // The browser's selection changed to `paths` (empty: nothing), in the tree's order.
+    // Items are looked up by path: none is kept across turns of the event loop.
+    virtual void selectionChanged(const QStringList& paths) { (void)paths; }
+    // The one selected file passed its check on disk: the moment to show it.
+    virtual void fileReady(const QString& path) { (void)path; }
     virtual bool inTheMiddleOfAStep() const { return false; }
 
 protected:

@@ -118,6 +118,14 @@ MainWindow::MainWindow(AppController* app, KTPrefs* prefs, platform::Platform* p
 
     connect(browser_.get(), &BrowserPane::commandsChanged, this, [this] { refreshActions(); });
     connect(browser_.get(), &BrowserPane::treeChanged, this, [this] { updateStatus(); });
+    connect(browser_.get(), &BrowserPane::selectionShown, this, [this](const QStringList& paths) {
+        for (const auto& module : modules_)
+            module->selectionChanged(paths);
+    });
+    connect(browser_.get(), &BrowserPane::fileReady, this, [this](const QString& path) {
+        for (const auto& module : modules_)
+            module->fileReady(path);
+    });
 
     saveTimer_->setInterval(kSaveIntervalMs);
     connect(saveTimer_, &QTimer::timeout, this, [this] { saveNow(true); });

@@ -62,6 +62,7 @@ public:
     QString databasePath() const { return doc_->dbPath(); }
     BrowserPane& browser() override { return *browser_; }
     ContentArea& content() override { return *content_; }
+    QSplitter& leftColumn() override { return *leftSplitter_; }
     TreeModel* model() const;
     BrowserView* treeView() const;
     DetailsPane* details() const { return details_; }

@@ -260,28 +260,36 @@ void BrowserPane::backForwardChanged(bool, bool)
 
 void BrowserPane::showSelection(const std::vector<const IndexItem*>& items, const QString& message)
 {
+    QStringList paths;
+    for (const IndexItem* item : items)
+        paths << item->path();
     if (items.empty()) {
         setPathLine(message.isEmpty() ? cmdmsg::NoItemsSelected : message);
         showDetails(nullptr);
+        emit selectionShown(paths);
         return;
     }
     if (items.size() > 1) {
         setPathLine(message.isEmpty() ? cmdmsg::MultipleItemsSelected : message);
         showDetails(nullptr);
+        emit selectionShown(paths);
         return;
     }
     const IndexItem* item = items.front();
     showDetails(item);
     if (item->hasChildren()) {
         setPathLine(message.isEmpty() ? cmdmsg::FolderSelected : message);
+        emit selectionShown(paths);
         return;
     }
     const plist::Value* real = item->value(keys::SmartFile);
     setPathLine(!message.isEmpty() ? message : real && real->isString() ? real->string() : item->path());
-    if (item->isFile()) {
+    const bool isFile = item->isFile();
+    emit selectionShown(paths);
+    if (isFile) {
         // Never change the tree inside the selection handler: the view is still in the
         // middle of its own change.
-        const QString path = item->path();
+        const QString path = paths.front();
         QTimer::singleShot(0, this, [this, path] { checkSelectedFile(path); });
     }
 }
@@ -294,6 +302,7 @@ void BrowserPane::checkSelectedFile(const QString& path)
     const SelectedFileDecision decision = decideSelectedFileOnDisk(doc_, path);
     switch (decision.action) {
     case SelectedFileAction::Show:
+        emit fileReady(path);
         return;
     case SelectedFileAction::RemoveItem:
         ui_.alert(QString(), decision.message);

@@ -78,6 +78,12 @@ signals:
     void commandsChanged();
     // The tree changed: the item count may too.
     void treeChanged();
+    // The selection shown changed to `paths` (empty: nothing selected), in the tree's order.
+    // Told at once, before the selected file's check on disk.
+    void selectionShown(const QStringList& paths);
+    // The one selected file passed its check on disk and may be shown: told after
+    // selectionShown, on a later turn of the event loop.
+    void fileReady(const QString& path);
 
 private:
     void selectionChanged();

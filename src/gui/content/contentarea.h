@@ -12,6 +12,8 @@ class QStackedWidget;
 
 namespace folivo::gui {
 
+class ShownFile;
+
 class ContentArea : public QWidget {
     Q_OBJECT
 public:
@@ -30,10 +32,22 @@ public:
     bool showPage(const QString& name);
     QString currentPage() const;
 
+    // The page that shows files says what it shows (nullptr: none does).
+    void setShownFile(ShownFile* shown) { shownFile_ = shown; }
+    ShownFile* shownFile() const { return shownFile_; }
+    // The page that shows files tells of a new file shown (or none) and of its text selection.
+    void notifyShownFileChanged() { emit shownFileChanged(); }
+    void notifyShownSelectionChanged(bool hasSelection) { emit shownSelectionChanged(hasSelection); }
+
+signals:
+    void shownFileChanged();
+    void shownSelectionChanged(bool hasSelection);
+
 private:
     QLabel* pathLine_;
     QStackedWidget* stack_;
     QHash<QString, QWidget*> pages_;
+    ShownFile* shownFile_ = nullptr;
 };
 
 } // namespace folivo::gui
