@@ -67,6 +67,9 @@ MenuState menuState(MenuCommand command, const MenuContext& c)
     case MenuCommand::MoveableAttributesPanel:
         state.checked = c.moveableAttributesPanel;
         break;
+    case MenuCommand::ShowAttributes:
+        state.checked = c.attributesShown;
+        break;
     case MenuCommand::Print:
         state.title = PrintFileTitle;
         break;

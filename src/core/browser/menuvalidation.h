@@ -34,6 +34,7 @@ enum class MenuCommand {
     AutoTagImportedFiles,
     AutoTagSelectedFiles,
     MoveableAttributesPanel,
+    ShowAttributes,
     GoToUrl,
     // Browser
     NewFolder,
@@ -82,6 +83,7 @@ struct MenuContext {
     bool autoTaggingSpecified = false;
     bool autoTagImported = false;     // the scan-imported switch of the tags
     bool moveableAttributesPanel = false;
+    bool attributesShown = false; // the attributes area is shown (in the window or floating)
 
     bool sortingKeepSorted = false;
     bool sortingYearDescending = false;

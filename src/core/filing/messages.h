@@ -11,6 +11,11 @@ namespace filingmsg {
 inline const QString InvalidDate = QStringLiteral("\"%1\" is an invalid date.");
 inline const QString MissingDate = QStringLiteral("Missing date.");
 inline const QString StartAfterEnd = QStringLiteral("Starting date must be on or before ending date.");
+// The labels of the dates the folder's phrases find in the shown file, before the date.
+inline const QString DateFound = QStringLiteral("Date Found: ");
+inline const QString DateAssumed = QStringLiteral("Date Assumed: ");
+// The step of a disk error when an item's attributes file could not be written.
+inline const QString WritingAttributesStep = QStringLiteral("Writing attributes file of");
 } // namespace filingmsg
 
 namespace importmsg {

@@ -24,7 +24,7 @@ struct DatabaseSettings {
     double notesHeight = 24.0;
     double leftPaneWidth = 315.0;
     // The window's pane sizes on this system ("paneSizesLinux": the tree's width, then the
-    // heights of the tree and of the details below it); empty until a window kept them.
+    // heights of the tree and of the attributes area below it); empty until a window kept them.
     // The widths above are what the macOS edition stores and always 315.
     QList<int> paneSizes;
     SortFlags sorting;

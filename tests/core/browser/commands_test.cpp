@@ -398,6 +398,11 @@ TEST(Commands, MenuCommandsFollowTheDatabaseAndTheSelection)
         {"back", M::Back, [](MenuContext& c) { c.historyCanGoBack = true; }, true},
         {"forward at the end", M::Forward, [](MenuContext& c) { c.historyCanGoBack = true; }, false},
         {"expand all, read-only", M::ExpandAll, readOnly, true},
+        // The attributes can be looked at in any database; where they sit is a setting that is written.
+        {"show attributes, read-only", M::ShowAttributes, readOnly, true},
+        {"show attributes, nothing selected", M::ShowAttributes, noSelection, true},
+        {"moveable attributes panel, read-only", M::MoveableAttributesPanel, readOnly, false},
+        {"no database: show attributes", M::ShowAttributes, [](MenuContext& c) { c.dbOpen = false; }, false},
         // New Folder follows the New button.
         {"new folder beside a file", M::NewFolder, none, false},
         {"new folder, nothing selected", M::NewFolder, noSelection, true},
@@ -453,6 +458,11 @@ TEST(Commands, SwitchesShowTheirStateAndPrintIsRetitled)
     EXPECT_EQ(menuState(MenuCommand::SortMonthsDescending, c).checked, std::optional<bool>(true));
     EXPECT_EQ(menuState(MenuCommand::IgnoreCase, c).checked, std::optional<bool>(false));
     EXPECT_EQ(menuState(MenuCommand::EncryptDatabase, c).checked, std::optional<bool>(true));
+    EXPECT_EQ(menuState(MenuCommand::ShowAttributes, c).checked, std::optional<bool>(false));
+    c.attributesShown = true;
+    c.moveableAttributesPanel = true;
+    EXPECT_EQ(menuState(MenuCommand::ShowAttributes, c).checked, std::optional<bool>(true));
+    EXPECT_EQ(menuState(MenuCommand::MoveableAttributesPanel, c).checked, std::optional<bool>(true));
     EXPECT_FALSE(menuState(MenuCommand::Delete, c).checked);
     EXPECT_EQ(menuState(MenuCommand::Print, c).title, std::optional<QString>("Print File..."));
     EXPECT_TRUE(menuState(MenuCommand::Print, c).enabled);
