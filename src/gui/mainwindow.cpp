@@ -1,12 +1,12 @@
 #include "mainwindow.h"
 
 #include "app/appcommands.h"
+#include "attributes/attributescommands.h"
 #include "browser/browsercommands.h"
 #include "browser/browserdrops.h"
 #include "browser/browserpane.h"
 #include "browser/treemodel.h"
 #include "content/contentarea.h"
-#include "content/detailspane.h"
 #include "database/databasecommands.h"
 #include "import/importcommands.h"
 #include "preferences/preferencescommands.h"
@@ -63,9 +63,8 @@ MainWindow::MainWindow(AppController* app, KTPrefs* prefs, platform::Platform* p
       doc_(std::make_unique<MyDocument>(ui_, prefs)),
       splitter_(new QSplitter(Qt::Horizontal, this)),
       leftSplitter_(new QSplitter(Qt::Vertical, splitter_)),
-      // The view first: it is the first to take the focus, the details after it.
+      // The view first: it is the first to take the focus, the panes below it after it.
       browser_(std::make_unique<BrowserPane>(*doc_, ui_, prefs, leftSplitter_)),
-      details_(new DetailsPane(leftSplitter_)),
       content_(new ContentArea(splitter_)),
       status_(new QLabel(this)),
       saveTimer_(new QTimer(this))
@@ -75,11 +74,9 @@ MainWindow::MainWindow(AppController* app, KTPrefs* prefs, platform::Platform* p
     doc_->setApplicationPreferences(prefs_);
     setWindowTitle(QApplication::applicationName());
 
-    browser_->showSelectionIn(content_, details_);
+    browser_->showSelectionIn(content_);
     leftSplitter_->addWidget(browser_->view());
-    leftSplitter_->addWidget(details_);
     leftSplitter_->setStretchFactor(0, 3);
-    leftSplitter_->setStretchFactor(1, 1);
     leftSplitter_->setChildrenCollapsible(false);
 
     splitter_->addWidget(leftSplitter_);
@@ -150,6 +147,7 @@ void MainWindow::addModules()
     modules_.push_back(std::make_unique<BrowserCommands>(context));
     modules_.push_back(std::make_unique<PreferencesCommands>(context));
     modules_.push_back(std::make_unique<AppCommands>(context));
+    modules_.push_back(std::make_unique<AttributesCommands>(context));
 }
 
 // ---- Commands and their rules ------------------------------------------------------
@@ -318,10 +316,12 @@ void MainWindow::databaseOpened()
     const QList<int>& sizes = doc_->settings().paneSizes;
     const int left = sizes.size() >= 1 ? qBound(160, sizes[0], 1200) : 340;
     splitter_->setSizes({left, std::max(300, width() - left)});
-    if (sizes.size() >= 3 && sizes[1] > 0 && sizes[2] > 0)
-        leftSplitter_->setSizes({sizes[1], sizes[2]});
-    else
-        leftSplitter_->setSizes({std::max(200, height() - 220), 220});
+    if (leftSplitter_->count() == 2) {
+        if (sizes.size() >= 3 && sizes[1] > 0 && sizes[2] > 0)
+            leftSplitter_->setSizes({sizes[1], sizes[2]});
+        else
+            leftSplitter_->setSizes({std::max(200, height() - 220), 220});
+    }
     browser_->databaseOpened();
     for (const auto& module : modules_)
         module->databaseOpened();
@@ -365,9 +365,14 @@ void MainWindow::keepPaneSizes()
     // Only sizes the person could have seen: a window never shown has none worth keeping.
     const QList<int> sizes = splitter_->sizes();
     const QList<int> left = leftSplitter_->sizes();
-    if (!isVisible() || sizes.size() != 2 || left.size() != 2 || sizes[0] <= 0)
+    if (!isVisible() || sizes.size() != 2 || left.isEmpty() || sizes[0] <= 0)
         return;
-    doc_->settings().paneSizes = {sizes[0], left[0], left[1]};
+    // A pane below the tree that is hidden or floats has no height now: it keeps the one it had.
+    const QList<int>& kept = doc_->settings().paneSizes;
+    int below = left.size() >= 2 ? left[1] : 0;
+    if (below <= 0)
+        below = kept.size() >= 3 ? kept[2] : 0;
+    doc_->settings().paneSizes = {sizes[0], left[0], below};
 }
 
 void MainWindow::keepCopy(PlainCopy copy)

@@ -1,6 +1,6 @@
 #pragma once
 // One window per open database, a frame of panes and command modules: the browser pane at
-// the top left with the selected item's details below it, the content area on the right,
+// the top left with the panes of modules below it (the attributes area), the content area on the right,
 // and the modules that bring the menus' commands. The window owns its document and
 // everything that refers to the document's tree; every command it offers asks the core's
 // menu rules first, from the menu, the toolbar or a shortcut alike.
@@ -37,7 +37,6 @@ class BrowserView;
 class BusyMode;
 class ContentArea;
 class DatabaseCommands;
-class DetailsPane;
 class ImportCommands;
 class TreeModel;
 
@@ -65,7 +64,6 @@ public:
     QSplitter& leftColumn() override { return *leftSplitter_; }
     TreeModel* model() const;
     BrowserView* treeView() const;
-    DetailsPane* details() const { return details_; }
     QtDocumentUi& documentUi() override { return ui_; }
     QString statusText() const;
     // The line above the shown item: its path, or what the selection is.
@@ -145,7 +143,6 @@ private:
     QSplitter* splitter_;
     QSplitter* leftSplitter_;
     std::unique_ptr<BrowserPane> browser_; // after doc_: its model leaves the tree's observers first
-    DetailsPane* details_;
     ContentArea* content_;
     QLabel* status_;
     QLabel* lock_;     // shown while the database is encrypted

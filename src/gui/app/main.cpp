@@ -13,7 +13,6 @@
 // program of its own.
 
 #include "app/appcontroller.h"
-#include "content/detailspane.h"
 #include "browser/itemicons.h"
 #include "mainwindow.h"
 #include "app/singleinstance.h"

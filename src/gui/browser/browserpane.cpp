@@ -4,7 +4,6 @@
 #include "browser/messages.h"
 #include "browser/treemodel.h"
 #include "content/contentarea.h"
-#include "content/detailspane.h"
 #include "database/qtdocumentui.h"
 
 #include "browser/commands.h"
@@ -76,22 +75,15 @@ BrowserPane::BrowserPane(MyDocument& doc, QtDocumentUi& ui, KTPrefs* prefs, QWid
             });
 }
 
-void BrowserPane::showSelectionIn(ContentArea* content, DetailsPane* details)
+void BrowserPane::showSelectionIn(ContentArea* content)
 {
     content_ = content;
-    details_ = details;
 }
 
 void BrowserPane::setPathLine(const QString& text)
 {
     if (content_)
         content_->setPathLineText(text);
-}
-
-void BrowserPane::showDetails(const IndexItem* item)
-{
-    if (details_)
-        details_->showItem(item);
 }
 
 BrowserPane::~BrowserPane()
@@ -113,7 +105,6 @@ void BrowserPane::databaseOpened()
 void BrowserPane::databaseClosing()
 {
     doc_.history().setView(nullptr);
-    showDetails(nullptr);
     model_->suspend();
 }
 
@@ -265,18 +256,15 @@ void BrowserPane::showSelection(const std::vector<const IndexItem*>& items, cons
         paths << item->path();
     if (items.empty()) {
         setPathLine(message.isEmpty() ? cmdmsg::NoItemsSelected : message);
-        showDetails(nullptr);
         emit selectionShown(paths);
         return;
     }
     if (items.size() > 1) {
         setPathLine(message.isEmpty() ? cmdmsg::MultipleItemsSelected : message);
-        showDetails(nullptr);
         emit selectionShown(paths);
         return;
     }
     const IndexItem* item = items.front();
-    showDetails(item);
     if (item->hasChildren()) {
         setPathLine(message.isEmpty() ? cmdmsg::FolderSelected : message);
         emit selectionShown(paths);
@@ -388,8 +376,9 @@ void BrowserPane::restoreViewState()
         selectedPaths_ = kept;
         if (kept.isEmpty())
             setPathLine(cmdmsg::NoItemsSelected);
+        // Items of the selection left the tree: what follows the selection hears of it.
+        emit selectionShown(kept);
     }
-    showDetails(kept.size() == 1 ? tree.itemForPath(kept.front()) : nullptr);
     emit treeChanged();
     emit commandsChanged();
 }

@@ -2,7 +2,7 @@
 // The browser on the left of a database window: the tree view over the tree model, and the
 // glue that keeps the selection, the expanded folders and the history in step with the
 // tree as operations change it. What the selection is shows on the content area's path
-// line and in the details below the tree.
+// line; the panes that follow it hear selectionShown.
 
 #include "history/history.h"
 #include "store/tree.h"
@@ -26,7 +26,6 @@ namespace folivo::gui {
 
 class BrowserView;
 class ContentArea;
-class DetailsPane;
 class QtDocumentUi;
 class TreeModel;
 
@@ -35,8 +34,8 @@ class BrowserPane : public QObject, private HistoryView {
 public:
     // The view is made a child of `viewParent`; the model is the pane's own.
     BrowserPane(MyDocument& doc, QtDocumentUi& ui, KTPrefs* prefs, QWidget* viewParent);
-    // Where what the selection is shows: the content area's path line, the details pane.
-    void showSelectionIn(ContentArea* content, DetailsPane* details);
+    // Where what the selection is shows: the content area's path line.
+    void showSelectionIn(ContentArea* content);
     ~BrowserPane() override;
 
     BrowserView* view() const { return view_; }
@@ -99,7 +98,6 @@ private:
     void backForwardChanged(bool canGoBack, bool canGoForward) override;
     void checkSelectedFile(const QString& path);
     void setPathLine(const QString& text);
-    void showDetails(const IndexItem* item);
     void scheduleRestore();
     void restoreViewState();
 
@@ -107,7 +105,6 @@ private:
     QtDocumentUi& ui_;
     KTPrefs* prefs_;
     ContentArea* content_ = nullptr;
-    DetailsPane* details_ = nullptr;
     std::unique_ptr<TreeModel> model_;
     BrowserView* view_;
 

@@ -1,9 +1,9 @@
-// The browser over a real package: the tree in the model, the details of the selected
+// The browser over a real package: the tree in the model, the attributes of the selected
 // item, and what happens to the view when items leave the tree.
 
 #include "gui/guitest.h"
 
-#include "content/detailspane.h"
+#include "attributes/attributesarea.h"
 #include "mainwindow.h"
 #include "browser/treemodel.h"
 
@@ -17,6 +17,7 @@
 #include <QJsonObject>
 #include <QTest>
 #include <QTreeView>
+#include <QLineEdit>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -52,6 +53,7 @@ protected:
         for (int i = 0; i < 3; ++i)
             QCoreApplication::processEvents();
     }
+    AttributesArea* attributes() const { return window_->findChild<AttributesArea*>(); }
     QModelIndex indexOf(const QString& path) const
     {
         return model_->indexForItem(window_->document().tree().itemForPath(path));
@@ -119,51 +121,41 @@ TEST_F(Browser, ModelShowsThePackageTreeInOrder)
     EXPECT_EQ(window_->statusText(), QStringLiteral("%1 items").arg(want.size()));
 }
 
-TEST_F(Browser, DetailsShowTheSelectedItemsKeysWithTypes)
+TEST_F(Browser, AttributesFollowTheSelectedItemWhoseKeysKeepTheirTypes)
 {
     ASSERT_TRUE(window_->selectPath(QStringLiteral("Unfiled/Note.txt")));
-    DetailsPane* details = window_->details();
-    EXPECT_EQ(details->shownPath(), QStringLiteral("Unfiled/Note.txt"));
-    QTreeWidget* keys = details->keysView();
-    QMap<QString, QPair<QString, QString>> rows;
-    for (int i = 0; i < keys->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* row = keys->topLevelItem(i);
-        rows.insert(row->text(0), {row->text(1), row->text(2)});
-    }
-    using P = QPair<QString, QString>;
-    EXPECT_EQ(rows.value("Path"), P("string", "Unfiled/Note.txt"));
-    EXPECT_EQ(rows.value("StartDate"), P("date", "2024-01-05 00:00:00 UTC"));
-    EXPECT_EQ(rows.value("ZZBig"), P("unsigned", "18446744073709551615"));
-    EXPECT_EQ(rows.value("ZZNeg"), P("integer", "-42"));
-    EXPECT_EQ(rows.value("ZZData"), P("data", "4 bytes: 00 01 FE FF"));
+    AttributesArea* area = attributes();
+    EXPECT_EQ(area->shownPath(), QStringLiteral("Unfiled/Note.txt"));
+    EXPECT_EQ(area->startDateField()->text(), QStringLiteral("1/05/2024"));
+    // What the window shows comes from the item as loaded, every key with its own type.
+    const IndexItem* note = window_->document().tree().itemForPath(QStringLiteral("Unfiled/Note.txt"));
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->value("StartDate")->isDate());
+    EXPECT_EQ(note->value("ZZBig")->unsignedValue(), 18446744073709551615ULL);
+    EXPECT_EQ(note->value("ZZNeg")->intValue(), -42);
+    EXPECT_EQ(note->value("ZZData")->data(), QByteArray("\x00\x01\xfe\xff", 4));
 
-    // Containers list their contents beneath them, with types all the way down.
     ASSERT_TRUE(window_->selectPath(QStringLiteral("Bank")));
-    QTreeWidgetItem* future = nullptr;
-    for (int i = 0; i < keys->topLevelItemCount(); ++i)
-        if (keys->topLevelItem(i)->text(0) == QLatin1String("ZZFutureKey"))
-            future = keys->topLevelItem(i);
+    EXPECT_EQ(area->shownPath(), QStringLiteral("Bank"));
+    const plist::Value* future = window_->document().tree().itemForPath("Bank")->value("ZZFutureKey");
     ASSERT_NE(future, nullptr);
-    EXPECT_EQ(future->text(1), QStringLiteral("dict"));
-    QMap<QString, QString> inner;
-    for (int i = 0; i < future->childCount(); ++i)
-        inner.insert(future->child(i)->text(0), future->child(i)->text(1));
-    EXPECT_EQ(inner.value("flag"), "bool");
-    EXPECT_EQ(inner.value("ratio"), "real");
-    EXPECT_EQ(inner.value("since"), "date");
-    EXPECT_EQ(inner.value("list"), "array");
-    EXPECT_EQ(inner.value("nested"), "dict");
+    ASSERT_TRUE(future->isDict());
+    EXPECT_TRUE(future->dict().find("flag")->isBool());
+    EXPECT_TRUE(future->dict().find("ratio")->isReal());
+    EXPECT_TRUE(future->dict().find("since")->isDate());
+    EXPECT_TRUE(future->dict().find("list")->isArray());
+    EXPECT_TRUE(future->dict().find("nested")->isDict());
 
-    // The keyboard moves the selection, and the pane follows.
+    // The keyboard moves the selection, and the area follows.
     QTreeView* view = window_->treeView();
     view->setFocus();
     window_->collapseAll();
     view->setCurrentIndex(indexOf("Unfiled"));
     QTest::keyClick(view, Qt::Key_Down); // Unfiled is collapsed: the next row is Bank
-    EXPECT_EQ(details->shownPath(), QStringLiteral("Bank"));
+    EXPECT_EQ(area->shownPath(), QStringLiteral("Bank"));
     QTest::keyClick(view, Qt::Key_Right); // expands Bank
     QTest::keyClick(view, Qt::Key_Down);
-    EXPECT_EQ(details->shownPath(), QStringLiteral("Bank/Welcome Letter.pdf"));
+    EXPECT_EQ(area->shownPath(), QStringLiteral("Bank/Welcome Letter.pdf"));
 }
 
 TEST_F(Browser, ItemLeavingTheTreeLeavesNoIndexBehind)
@@ -188,14 +180,14 @@ TEST_F(Browser, ItemLeavingTheTreeLeavesNoIndexBehind)
 
     EXPECT_EQ(model_->rowCount(indexOf("Bank/Visa/2023")), 1);
     EXPECT_TRUE(view->isExpanded(indexOf("Bank/Visa/2023/March"))) << "what stays keeps its state";
-    EXPECT_EQ(window_->details()->shownPath(), QStringLiteral("Bank/Visa/2023/March/Receipt.pdf"));
+    EXPECT_EQ(attributes()->shownPath(), QStringLiteral("Bank/Visa/2023/March/Receipt.pdf"));
     EXPECT_EQ(window_->statusText(), QStringLiteral("13 items"));
 
     // The selected item itself goes: the pane is cleared rather than left describing it.
     taken = tree.take(tree.itemForPath(QStringLiteral("Bank/Visa/2023/March/Receipt.pdf")));
     taken.reset();
     settle();
-    EXPECT_TRUE(window_->details()->shownPath().isEmpty());
+    EXPECT_TRUE(attributes()->shownPath().isEmpty());
     EXPECT_EQ(model_->rowCount(indexOf("Bank/Visa/2023/March")), 1);
 }
 
@@ -205,7 +197,7 @@ TEST_F(Browser, ClosingTheWindowLetsGoOfTheTree)
     window_->close();
     EXPECT_FALSE(window_->document().dbOpen());
     EXPECT_EQ(model_->rowCount(), 0);
-    EXPECT_TRUE(window_->details()->shownPath().isEmpty());
+    EXPECT_TRUE(attributes()->shownPath().isEmpty());
     window_->treeView()->viewport()->repaint();
 }
 
