@@ -1,15 +1,19 @@
 // Takes the documentation's pictures of the window: an empty database, a tree with date
-// folders, the delete question and the preferences. Run it under an X server (see
+// folders, the delete question, the preferences and the attributes of a folder and a file. Run it under an X server (see
 // scripts/screenshots.sh); it writes PNG files into the folder given.
 //
 //   folivo-screenshots OUTDIR
 
+#include "attributes/attributesarea.h"
 #include "browser/itemicons.h"
 #include "mainwindow.h"
 #include "preferences/preferencesdialog.h"
 #include "browser/treemodel.h"
 
 #include "browser/menuvalidation.h"
+#include "attributes/notes.h"
+#include "filing/filedates.h"
+#include "filing/filingrules.h"
 #include "prefs/ktprefs.h"
 #include "prefs/launchdefaults.h"
 
@@ -19,6 +23,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
@@ -136,6 +141,30 @@ int main(int argc, char** argv)
     settle();
     ok &= save(preferences.grab(), out + "/preferences.png");
     preferences.reject();
+
+    // The attributes: a folder's auto-filing tools, then a file's dates and notes.
+    if (!doc.settings().attributesViewState)
+        window.runCommand(MenuCommand::ShowAttributes);
+    setFolderFilingText(doc, QStringLiteral("Bank/Visa"), filingkeys::CategoryMatch, QStringLiteral("VISA PLATINUM"));
+    setFolderFilingText(doc, QStringLiteral("Bank/Visa"), filingkeys::StartingDateMatch,
+                        QStringLiteral("Statement period from"));
+    setFolderFilingText(doc, QStringLiteral("Bank/Visa"), filingkeys::EndingDateMatch, QStringLiteral("through"));
+    saveNotes(doc, QStringLiteral("Bank/Visa/2024/March/Visa+3-31-2024.txt"), QStringLiteral("Paid in full on April 12."));
+    auto* area = window.findChild<AttributesArea*>();
+    window.selectItems({QStringLiteral("Bank/Visa")});
+    settle(200);
+    if (area) {
+        area->tabs()->setCurrentWidget(area->folderPage());
+        area->folderTabs()->setCurrentWidget(area->autoFilingPage());
+    }
+    settle();
+    ok &= save(window.grab(), out + "/attributes-folder-autofiling.png");
+    window.selectItems({QStringLiteral("Bank/Visa/2024/March/Visa+3-31-2024.txt")});
+    settle(200);
+    if (area)
+        area->tabs()->setCurrentWidget(area->filePage());
+    settle();
+    ok &= save(window.grab(), out + "/attributes-file.png");
 
     window.close();
     return ok ? 0 : 1;

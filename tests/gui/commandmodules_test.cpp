@@ -26,7 +26,8 @@ const QList<MenuCommand> kOffered = {
     MenuCommand::Quit, MenuCommand::Copy, MenuCommand::NewFolder, MenuCommand::EditName, MenuCommand::Delete,
     MenuCommand::Preferences, MenuCommand::ExpandAll, MenuCommand::CollapseAll, MenuCommand::Sort,
     MenuCommand::KeepSorted, MenuCommand::SortYearsDescending, MenuCommand::SortMonthsDescending,
-    MenuCommand::IgnoreCase, MenuCommand::Back, MenuCommand::Forward, MenuCommand::ClearHistory};
+    MenuCommand::IgnoreCase, MenuCommand::Back, MenuCommand::Forward, MenuCommand::ClearHistory,
+    MenuCommand::ShowAttributes, MenuCommand::MoveableAttributesPanel};
 const QStringList kOtherRows = {"ImportFolder", "About"};
 
 QString rowName(const CommandRow& row)

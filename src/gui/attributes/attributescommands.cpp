@@ -41,7 +41,7 @@ void AttributesCommands::registerCommands(CommandRegistry& registry)
         r.menu = MenuId::View;
         r.section = 30;
         r.text = attrmsg::ShowAttributes;
-        r.shortcut = QKeySequence(Qt::CTRL | Qt::Key_I);
+        r.shortcut = QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A);
         r.icon = QStringLiteral("document-properties|document-edit");
         r.iconText = attrmsg::AttributesIconText;
         r.toolbarPosition = 30;
