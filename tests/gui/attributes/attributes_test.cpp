@@ -324,6 +324,15 @@ TEST_F(Attributes, TheAreaIsShownHiddenOrFloatingAsTheDatabaseKeepsIt)
     QSplitter* column = window_->leftSplitter();
     EXPECT_TRUE(a->isVisible());
     EXPECT_EQ(a->parentWidget(), column);
+    // Its height below the tree is kept with the database.
+    column->setSizes({column->height() - 180, 180});
+    const int height = column->sizes().at(1);
+    closeWindow();
+    open(false);
+    a = area();
+    column = window_->leftSplitter();
+    EXPECT_NEAR(column->sizes().at(1), height, 8);
+
     QAction* show = window_->action(MenuCommand::ShowAttributes);
     ASSERT_NE(show, nullptr);
     EXPECT_TRUE(show->isChecked());
