@@ -209,24 +209,28 @@ QWidget* AttributesArea::buildAutoFilePage()
     apply_->setObjectName(QStringLiteral("applyDatesButton"));
     apply_->setVisible(false);
 
+    // Each label above its field: the column below the tree is narrow.
     auto* grid = new QGridLayout(page);
-    grid->addWidget(new QLabel(attrmsg::TextMatch, page), 0, 0);
-    grid->addWidget(match_, 0, 1);
-    grid->addWidget(useMatch_, 0, 2);
-    grid->addWidget(new QLabel(attrmsg::StartingDateFollows, page), 1, 0);
-    grid->addWidget(startPhrase_, 1, 1);
-    grid->addWidget(useStart_, 1, 2);
-    grid->addWidget(startFound_, 2, 1, 1, 2);
-    grid->addWidget(startNoDate_, 3, 1, 1, 2);
-    grid->addWidget(new QLabel(attrmsg::EndingDateFollows, page), 4, 0);
-    grid->addWidget(endPhrase_, 4, 1);
-    grid->addWidget(useEnd_, 4, 2);
-    grid->addWidget(endFound_, 5, 1, 1, 2);
-    grid->addWidget(endNoDate_, 6, 1, 1, 2);
-    grid->addWidget(dayFirst_, 7, 0, 1, 3);
-    grid->addWidget(apply_, 8, 1, 1, 2, Qt::AlignRight);
-    grid->setRowStretch(9, 1);
-    grid->setColumnStretch(1, 1);
+    grid->setVerticalSpacing(2);
+    int row = 0;
+    const auto addField = [&](const QString& label, QLineEdit* field, QPushButton* use) {
+        auto* title = new QLabel(label, page);
+        title->setBuddy(field);
+        grid->addWidget(title, row++, 0, 1, 2);
+        grid->addWidget(field, row, 0);
+        grid->addWidget(use, row++, 1);
+    };
+    addField(attrmsg::TextMatch, match_, useMatch_);
+    addField(attrmsg::StartingDateFollows, startPhrase_, useStart_);
+    grid->addWidget(startFound_, row++, 0, 1, 2);
+    grid->addWidget(startNoDate_, row++, 0, 1, 2);
+    addField(attrmsg::EndingDateFollows, endPhrase_, useEnd_);
+    grid->addWidget(endFound_, row++, 0, 1, 2);
+    grid->addWidget(endNoDate_, row++, 0, 1, 2);
+    grid->addWidget(dayFirst_, row++, 0, 1, 2);
+    grid->addWidget(apply_, row++, 0, 1, 2, Qt::AlignRight);
+    grid->setRowStretch(row, 1);
+    grid->setColumnStretch(0, 1);
 
     connect(match_, &QLineEdit::textEdited, this, [this] { matchDirty_ = true; });
     connect(match_, &QLineEdit::editingFinished, this, &AttributesArea::commitMatch);

@@ -14,7 +14,7 @@ namespace folivo::gui {
 namespace {
 
 // The area's height below the tree when the database has none kept yet.
-constexpr int kDefaultHeight = 260;
+constexpr int kDefaultHeight = 340;
 
 } // namespace
 
