@@ -17,7 +17,8 @@ inline const QString RedFolderNotes = QStringLiteral("You can %1 notes for the f
 inline const QString SmartFolderNotes = QStringLiteral("You can %1 the notes for the Smart Folder \"%2\".");
 inline const QString FolderAttributes = QStringLiteral("You can %1 the attributes for the folder \"%2\".");
 inline const QString FolderNotes = QStringLiteral("You can %1 the notes for the folder \"%2\".");
-inline const QString SmartFileAttributes = QStringLiteral("You can view the attributes for the selected Smart File.  %1");
+inline const QString SmartFileAttributes =
+    QStringLiteral("You can view the attributes for the selected Smart File.  %1");
 inline const QString SmartFileNotes = QStringLiteral("You can view the notes for the selected Smart File.  %1");
 inline const QString SmartFileAttributesHint =
     QStringLiteral("To edit the attributes, double-click the selected filename above to be taken to the real file.");
@@ -26,7 +27,8 @@ inline const QString SmartFileNotesHint =
     QStringLiteral("To edit the notes, double-click the selectedfilename above to be taken to the real file.");
 inline const QString UnfiledFileAttributes = QStringLiteral("You can %1 the attributes for the selected file.");
 inline const QString UnfiledFileNotes = QStringLiteral("You can %1 the notes for the selected file.");
-inline const QString FileAttributes = QStringLiteral("You can %1 the attributes for the selected file or folder \"%2\".");
+inline const QString FileAttributes =
+    QStringLiteral("You can %1 the attributes for the selected file or folder \"%2\".");
 inline const QString FileNotes = QStringLiteral("You can %1 the notes for the selected file or folder \"%2\".");
 
 } // namespace folivo::attributesmsg

@@ -56,9 +56,8 @@ std::optional<QDate> itemEndDate(const IndexItem& item)
     return dayOf(item, keys::EndDate);
 }
 
-FileDatesChange fileDatesChanged(std::optional<QDate> oldStart, std::optional<QDate> oldEnd,
-                                 std::optional<QDate> start, std::optional<QDate> end,
-                                 const IndexItem* reminderFolder)
+FileDatesChange fileDatesChanged(std::optional<QDate> oldStart, std::optional<QDate> oldEnd, std::optional<QDate> start,
+                                 std::optional<QDate> end, const IndexItem* reminderFolder)
 {
     FileDatesChange c;
     c.start = start;
@@ -73,8 +72,7 @@ FileDatesChange fileDatesChanged(std::optional<QDate> oldStart, std::optional<QD
 }
 
 DateFieldsEdit editDateFields(const QString& fromText, const QString& toText, std::optional<QDate> oldStart,
-                              std::optional<QDate> oldEnd, const IndexItem* reminderFolder, bool european,
-                              QDate today)
+                              std::optional<QDate> oldEnd, const IndexItem* reminderFolder, bool european, QDate today)
 {
     DateFieldsEdit e;
     const DateCheck check = checkDatesFrom(fromText.trimmed(), toText.trimmed(), false, european, today);
@@ -126,7 +124,8 @@ OperationResult storeFileDates(MyDocument& doc, const QString& path, std::option
         // Moving the file into its own folder files it under the year and month of the new
         // ending date (or straight into the folder when the date went).
         OperationResult moved = doc.recordMovePath(path, folder, 0);
-        IndexItem* now = doc.tree().itemForPath(moved.status == OperationResult::Status::Done ? moved.resultPath : path);
+        IndexItem* now =
+            doc.tree().itemForPath(moved.status == OperationResult::Status::Done ? moved.resultPath : path);
         if (!moved.ok()) {
             // The file stays where it was: so do its dates.
             if (now) {

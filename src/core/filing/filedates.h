@@ -24,17 +24,16 @@ struct FileDatesChange {
 };
 // A starting date alone ends on the same day; an ending date alone starts as the reminder of
 // `reminderFolder` says (see defaultStartDateForEndDate).
-FileDatesChange fileDatesChanged(std::optional<QDate> oldStart, std::optional<QDate> oldEnd,
-                                 std::optional<QDate> start, std::optional<QDate> end,
-                                 const IndexItem* reminderFolder);
+FileDatesChange fileDatesChanged(std::optional<QDate> oldStart, std::optional<QDate> oldEnd, std::optional<QDate> start,
+                                 std::optional<QDate> end, const IndexItem* reminderFolder);
 
 // The two date fields after editing: what they show and what is stored.
 struct DateFieldsEdit {
     bool ok = false;
-    QString warning;         // shown in the warning line; empty hides it
-    QString fromText;        // the fields' text now
+    QString warning;  // shown in the warning line; empty hides it
+    QString fromText; // the fields' text now
     QString toText;
-    FileDatesChange change;  // when ok
+    FileDatesChange change; // when ok
 };
 // Checks the typed texts; a failure keeps the old dates (and shows them again).
 DateFieldsEdit editDateFields(const QString& fromText, const QString& toText, std::optional<QDate> oldStart,
@@ -75,8 +74,8 @@ struct PhrasePreviewInput {
     QString text;           // the shown file's whole text
     QString startPhrase;
     QString endPhrase;
-    bool european = false;  // the folder's day-first switch
-    bool displayEuropean = false; // the application's date format for the labels
+    bool european = false;             // the folder's day-first switch
+    bool displayEuropean = false;      // the application's date format for the labels
     std::optional<QDate> currentStart; // the file's dates now
     std::optional<QDate> currentEnd;
     const IndexItem* reminderFolder = nullptr;
@@ -84,7 +83,7 @@ struct PhrasePreviewInput {
 };
 
 struct PhrasePreview {
-    bool shown = false; // false: labels, warnings and the apply button are all hidden
+    bool shown = false;         // false: labels, warnings and the apply button are all hidden
     std::optional<QDate> start; // found or assumed
     std::optional<QDate> end;
     bool startFound = false;

@@ -329,9 +329,9 @@ void AttributesArea::configure(const AttributePagesConfig& config)
     }
     // Never disabled: the tool tip says why nothing can be typed.
     notes_->setReadOnly(!config_.notesEditable);
-    notes_->setTextInteractionFlags(notesPath_.isEmpty() ? Qt::NoTextInteraction
-                                   : config_.notesEditable ? Qt::TextEditorInteraction
-                                                           : Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    notes_->setTextInteractionFlags(notesPath_.isEmpty()    ? Qt::NoTextInteraction
+                                    : config_.notesEditable ? Qt::TextEditorInteraction
+                                                            : Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 
     fillFilePage();
     fillFolderPage();
@@ -565,8 +565,8 @@ void AttributesArea::evaluatePhrases()
     const ShownFile* shown = window_.content().shownFile();
     const MyDocument& doc = window_.document();
     PhrasePreviewInput in;
-    in.textOrPdf = shown && !config_.filePath.isEmpty() && !phrasesFolder_.isEmpty()
-                   && shown->shownItemPath() == config_.filePath && shown->showsTextOrPdf();
+    in.textOrPdf = shown && !config_.filePath.isEmpty() && !phrasesFolder_.isEmpty() &&
+                   shown->shownItemPath() == config_.filePath && shown->showsTextOrPdf();
     if (in.textOrPdf) {
         in.text = shown->fullText();
         in.startPhrase = startPhrase_->text();

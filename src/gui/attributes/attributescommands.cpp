@@ -18,8 +18,7 @@ constexpr int kDefaultHeight = 340;
 
 } // namespace
 
-AttributesCommands::AttributesCommands(WindowContext& window)
-    : CommandModule(window), area_(new AttributesArea(window))
+AttributesCommands::AttributesCommands(WindowContext& window) : CommandModule(window), area_(new AttributesArea(window))
 {
     QSplitter& column = window_.leftColumn();
     column.addWidget(area_);

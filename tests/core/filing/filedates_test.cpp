@@ -41,10 +41,7 @@ protected:
     static QDateTime day(int y, int m, int d) { return QDateTime(QDate(y, m, d), QTime(0, 0)); }
     IndexItem* item(const QString& path) { return doc_.tree().itemForPath(path); }
     // What the attributes files say, as the next open after a crash would read them.
-    void rebuild()
-    {
-        doc_.rebuildIndex();
-    }
+    void rebuild() { doc_.rebuildIndex(); }
 
     Scratch scratch_;
     QString db_ = scratch_.file("Dates.fvdb");
@@ -201,8 +198,7 @@ TEST_F(FileDates, UseSelectionWithNothingSelectedKeepsTheString)
 TEST(PhrasePreview, WhatThePhrasesFindInTheShownText)
 {
     const QString text = QStringLiteral("ACME Bank. Statement period: 3/1/2024 to 3/31/2024. Closing 4/2/2024.");
-    IndexItem quarterly(plist::Dict{{keys::Path, "Q"}, {keys::Reminder, plist::Dict{{"when", std::int64_t(4)}}}},
-                        true);
+    IndexItem quarterly(plist::Dict{{keys::Path, "Q"}, {keys::Reminder, plist::Dict{{"when", std::int64_t(4)}}}}, true);
     struct Case {
         const char* what;
         bool textOrPdf;
@@ -213,17 +209,67 @@ TEST(PhrasePreview, WhatThePhrasesFindInTheShownText)
         bool startWarning, endWarning, apply;
     };
     const std::vector<Case> cases = {
-        {"both found", true, "period:", "to", nullptr, {}, {}, "Date Found: 3/01/2024", "Date Found: 3/31/2024",
-         false, false, true},
+        {"both found",
+         true,
+         "period:",
+         "to",
+         nullptr,
+         {},
+         {},
+         "Date Found: 3/01/2024",
+         "Date Found: 3/31/2024",
+         false,
+         false,
+         true},
         // The ending phrase is looked for in what follows the starting date.
-        {"ending date after the start", true, "period:", "Closing", nullptr, {}, {}, "Date Found: 3/01/2024",
-         "Date Found: 4/02/2024", false, false, true},
-        {"only an end found: the start is assumed", true, "", "to", nullptr, {}, {}, "Date Assumed: 3/01/2024",
-         "Date Found: 3/31/2024", false, false, true},
-        {"assumed by the folder's reminder", true, "nowhere", "to", &quarterly, {}, {}, "Date Assumed: 1/01/2024",
-         "Date Found: 3/31/2024", false, false, true},
-        {"only a start found: the end is the same day", true, "period:", "", nullptr, {}, {}, "Date Found: 3/01/2024",
-         "Date Assumed: 3/01/2024", false, false, true},
+        {"ending date after the start",
+         true,
+         "period:",
+         "Closing",
+         nullptr,
+         {},
+         {},
+         "Date Found: 3/01/2024",
+         "Date Found: 4/02/2024",
+         false,
+         false,
+         true},
+        {"only an end found: the start is assumed",
+         true,
+         "",
+         "to",
+         nullptr,
+         {},
+         {},
+         "Date Assumed: 3/01/2024",
+         "Date Found: 3/31/2024",
+         false,
+         false,
+         true},
+        {"assumed by the folder's reminder",
+         true,
+         "nowhere",
+         "to",
+         &quarterly,
+         {},
+         {},
+         "Date Assumed: 1/01/2024",
+         "Date Found: 3/31/2024",
+         false,
+         false,
+         true},
+        {"only a start found: the end is the same day",
+         true,
+         "period:",
+         "",
+         nullptr,
+         {},
+         {},
+         "Date Found: 3/01/2024",
+         "Date Assumed: 3/01/2024",
+         false,
+         false,
+         true},
         {"nothing found warns for each phrase", true, "nowhere", "never", nullptr, {}, {}, "", "", true, true, false},
         {"an empty phrase does not warn", true, "nowhere", "", nullptr, {}, {}, "", "", true, false, false},
         {"the file already has the dates", true, "period:", "to", nullptr, QDate(2024, 3, 1), QDate(2024, 3, 31),

@@ -122,10 +122,7 @@ protected:
         area()->folderTabs()->setCurrentWidget(area()->autoFilingPage());
         settle();
     }
-    QString attributesFileOf(const QString& path) const
-    {
-        return db_ + '/' + MyDocument::attributesPathForPath(path);
-    }
+    QString attributesFileOf(const QString& path) const { return db_ + '/' + MyDocument::attributesPathForPath(path); }
 
     test::Scratch scratch_;
     QString db_ = scratch_.file("Attributes.fvdb");
