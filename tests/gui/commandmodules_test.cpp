@@ -20,16 +20,40 @@ using namespace folivo::gui;
 namespace {
 
 // The commands of the menu rules the window offers today, and the rows without one.
-const QList<MenuCommand> kOffered = {
-    MenuCommand::NewDatabase, MenuCommand::OpenDatabase, MenuCommand::OpenAndRebuild, MenuCommand::Import,
-    MenuCommand::ImportFromClipboard, MenuCommand::ImportFolderSettings, MenuCommand::Backup, MenuCommand::Close,
-    MenuCommand::Quit, MenuCommand::Copy, MenuCommand::NewFolder, MenuCommand::EditName, MenuCommand::Delete,
-    MenuCommand::Preferences, MenuCommand::ExpandAll, MenuCommand::CollapseAll, MenuCommand::Sort,
-    MenuCommand::KeepSorted, MenuCommand::SortYearsDescending, MenuCommand::SortMonthsDescending,
-    MenuCommand::IgnoreCase, MenuCommand::Back, MenuCommand::Forward, MenuCommand::ClearHistory,
-    MenuCommand::ZoomIn, MenuCommand::ZoomOut, MenuCommand::ZoomReset, MenuCommand::RotateLeft,
-    MenuCommand::RotateRight, MenuCommand::ToggleEnhance, MenuCommand::ShowPdfAsText, MenuCommand::OpenShownFile,
-    MenuCommand::OpenShownFileWith, MenuCommand::OpenInPdfViewer};
+const QList<MenuCommand> kOffered = {MenuCommand::NewDatabase,
+                                     MenuCommand::OpenDatabase,
+                                     MenuCommand::OpenAndRebuild,
+                                     MenuCommand::Import,
+                                     MenuCommand::ImportFromClipboard,
+                                     MenuCommand::ImportFolderSettings,
+                                     MenuCommand::Backup,
+                                     MenuCommand::Close,
+                                     MenuCommand::Quit,
+                                     MenuCommand::Copy,
+                                     MenuCommand::NewFolder,
+                                     MenuCommand::EditName,
+                                     MenuCommand::Delete,
+                                     MenuCommand::Preferences,
+                                     MenuCommand::ExpandAll,
+                                     MenuCommand::CollapseAll,
+                                     MenuCommand::Sort,
+                                     MenuCommand::KeepSorted,
+                                     MenuCommand::SortYearsDescending,
+                                     MenuCommand::SortMonthsDescending,
+                                     MenuCommand::IgnoreCase,
+                                     MenuCommand::Back,
+                                     MenuCommand::Forward,
+                                     MenuCommand::ClearHistory,
+                                     MenuCommand::ZoomIn,
+                                     MenuCommand::ZoomOut,
+                                     MenuCommand::ZoomReset,
+                                     MenuCommand::RotateLeft,
+                                     MenuCommand::RotateRight,
+                                     MenuCommand::ToggleEnhance,
+                                     MenuCommand::ShowPdfAsText,
+                                     MenuCommand::OpenShownFile,
+                                     MenuCommand::OpenShownFileWith,
+                                     MenuCommand::OpenInPdfViewer};
 const QStringList kOtherRows = {"ImportFolder", "About"};
 
 QString rowName(const CommandRow& row)

@@ -75,7 +75,8 @@ bool storeDisplaySettings(MyDocument& doc, const QString& path, DisplaySettings 
         return false;
     s = bounded(s);
     const bool scale = step == DisplayStep::ZoomIn || step == DisplayStep::ZoomOut || step == DisplayStep::Reset;
-    const bool rotation = step == DisplayStep::RotateLeft || step == DisplayStep::RotateRight || step == DisplayStep::Reset;
+    const bool rotation =
+        step == DisplayStep::RotateLeft || step == DisplayStep::RotateRight || step == DisplayStep::Reset;
     // Kept as 32-bit reals, the precision the records have always had.
     if (scale)
         item->setValue(viewerkeys::Scale, plist::Value(double(s.scale)));

@@ -11,6 +11,7 @@ inline const QString PathLineKB = QStringLiteral("%1 (%2 KB)");
 inline const QString PathLineMB = QStringLiteral("%1 (%2 MB)");
 
 // Ends a text cut to what the viewer shows.
-inline const QString TextCut = QStringLiteral("[The rest of this file is not shown: it is longer than the viewer shows.]");
+inline const QString TextCut =
+    QStringLiteral("[The rest of this file is not shown: it is longer than the viewer shows.]");
 
 } // namespace folivo::viewermsg

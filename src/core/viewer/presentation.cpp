@@ -28,9 +28,9 @@ QString lowerSuffix(const QString& fileName)
 bool hasTextExtension(const QString& fileName)
 {
     static const QSet<QString> text = {
-        QStringLiteral("txt"),  QStringLiteral("text"), QStringLiteral("csv"),  QStringLiteral("tsv"),
-        QStringLiteral("log"),  QStringLiteral("md"),   QStringLiteral("ini"),  QStringLiteral("conf"),
-        QStringLiteral("cfg"),  QStringLiteral("xml"),  QStringLiteral("html"), QStringLiteral("htm"),
+        QStringLiteral("txt"),  QStringLiteral("text"), QStringLiteral("csv"),      QStringLiteral("tsv"),
+        QStringLiteral("log"),  QStringLiteral("md"),   QStringLiteral("ini"),      QStringLiteral("conf"),
+        QStringLiteral("cfg"),  QStringLiteral("xml"),  QStringLiteral("html"),     QStringLiteral("htm"),
         QStringLiteral("json"), QStringLiteral("eml"),  QStringLiteral("markdown"),
     };
     return text.contains(lowerSuffix(fileName));

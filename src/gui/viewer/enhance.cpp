@@ -12,8 +12,9 @@ void boxBlur(const std::vector<float>& in, std::vector<float>& out, int w, int h
 {
     const int lines = horizontal ? h : w;
     const int length = horizontal ? w : h;
-    const auto at = [&](int line, int i) { return horizontal ? size_t(line) * size_t(w) + size_t(i)
-                                                             : size_t(i) * size_t(w) + size_t(line); };
+    const auto at = [&](int line, int i) {
+        return horizontal ? size_t(line) * size_t(w) + size_t(i) : size_t(i) * size_t(w) + size_t(line);
+    };
     const float norm = 1.0f / float(2 * r + 1);
     for (int line = 0; line < lines; ++line) {
         // Edges repeat the edge pixel.

@@ -83,8 +83,8 @@ void ViewerCommands::registerCommands(CommandRegistry& registry)
         r.checkable = true;
         registry.add(std::move(r));
     }
-    CommandRow open = row(C::OpenShownFile, 50, tr("&Open"), {}, [this] { openShownFile(); },
-                          QStringLiteral("document-open"));
+    CommandRow open = row(
+        C::OpenShownFile, 50, tr("&Open"), {}, [this] { openShownFile(); }, QStringLiteral("document-open"));
     open.menu = MenuId::File;
     registry.add(std::move(open));
     CommandRow openWith = row(C::OpenShownFileWith, 50, tr("Open &With…"), {}, [this] { openShownFileWith(); });

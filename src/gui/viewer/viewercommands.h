@@ -35,9 +35,8 @@ public:
     void openInPdfViewer(bool choose);
 
     // Picks one of `apps` for a question; the window asks the person, a test answers.
-    using ApplicationChooser =
-        std::function<std::optional<platform::Application>(const QString& title, const QString& text,
-                                                            const QList<platform::Application>& apps)>;
+    using ApplicationChooser = std::function<std::optional<platform::Application>(
+        const QString& title, const QString& text, const QList<platform::Application>& apps)>;
     void setApplicationChooser(ApplicationChooser chooser) { chooser_ = std::move(chooser); }
 
 private:

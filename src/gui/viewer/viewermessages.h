@@ -6,8 +6,7 @@
 namespace folivo::gui::viewermsg {
 
 inline const QString Unsupported = QStringLiteral("This file cannot be shown here.");
-inline const QString UnsupportedDetail =
-    QStringLiteral("Use \"Open\" or \"Open With…\" to see it in another program.");
+inline const QString UnsupportedDetail = QStringLiteral("Use \"Open\" or \"Open With…\" to see it in another program.");
 
 inline const QString EnhanceTitle = QStringLiteral("Image Enhance Mode");
 inline const QString EnhanceExplanation = QStringLiteral(
@@ -17,8 +16,8 @@ inline const QString EnhanceExplanation = QStringLiteral(
     "file is first shown.");
 
 inline const QString ChoosePdfViewerTitle = QStringLiteral("Choose a PDF Viewer");
-inline const QString ChoosePdfViewerText =
-    QStringLiteral("Choose the program \"Open in PDF Viewer\" uses. Hold Shift when you choose the command to change it later.");
+inline const QString ChoosePdfViewerText = QStringLiteral(
+    "Choose the program \"Open in PDF Viewer\" uses. Hold Shift when you choose the command to change it later.");
 inline const QString NoPdfViewer = QStringLiteral("No program to show PDF files is installed.");
 inline const QString OpenWithTitle = QStringLiteral("Open With");
 inline const QString OpenWithText = QStringLiteral("Open \"%1\" with:");

@@ -80,9 +80,9 @@ QByteArray readStart(const QString& path, qint64 max, bool* more)
 // Where the shown file's bytes are: a plain file on disk (the item itself in a plain
 // database, the private copy in an encrypted one) or the bytes in memory.
 struct ViewerPage::Source {
-    QString name;       // the item's file name, which decides by extension
-    QString file;       // a plain file to read; empty when the bytes are in memory
-    QByteArray bytes;   // the plain content, when in memory
+    QString name;        // the item's file name, which decides by extension
+    QString file;        // a plain file to read; empty when the bytes are in memory
+    QByteArray bytes;    // the plain content, when in memory
     bool bundle = false; // a folder item: its rich text is in memory or under `file`
     qint64 size = 0;
     std::optional<PlainCopy> copy; // the private plain copy `file` is, if any
@@ -107,9 +107,9 @@ ViewerPage::ViewerPage(MyDocument& doc, QWidget* parent)
     notice_->setWordWrap(true);
     notice_->setText(QStringLiteral("<p><b>%1</b></p><p>%2</p>")
                          .arg(viewermsg::Unsupported.toHtmlEscaped(), viewermsg::UnsupportedDetail.toHtmlEscaped()));
-    for (QWidget* w : {blank_, static_cast<QWidget*>(notice_), static_cast<QWidget*>(pdfView_),
-                       static_cast<QWidget*>(imageView_), static_cast<QWidget*>(textView_),
-                       static_cast<QWidget*>(movieView_)})
+    for (QWidget* w :
+         {blank_, static_cast<QWidget*>(notice_), static_cast<QWidget*>(pdfView_), static_cast<QWidget*>(imageView_),
+          static_cast<QWidget*>(textView_), static_cast<QWidget*>(movieView_)})
         stack_->addWidget(w);
     connect(textView_, &QPlainTextEdit::copyAvailable, this, &ViewerPage::textSelectionChanged);
     connect(movieView_, &MovieView::playable, this, [this] {
@@ -188,15 +188,15 @@ bool ViewerPage::loadSource(const QString& path)
     source->bundle = isRtfdName(path);
     bool tooLarge = false;
     QByteArray bytes;
-    const bool read = doc_.readItemContent(path, source->bundle ? BundleText : QString(),
-                                           [&](const char* data, qsizetype n) {
-                                               if (bytes.size() + n > MaxInMemoryBytes) {
-                                                   tooLarge = true;
-                                                   return false;
-                                               }
-                                               bytes.append(data, n);
-                                               return true;
-                                           });
+    const bool read =
+        doc_.readItemContent(path, source->bundle ? BundleText : QString(), [&](const char* data, qsizetype n) {
+            if (bytes.size() + n > MaxInMemoryBytes) {
+                tooLarge = true;
+                return false;
+            }
+            bytes.append(data, n);
+            return true;
+        });
     if (read && !tooLarge) {
         source->bytes = std::move(bytes);
         source->size = source->bytes.size();

@@ -132,8 +132,8 @@ private:
 
     QPdfDocument* pdf_;
     std::unique_ptr<QBuffer> pdfBuffer_;
-    QImage image_;               // the image as read, kept while it is shown
-    QString text_;               // the text read by the text probe
+    QImage image_;                           // the image as read, kept while it is shown
+    QString text_;                           // the text read by the text probe
     mutable std::optional<QString> pdfText_; // the PDF's text once read
 };
 

@@ -68,8 +68,15 @@ TEST(ViewerDisplay, StoredValuesAreHeldToBounds)
         double stored;
         float shown;
     };
-    for (const ScaleCase& c : {ScaleCase{1e9, 32}, {nan, 1}, {inf, 1}, {-inf, 1}, {0, 1}, {-2, 1}, {1e-9, 1.0f / 32},
-                               {2.5, 2.5f}, {1.0 / 32, 1.0f / 32}}) {
+    for (const ScaleCase& c : {ScaleCase{1e9, 32},
+                               {nan, 1},
+                               {inf, 1},
+                               {-inf, 1},
+                               {0, 1},
+                               {-2, 1},
+                               {1e-9, 1.0f / 32},
+                               {2.5, 2.5f},
+                               {1.0 / 32, 1.0f / 32}}) {
         SCOPED_TRACE(c.stored);
         EXPECT_EQ(boundedScale(c.stored), c.shown);
     }
@@ -77,8 +84,20 @@ TEST(ViewerDisplay, StoredValuesAreHeldToBounds)
         double stored;
         float shown;
     };
-    for (const RotationCase& c : {RotationCase{450, 90}, {-725, 0}, {360, 0}, {-360, 0}, {720.5, 0}, {89.5, 90},
-                                  {44, 0}, {46, 90}, {-134.9, -90}, {-135, -180}, {nan, 0}, {inf, 0}, {270, 270}, {-270, -270},
+    for (const RotationCase& c : {RotationCase{450, 90},
+                                  {-725, 0},
+                                  {360, 0},
+                                  {-360, 0},
+                                  {720.5, 0},
+                                  {89.5, 90},
+                                  {44, 0},
+                                  {46, 90},
+                                  {-134.9, -90},
+                                  {-135, -180},
+                                  {nan, 0},
+                                  {inf, 0},
+                                  {270, 270},
+                                  {-270, -270},
                                   {1e12 + 80, 0}}) {
         SCOPED_TRACE(c.stored);
         const float got = boundedRotation(c.stored);
@@ -96,7 +115,8 @@ TEST(ViewerDisplay, StoredValuesAreHeldToBounds)
         {"absent", plist::Dict{}, {1, 0}},
         {"string", plist::Dict::fromEntries({{"Scale", plist::Value("2")}, {"Rotation", plist::Value("90")}}), {1, 0}},
         {"integers", plist::Dict::fromEntries({{"Scale", plist::Value(2)}, {"Rotation", plist::Value(-90)}}), {2, -90}},
-        {"out of bounds", plist::Dict::fromEntries({{"Scale", plist::Value(1e9)}, {"Rotation", plist::Value(-725.0)}}),
+        {"out of bounds",
+         plist::Dict::fromEntries({{"Scale", plist::Value(1e9)}, {"Rotation", plist::Value(-725.0)}}),
          {32, 0}},
         {"NaN", plist::Dict::fromEntries({{"Scale", plist::Value(nan)}, {"Rotation", plist::Value(nan)}}), {1, 0}},
     };
@@ -134,7 +154,8 @@ TEST_F(ViewerStore, AStepIsStoredInTheItemAndItsAttributesFile)
         EXPECT_TRUE(QFileInfo::exists(pkg + "/.changed"));
         // Only the key the step changed.
         EXPECT_FALSE(doc.tree().itemForPath(item)->has(viewerkeys::Rotation));
-        ASSERT_TRUE(storeDisplaySettings(doc, item, applyStep(zoomed, DisplayStep::RotateLeft), DisplayStep::RotateLeft));
+        ASSERT_TRUE(
+            storeDisplaySettings(doc, item, applyStep(zoomed, DisplayStep::RotateLeft), DisplayStep::RotateLeft));
         EXPECT_FALSE(storeDisplaySettings(doc, "Bank/No such.pdf", zoomed, DisplayStep::ZoomIn));
         doc.close();
     }

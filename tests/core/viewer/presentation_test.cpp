@@ -18,9 +18,12 @@ TEST(ViewerPathLine, SizeInBytesKilobytesOrMegabytes)
         qint64 size;
         const char* line;
     };
-    for (const Case& c : {Case{0, "Bank/a.pdf (0 bytes)"}, {999, "Bank/a.pdf (999 bytes)"},
-                          {1000, "Bank/a.pdf (1.00 KB)"}, {1234, "Bank/a.pdf (1.23 KB)"},
-                          {999999, "Bank/a.pdf (1000.00 KB)"}, {1000000, "Bank/a.pdf (1.00 MB)"},
+    for (const Case& c : {Case{0, "Bank/a.pdf (0 bytes)"},
+                          {999, "Bank/a.pdf (999 bytes)"},
+                          {1000, "Bank/a.pdf (1.00 KB)"},
+                          {1234, "Bank/a.pdf (1.23 KB)"},
+                          {999999, "Bank/a.pdf (1000.00 KB)"},
+                          {1000000, "Bank/a.pdf (1.00 MB)"},
                           {2500000000LL, "Bank/a.pdf (2500.00 MB)"}}) {
         SCOPED_TRACE(c.size);
         EXPECT_EQ(pathLineFor("Bank/a.pdf", c.size), QString::fromUtf8(c.line));
@@ -59,9 +62,18 @@ TEST(ViewerPresentation, FirstMatchInOrderWins)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QStringList asked;
-        const PresentationProbes probes{[&] { asked << "pdf"; return c.pdf; },
-                                        [&] { asked << "image"; return c.image; },
-                                        [&] { asked << "text"; return c.text; }};
+        const PresentationProbes probes{[&] {
+                                            asked << "pdf";
+                                            return c.pdf;
+                                        },
+                                        [&] {
+                                            asked << "image";
+                                            return c.image;
+                                        },
+                                        [&] {
+                                            asked << "text";
+                                            return c.text;
+                                        }};
         EXPECT_EQ(choosePresentation(c.name, lists, probes, c.movieFailed), c.want);
         // Later probes are not asked once one matched (opening a PDF or an image is costly).
         if (c.want == P::Pdf)
@@ -105,7 +117,10 @@ TEST(ViewerText, WhichBytesAreShownAsText)
         std::optional<QString> shown;
     };
     const Case cases[] = {
-        {"utf-8", "a.dat", QByteArray("Gr\xc3\xbc\xc3\x9f" "e\n"), QString::fromUtf8("Grüße\n")},
+        {"utf-8", "a.dat",
+         QByteArray("Gr\xc3\xbc\xc3\x9f"
+                    "e\n"),
+         QString::fromUtf8("Grüße\n")},
         {"utf-8 with its mark", "a", QByteArray("\xef\xbb\xbfHi"), QStringLiteral("Hi")},
         {"utf-16 LE", "a.dat", utf16(QString::fromUtf8("Grüße"), true), QString::fromUtf8("Grüße")},
         {"utf-16 BE", "a", utf16(QString::fromUtf8("日本"), false), QString::fromUtf8("日本")},

@@ -210,8 +210,7 @@ TEST_F(Viewer, EachFileIsShownAsWhatItIs)
 TEST_F(Viewer, ZoomAndRotationAreKeptInTheItemAndShownAgain)
 {
     makeDatabase({{"Scan.png", pngBytes(400, 300)}, {"Statement.pdf", test::makeTextPdf({"March"}, 2)}});
-    const QString attributes =
-        scratch_.file("Home.fvdb/" + MyDocument::attributesPathForPath("Unfiled/Scan.png"));
+    const QString attributes = scratch_.file("Home.fvdb/" + MyDocument::attributesPathForPath("Unfiled/Scan.png"));
     const QByteArray before = test::readAll(attributes);
 
     show("Unfiled/Scan.png");
@@ -346,8 +345,9 @@ TEST_F(Viewer, AnEncryptedDatabaseIsShownFromMemory)
     QDir().mkpath(scratch_.file("desk"));
     ASSERT_TRUE(test::writeAll(scratch_.file("desk/Secret.pdf"), test::makeTextPdf({"Secret statement"}, 2)));
     ASSERT_TRUE(test::writeAll(scratch_.file("desk/Secret.png"), pngBytes(80, 60)));
-    ASSERT_TRUE(window_->importPaths({scratch_.file("desk/Secret.pdf"), scratch_.file("desk/Secret.png")}, "Bank", 0, true)
-                    .ran);
+    ASSERT_TRUE(
+        window_->importPaths({scratch_.file("desk/Secret.pdf"), scratch_.file("desk/Secret.png")}, "Bank", 0, true)
+            .ran);
     settle();
     ASSERT_TRUE(item("Bank/Secret.pdf"));
     ASSERT_FALSE(QFileInfo::exists(pkg + "/Bank/Secret.pdf")) << "stored enciphered";
@@ -377,15 +377,16 @@ TEST_F(Viewer, AnEncryptedDatabaseIsShownFromMemory)
     show("Bank/Secret.pdf");
     trigger(MenuCommand::OpenShownFile);
     ASSERT_EQ(platform_.desktop().openedFiles.size(), 1);
-    EXPECT_FALSE(QFileInfo(platform_.desktop().openedFiles.front()).canonicalFilePath().startsWith(
-        QFileInfo(pkg).canonicalFilePath() + "/"));
+    EXPECT_FALSE(QFileInfo(platform_.desktop().openedFiles.front())
+                     .canonicalFilePath()
+                     .startsWith(QFileInfo(pkg).canonicalFilePath() + "/"));
     EXPECT_TRUE(test::readAll(platform_.desktop().openedFiles.front()).startsWith("%PDF"));
 }
 
 TEST_F(Viewer, OpenInPdfViewerAsksOnceForTheProgram)
 {
-    platform_.desktop().applications["application/pdf"] = {
-        {"org.gnome.Evince.desktop", "Document Viewer", {}, {}}, {"okular.desktop", "Okular", {}, {}}};
+    platform_.desktop().applications["application/pdf"] = {{"org.gnome.Evince.desktop", "Document Viewer", {}, {}},
+                                                           {"okular.desktop", "Okular", {}, {}}};
     makeDatabase({{"Statement.pdf", test::makeTextPdf({"March"})}});
     show("Unfiled/Statement.pdf");
     {
@@ -405,5 +406,6 @@ TEST_F(Viewer, OpenInPdfViewerAsksOnceForTheProgram)
     trigger(MenuCommand::OpenInPdfViewer);
     ASSERT_EQ(platform_.desktop().openedWith.size(), 2);
     EXPECT_EQ(platform_.desktop().openedWith.back().first, "okular.desktop");
-    EXPECT_EQ(QFileInfo(platform_.desktop().openedWith.back().second.front().toLocalFile()).fileName(), "Statement.pdf");
+    EXPECT_EQ(QFileInfo(platform_.desktop().openedWith.back().second.front().toLocalFile()).fileName(),
+              "Statement.pdf");
 }
