@@ -152,6 +152,7 @@ void ViewerPage::resetState()
     source_.reset();
     mode_ = Mode::None;
     isPdf_ = false;
+    imageFailed_ = false;
     enhanced_ = false;
     imageFactor_ = 1.0;
     pdfAsText_ = false;
@@ -291,26 +292,75 @@ bool ViewerPage::probePdf()
     return pdf_->status() == QPdfDocument::Status::Ready && pdf_->pageCount() > 0;
 }
 
-bool ViewerPage::probeImage()
+namespace {
+
+// The image of a file or of bytes, decoded by its content, not its name; the reader's own
+// allocation limit stays in force. `headerOnly`: whether it reads as an image at all.
+QImage readImage(const QString& file, const QByteArray& bytes, bool headerOnly, bool* readable = nullptr)
 {
-    if (source_->bundle)
-        return false;
     QBuffer buffer;
     std::unique_ptr<QImageReader> reader;
-    if (source_->file.isEmpty()) {
-        buffer.setData(source_->bytes);
+    if (file.isEmpty()) {
+        buffer.setData(bytes);
         buffer.open(QIODevice::ReadOnly);
         reader = std::make_unique<QImageReader>(&buffer);
     } else {
-        reader = std::make_unique<QImageReader>(source_->file);
+        reader = std::make_unique<QImageReader>(file);
     }
-    // By the bytes, not the name; the reader's own allocation limit stays in force.
     reader->setDecideFormatFromContent(true);
     reader->setAutoTransform(true);
-    if (!reader->canRead())
+    if (headerOnly) {
+        if (readable)
+            *readable = reader->canRead() && reader->size().isValid();
+        return {};
+    }
+    return reader->read();
+}
+
+} // namespace
+
+bool ViewerPage::probeImage()
+{
+    if (source_->bundle || imageFailed_)
         return false;
-    image_ = reader->read();
-    return !image_.isNull();
+    // Only the header here: the decoding itself runs away from the window (a large photo
+    // takes a good part of a second), and a file that then fails to decode goes on to the
+    // later attempts.
+    bool readable = false;
+    readImage(source_->file, source_->bytes, true, &readable);
+    return readable;
+}
+
+void ViewerPage::decodeImage()
+{
+    auto* watcher = new QFutureWatcher<QImage>(this);
+    connect(watcher, &QFutureWatcher<QImage>::finished, this, [this, watcher, g = generation_] {
+        watcher->deleteLater();
+        if (g != generation_)
+            return;
+        QImage image = watcher->result();
+        if (image.isNull()) {
+            imageFailed_ = true;
+            present(true);
+            return;
+        }
+        image_ = std::move(image);
+        const IndexItem* item = doc_.tree().itemForPath(shown_);
+        mode_ = Mode::Image;
+        settings_ = item ? displaySettingsOf(*item) : DisplaySettings{};
+        imageView_->setImage(image_);
+        imageView_->setDisplay(settings_.scale, settings_.rotation);
+        showPage(imageView_);
+        imageView_->scrollToImageOrigin();
+        QTimer::singleShot(0, this, [this, g] {
+            if (g == generation_)
+                imageView_->scrollToImageOrigin();
+        });
+        emit shownChanged();
+        emit stateChanged();
+    });
+    watcher->setFuture(QtConcurrent::run(
+        [file = source_->file, bytes = source_->bytes] { return readImage(file, bytes, false); }));
 }
 
 bool ViewerPage::probeText()
@@ -356,17 +406,10 @@ void ViewerPage::showPresentation(Presentation p)
         pdfView_->scrollToTop();
         break;
     case Presentation::Image:
-        mode_ = Mode::Image;
-        settings_ = item ? displaySettingsOf(*item) : DisplaySettings{};
-        imageView_->setImage(image_);
-        imageView_->setDisplay(settings_.scale, settings_.rotation);
-        showPage(imageView_);
-        imageView_->scrollToImageOrigin();
-        QTimer::singleShot(0, this, [this, g = generation_] {
-            if (g == generation_)
-                imageView_->scrollToImageOrigin();
-        });
-        break;
+        // Shown once decoded; until then the page stays blank.
+        mode_ = Mode::Waiting;
+        decodeImage();
+        return;
     case Presentation::Text:
         mode_ = Mode::Text;
         showPage(textView_);

@@ -104,6 +104,7 @@ private:
     bool probePdf();
     bool probeImage();
     bool probeText();
+    void decodeImage();
     void redisplay(std::optional<QPointF> keepCorner = {});
     void showPage(QWidget* page);
     void resetState();
@@ -122,6 +123,7 @@ private:
     std::unique_ptr<Source> source_;
     Mode mode_ = Mode::None;
     bool isPdf_ = false;
+    bool imageFailed_ = false; // its header said image, its decoding failed
     bool enhanced_ = false;
     bool pdfAsText_ = false;
     bool moviesEnabled_ = true;

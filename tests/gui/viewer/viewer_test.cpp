@@ -142,6 +142,8 @@ TEST_F(Viewer, EachFileIsShownAsWhatItIs)
                   // stored with ".pdf" added, so the case here is text.)
                   {"Clip.mov", "Notes taken at the meeting, not a movie.\n"},
                   {"Blob.dat", QByteArray("\x00\x01\x02\xff", 4)},
+                  // Its header says image; the rest is missing.
+                  {"Broken.png", pngBytes(64, 48).first(60)},
                   {"Tool.zip", "plain text in an archive's name"}});
     struct Case {
         const char* path;
@@ -157,6 +159,7 @@ TEST_F(Viewer, EachFileIsShownAsWhatItIs)
         {"Unfiled/Long.txt", M::Text, "Unfiled/Long.txt (1.50 KB)"},
         {"Unfiled/Clip.mov", M::Text, nullptr},
         {"Unfiled/Blob.dat", M::Unsupported, "Unfiled/Blob.dat (4 bytes)"},
+        {"Unfiled/Broken.png", M::Unsupported, "Unfiled/Broken.png (60 bytes)"},
         {"Unfiled/Tool.zip", M::Unsupported, nullptr},
     };
     for (const Case& c : cases) {
