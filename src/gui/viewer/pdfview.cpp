@@ -151,9 +151,9 @@ void PdfView::paintEvent(QPaintEvent* event)
         const int page = int(it - pages_.begin());
         const QRect at = it->translated(-offset);
         const QImage image = pageImage(page, it->size());
-        if (image.isNull())
-            p.fillRect(at, Qt::white);
-        else
+        // Pages are rendered transparent where nothing is printed: paper is white.
+        p.fillRect(at, Qt::white);
+        if (!image.isNull())
             p.drawImage(at, image);
         if (page == 0 && !firstPainted_) {
             firstPainted_ = true;

@@ -63,16 +63,24 @@ void ViewerCommands::registerCommands(CommandRegistry& registry)
                 page_->step(step);
         };
     };
-    registry.add(row(C::ZoomIn, 30, tr("Zoom &In"), QKeySequence(Qt::CTRL | Qt::Key_Plus), stepper(DisplayStep::ZoomIn),
-                     QStringLiteral("zoom-in")));
-    registry.add(row(C::ZoomOut, 30, tr("Zoom &Out"), QKeySequence(Qt::CTRL | Qt::Key_Minus),
-                     stepper(DisplayStep::ZoomOut), QStringLiteral("zoom-out")));
-    registry.add(row(C::ZoomReset, 30, tr("&Actual Size"), QKeySequence(Qt::CTRL | Qt::Key_0),
-                     stepper(DisplayStep::Reset), QStringLiteral("zoom-original")));
-    registry.add(row(C::RotateLeft, 30, tr("Rotate &Left"), QKeySequence(Qt::CTRL | Qt::Key_L),
-                     stepper(DisplayStep::RotateLeft), QStringLiteral("object-rotate-left")));
-    registry.add(row(C::RotateRight, 30, tr("Rotate &Right"), QKeySequence(Qt::CTRL | Qt::Key_R),
-                     stepper(DisplayStep::RotateRight), QStringLiteral("object-rotate-right")));
+    // On the toolbar as the viewer's own group, after the browser's.
+    const auto viewerRow = [&](C command, const QString& text, const QKeySequence& key, DisplayStep step,
+                               const QString& icon, const QString& iconText, int position) {
+        CommandRow r = row(command, 30, text, key, stepper(step), icon);
+        r.iconText = iconText;
+        r.toolbarPosition = position;
+        registry.add(std::move(r));
+    };
+    viewerRow(C::ZoomIn, tr("Zoom &In"), QKeySequence(Qt::CTRL | Qt::Key_Plus), DisplayStep::ZoomIn,
+              QStringLiteral("zoom-in"), tr("Zoom In"), 40);
+    viewerRow(C::ZoomOut, tr("Zoom &Out"), QKeySequence(Qt::CTRL | Qt::Key_Minus), DisplayStep::ZoomOut,
+              QStringLiteral("zoom-out"), tr("Zoom Out"), 41);
+    viewerRow(C::ZoomReset, tr("&Actual Size"), QKeySequence(Qt::CTRL | Qt::Key_0), DisplayStep::Reset,
+              QStringLiteral("zoom-original"), tr("Actual Size"), 42);
+    viewerRow(C::RotateLeft, tr("Rotate &Left"), QKeySequence(Qt::CTRL | Qt::Key_L), DisplayStep::RotateLeft,
+              QStringLiteral("object-rotate-left"), tr("Left"), 43);
+    viewerRow(C::RotateRight, tr("Rotate &Right"), QKeySequence(Qt::CTRL | Qt::Key_R), DisplayStep::RotateRight,
+              QStringLiteral("object-rotate-right"), tr("Right"), 44);
     {
         CommandRow r = row(C::ToggleEnhance, 40, tr("&Enhance Image"), {}, [this] { toggleEnhance(); });
         r.checkable = true;
