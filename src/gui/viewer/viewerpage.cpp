@@ -147,7 +147,7 @@ void ViewerPage::resetState()
     pdfBuffer_.reset();
     imageView_->setImage({});
     image_ = {};
-    text_.clear();
+    textForm_ = 0;
     pdfText_.reset();
     source_.reset();
     mode_ = Mode::None;
@@ -295,8 +295,8 @@ bool ViewerPage::probePdf()
 namespace {
 
 // The image of a file or of bytes, decoded by its content, not its name; the reader's own
-// allocation limit stays in force. `headerOnly`: whether it reads as an image at all.
-QImage readImage(const QString& file, const QByteArray& bytes, bool headerOnly, bool* readable = nullptr)
+// allocation limit stays in force.
+QImage readImage(const QString& file, const QByteArray& bytes)
 {
     QBuffer buffer;
     std::unique_ptr<QImageReader> reader;
@@ -309,12 +309,29 @@ QImage readImage(const QString& file, const QByteArray& bytes, bool headerOnly, 
     }
     reader->setDecideFormatFromContent(true);
     reader->setAutoTransform(true);
-    if (headerOnly) {
-        if (readable)
-            *readable = reader->canRead() && reader->size().isValid();
-        return {};
-    }
     return reader->read();
+}
+
+// Whether the start of a file or of bytes reads as an image. Only the start is given to the
+// image readers: some of them read all they are given to decide, which on a large text
+// file would keep the window waiting.
+bool startReadsAsImage(const QString& file, const QByteArray& bytes)
+{
+    constexpr qint64 HeaderBytes = 256 * 1024;
+    QByteArray head;
+    if (file.isEmpty()) {
+        head = bytes.first(std::min<qsizetype>(bytes.size(), HeaderBytes));
+    } else {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly))
+            return false;
+        head = f.read(HeaderBytes);
+    }
+    QBuffer buffer(&head);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    return reader.canRead() && reader.size().isValid();
 }
 
 } // namespace
@@ -326,9 +343,7 @@ bool ViewerPage::probeImage()
     // Only the header here: the decoding itself runs away from the window (a large photo
     // takes a good part of a second), and a file that then fails to decode goes on to the
     // later attempts.
-    bool readable = false;
-    readImage(source_->file, source_->bytes, true, &readable);
-    return readable;
+    return startReadsAsImage(source_->file, source_->bytes);
 }
 
 void ViewerPage::decodeImage()
@@ -360,31 +375,72 @@ void ViewerPage::decodeImage()
         emit stateChanged();
     });
     watcher->setFuture(QtConcurrent::run(
-        [file = source_->file, bytes = source_->bytes] { return readImage(file, bytes, false); }));
+        [file = source_->file, bytes = source_->bytes] { return readImage(file, bytes); }));
 }
+
+namespace {
+
+enum class TextForm { None, Rtf, Plain };
+
+// The text to show of a file or of bytes in memory, in full (up to what is shown).
+RichText readText(const QString& file, const QByteArray& bytes, const QString& name, TextForm form)
+{
+    QByteArray read;
+    bool more = false;
+    if (file.isEmpty())
+        read = bytes;
+    else
+        read = readStart(file, MaxShownTextBytes, &more);
+    if (form == TextForm::Rtf)
+        return richTextFromRtf(read);
+    RichText text;
+    if (std::optional<ShownText> shown = plainTextForDisplay(name, read, more))
+        text.text = std::move(shown->text);
+    return text;
+}
+
+} // namespace
 
 bool ViewerPage::probeText()
 {
-    QByteArray bytes;
+    // Only the start decides; the whole text is read and decoded away from the window.
+    QByteArray head;
     bool more = false;
-    if (source_->file.isEmpty()) {
-        bytes = source_->bytes;
-    } else if (source_->bundle) {
-        bytes = readStart(source_->file + QLatin1Char('/') + BundleText, MaxShownTextBytes, &more);
-    } else {
-        bytes = readStart(source_->file, MaxShownTextBytes, &more);
-    }
-    if (source_->bundle || isRtfName(source_->name) || bytes.startsWith("{\\rtf")) {
-        if (bytes.isEmpty() && source_->bundle)
+    const QString file = source_->bundle ? source_->file + QLatin1Char('/') + BundleText : source_->file;
+    if (source_->file.isEmpty())
+        head = source_->bytes.first(std::min<qsizetype>(source_->bytes.size(), TextSniffBytes));
+    else
+        head = readStart(file, TextSniffBytes, &more);
+    if (source_->bundle || isRtfName(source_->name) || head.startsWith("{\\rtf")) {
+        if (head.isEmpty() && source_->bundle)
             return false;
-        text_ = plainTextFromRtf(bytes);
+        textForm_ = int(TextForm::Rtf);
         return true;
     }
-    const std::optional<ShownText> shown = plainTextForDisplay(source_->name, bytes, more);
-    if (!shown)
+    if (!readsAsPlainText(source_->name, head))
         return false;
-    text_ = shown->text;
+    textForm_ = int(TextForm::Plain);
     return true;
+}
+
+void ViewerPage::loadText()
+{
+    auto* watcher = new QFutureWatcher<RichText>(this);
+    connect(watcher, &QFutureWatcher<RichText>::finished, this, [this, watcher, g = generation_] {
+        watcher->deleteLater();
+        if (g != generation_)
+            return;
+        RichText text = watcher->result();
+        mode_ = Mode::Text;
+        showPage(textView_);
+        textView_->showText(std::move(text.text), std::move(text.runs));
+        emit shownChanged();
+        emit stateChanged();
+    });
+    const QString file =
+        source_->bundle && !source_->file.isEmpty() ? source_->file + QLatin1Char('/') + BundleText : source_->file;
+    watcher->setFuture(QtConcurrent::run([file, bytes = source_->bytes, name = source_->name,
+                                          form = TextForm(textForm_)] { return readText(file, bytes, name, form); }));
 }
 
 void ViewerPage::showPresentation(Presentation p)
@@ -411,10 +467,10 @@ void ViewerPage::showPresentation(Presentation p)
         decodeImage();
         return;
     case Presentation::Text:
-        mode_ = Mode::Text;
-        showPage(textView_);
-        textView_->showText(text_);
-        break;
+        // Shown once read; until then the page stays blank.
+        mode_ = Mode::Waiting;
+        loadText();
+        return;
     case Presentation::Movie:
     case Presentation::Unsupported:
         mode_ = Mode::Unsupported;

@@ -105,6 +105,7 @@ private:
     bool probeImage();
     bool probeText();
     void decodeImage();
+    void loadText();
     void redisplay(std::optional<QPointF> keepCorner = {});
     void showPage(QWidget* page);
     void resetState();
@@ -135,7 +136,7 @@ private:
     QPdfDocument* pdf_;
     std::unique_ptr<QBuffer> pdfBuffer_;
     QImage image_;                           // the image as read, kept while it is shown
-    QString text_;                           // the text read by the text probe
+    int textForm_ = 0;                       // how the text probe found the text is to be read
     mutable std::optional<QString> pdfText_; // the PDF's text once read
 };
 

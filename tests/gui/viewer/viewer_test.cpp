@@ -33,6 +33,8 @@
 #include <QPdfDocument>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 using namespace folivo;
@@ -183,6 +185,13 @@ TEST_F(Viewer, EachFileIsShownAsWhatItIs)
     EXPECT_FALSE(window_->action(MenuCommand::ZoomIn)->isEnabled()) << "text has no zoom";
     show("Unfiled/Notes.rtf");
     EXPECT_EQ(page()->textView()->toPlainText().trimmed(), "Bold and plain");
+    {
+        QTextCursor at(page()->textView()->document());
+        at.setPosition(2);
+        EXPECT_EQ(at.charFormat().fontWeight(), QFont::Bold);
+        at.setPosition(7);
+        EXPECT_EQ(at.charFormat().fontWeight(), QFont::Normal);
+    }
 
     // A PDF: its pages, the top of the first in sight, its text for the filing tools.
     show("Unfiled/Statement.pdf");
