@@ -1,8 +1,8 @@
 #include "viewer/textview.h"
 
 #include <QScrollBar>
-#include <QTextCharFormat>
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTextCursor>
 
 namespace folivo::gui {

@@ -374,8 +374,8 @@ void ViewerPage::decodeImage()
         emit shownChanged();
         emit stateChanged();
     });
-    watcher->setFuture(QtConcurrent::run(
-        [file = source_->file, bytes = source_->bytes] { return readImage(file, bytes); }));
+    watcher->setFuture(
+        QtConcurrent::run([file = source_->file, bytes = source_->bytes] { return readImage(file, bytes); }));
 }
 
 namespace {
