@@ -23,6 +23,7 @@
 
 #include <QAction>
 #include <QBuffer>
+#include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
@@ -31,6 +32,7 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QPdfDocument>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextCursor>
@@ -182,6 +184,18 @@ TEST_F(Viewer, EachFileIsShownAsWhatItIs)
     EXPECT_TRUE(page()->showsTextOrPdf());
     page()->textView()->selectAll();
     EXPECT_EQ(page()->selectedText(), "Dear Sir,\nthank you.\n");
+    {
+        // Ctrl+C in the text copies the words selected there, not the selected file.
+        QTextCursor words(page()->textView()->document());
+        words.setPosition(5);
+        words.setPosition(8, QTextCursor::KeepAnchor);
+        page()->textView()->setTextCursor(words);
+        page()->textView()->setFocus();
+        QApplication::clipboard()->clear();
+        QTest::keyClick(page()->textView(), Qt::Key_C, Qt::ControlModifier);
+        settle();
+        EXPECT_EQ(QApplication::clipboard()->text(), "Sir");
+    }
     EXPECT_FALSE(window_->action(MenuCommand::ZoomIn)->isEnabled()) << "text has no zoom";
     show("Unfiled/Notes.rtf");
     EXPECT_EQ(page()->textView()->toPlainText().trimmed(), "Bold and plain");
@@ -201,6 +215,14 @@ TEST_F(Viewer, EachFileIsShownAsWhatItIs)
     EXPECT_GE(view->pagesRendered(), 1);
     EXPECT_LT(view->pagesRendered(), 3) << "only the pages in sight are rendered";
     EXPECT_EQ(view->scrollPosition().y(), 0);
+    // Keys move through the pages.
+    QTest::keyClick(view, Qt::Key_PageDown);
+    EXPECT_GT(view->scrollPosition().y(), 0);
+    QTest::keyClick(view, Qt::Key_End);
+    EXPECT_EQ(view->scrollPosition().y(), view->verticalScrollBar()->maximum());
+    QTest::keyClick(view, Qt::Key_Home);
+    EXPECT_EQ(view->scrollPosition().y(), 0);
+    view->viewport()->repaint();
     EXPECT_TRUE(page()->fullText().contains("Statement for March"));
     EXPECT_TRUE(window_->action(MenuCommand::ShowPdfAsText)->isEnabled());
     trigger(MenuCommand::ShowPdfAsText);
