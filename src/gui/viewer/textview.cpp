@@ -1,6 +1,5 @@
 #include "viewer/textview.h"
 
-#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCharFormat>
@@ -24,19 +23,6 @@ TextView::TextView(QWidget* parent) : QPlainTextEdit(parent)
     setUndoRedoEnabled(false);
     timer_.setInterval(0);
     connect(&timer_, &QTimer::timeout, this, &TextView::fillSlice);
-}
-
-bool TextView::event(QEvent* event)
-{
-    // Copy copies the selected text while the view has it, not the window's selected file.
-    if (event->type() == QEvent::ShortcutOverride) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->matches(QKeySequence::Copy) && textCursor().hasSelection()) {
-            event->accept();
-            return true;
-        }
-    }
-    return QPlainTextEdit::event(event);
 }
 
 void TextView::clearText()

@@ -29,9 +29,6 @@ public:
 signals:
     void filled();
 
-protected:
-    bool event(QEvent* event) override;
-
 private:
     void fillSlice();
     void insertPiece(QTextCursor& cursor, qsizetype end);
