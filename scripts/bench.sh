@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what building needs, builds the release benchmarks and runs them.
 #   scripts/bench.sh [options]             open_bench with the options, then crypto_bench, ops_bench, import_bench
-#                                          and window_bench
+#                                          window_bench and viewer_bench
 #   scripts/bench.sh open [options]        open_bench only:   [--items N] [--dir D] [--keep] [--repeat R] [--breakdown]
 #   scripts/bench.sh crypto [options]      crypto_bench only: [--size-mib N] [--files N] [--repeat R] [--dir D] [--keep]
 #   scripts/bench.sh ops [options]         ops_bench only:    [--items N] [--ops K] [--dir D] [--keep] [--repeat R] [--seed S]
 #   scripts/bench.sh import [options]      import_bench only: [--files N] [--folders N] [--tree-folders N] [--queries N]
 #                                                             [--dir D] [--keep] [--repeat R]
 #   scripts/bench.sh window [options]      window_bench only: [--items N] [--dir D] [--keep] [--repeat R]
+#   scripts/bench.sh viewer [options]      viewer_bench only: [--repeat R] [--dir D] [--keep]
 # Options go to the benchmark unchanged; with no name they go to open_bench, and
 # the others run with their defaults. See bench/README.md.
 # The exit status is 1 when a benchmark broke (not when it missed a target).
@@ -16,11 +17,11 @@ cd "$(dirname "$0")/.."
 
 which=all
 case "${1:-}" in
-  open | crypto | ops | import | window | all) which=$1; shift ;;
+  open | crypto | ops | import | window | viewer | all) which=$1; shift ;;
 esac
 
 scripts/install-deps.sh
-# With the GUI, for window_bench; the other benchmarks build the core alone all the same.
+# With the GUI, for window_bench and viewer_bench; the other benchmarks build the core alone all the same.
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DFOLIVO_BUILD_GUI=ON -DFOLIVO_BUILD_TESTS=OFF -DFOLIVO_BUILD_BENCH=ON >/dev/null
 
@@ -45,8 +46,12 @@ case "$which" in
     ninja -C build/bench window_bench
     exec build/bench/bench/window_bench "$@"
     ;;
+  viewer)
+    ninja -C build/bench viewer_bench
+    exec build/bench/bench/viewer_bench "$@"
+    ;;
   all)
-    ninja -C build/bench open_bench crypto_bench ops_bench import_bench window_bench
+    ninja -C build/bench open_bench crypto_bench ops_bench import_bench window_bench viewer_bench
     status=0
     build/bench/bench/open_bench "$@" || status=$?
     echo
@@ -57,6 +62,8 @@ case "$which" in
     build/bench/bench/import_bench || { s=$?; [ "$status" -ne 0 ] || status=$s; }
     echo
     build/bench/bench/window_bench || { s=$?; [ "$status" -ne 0 ] || status=$s; }
+    echo
+    build/bench/bench/viewer_bench || { s=$?; [ "$status" -ne 0 ] || status=$s; }
     exit "$status"
     ;;
 esac

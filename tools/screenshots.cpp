@@ -1,5 +1,6 @@
 // Takes the documentation's pictures of the window: an empty database, a tree with date
-// folders, the delete question, the preferences and the attributes of a folder and a file. Run it under an X server (see
+// folders, the delete question, the viewer showing a PDF, an image and a text file, the
+// attributes of a folder and a file, and the preferences. Run it under an X server (see
 // scripts/screenshots.sh); it writes PNG files into the folder given.
 //
 //   folivo-screenshots OUTDIR
@@ -19,9 +20,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -65,6 +69,81 @@ bool writeFile(const QString& path, const QByteArray& data)
     QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+// A one-page statement as a bank would send it.
+QByteArray statementPdf()
+{
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    writer.setPageSize(QPageSize(QPageSize::Letter));
+    writer.setResolution(144);
+    QPainter p(&writer);
+    QFont title(QStringLiteral("Sans"), 20, QFont::Bold);
+    QFont body(QStringLiteral("Sans"), 10);
+    p.setFont(title);
+    p.drawText(100, 140, QStringLiteral("Visa Card Statement"));
+    p.setFont(body);
+    p.drawText(100, 190, QStringLiteral("Statement date: March 31, 2024        Account ending 4821"));
+    p.drawLine(100, 220, 1124, 220);
+    const char* rows[][3] = {{"03/02", "Corner Grocery", "54.20"}, {"03/05", "City Electric", "88.10"},
+                             {"03/09", "Book Shop", "23.95"},      {"03/14", "Pharmacy", "12.40"},
+                             {"03/18", "Fuel Station", "61.00"},   {"03/22", "Restaurant Alba", "47.80"},
+                             {"03/27", "Hardware Store", "32.15"}, {"03/30", "Payment - thank you", "-300.00"}};
+    int y = 270;
+    for (const auto& row : rows) {
+        p.drawText(100, y, QString::fromLatin1(row[0]));
+        p.drawText(260, y, QString::fromLatin1(row[1]));
+        p.drawText(QRect(900, y - 24, 224, 30), Qt::AlignRight, QString::fromLatin1(row[2]));
+        y += 40;
+    }
+    p.drawLine(100, y, 1124, y);
+    p.setFont(QFont(QStringLiteral("Sans"), 10, QFont::Bold));
+    p.drawText(QRect(600, y + 16, 524, 30), Qt::AlignRight, QStringLiteral("New balance: 19.60"));
+    p.end();
+    return out;
+}
+
+// A scanned receipt: dark print on a greyish page, slightly askew.
+QByteArray receiptPng()
+{
+    QImage image(700, 900, QImage::Format_RGB32);
+    image.fill(QColor(226, 224, 218));
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate(350, 450);
+    p.rotate(-2.5);
+    p.translate(-350, -450);
+    p.fillRect(QRect(120, 60, 460, 780), QColor(246, 245, 240));
+    p.setPen(QColor(60, 60, 64));
+    p.setFont(QFont(QStringLiteral("Monospace"), 16, QFont::Bold));
+    p.drawText(QRect(120, 100, 460, 40), Qt::AlignHCenter, QStringLiteral("HARDWARE STORE"));
+    p.setFont(QFont(QStringLiteral("Monospace"), 11));
+    p.drawText(QRect(120, 140, 460, 30), Qt::AlignHCenter, QStringLiteral("12 Main Street"));
+    int y = 220;
+    for (const auto& [item, price] : {std::pair{"Screws 4x40 (100)", "6.90"},
+                                      {"Wall plugs", "3.25"},
+                                      {"Paint brush 50mm", "8.50"},
+                                      {"Masking tape", "4.10"},
+                                      {"Sandpaper P120", "9.40"}}) {
+        p.drawText(150, y, QString::fromLatin1(item));
+        p.drawText(QRect(380, y - 18, 170, 24), Qt::AlignRight, QString::fromLatin1(price));
+        y += 40;
+    }
+    p.drawLine(150, y, 550, y);
+    p.setFont(QFont(QStringLiteral("Monospace"), 12, QFont::Bold));
+    p.drawText(150, y + 40, QStringLiteral("TOTAL"));
+    p.drawText(QRect(380, y + 22, 170, 24), Qt::AlignRight, QStringLiteral("32.15"));
+    p.setFont(QFont(QStringLiteral("Monospace"), 10));
+    p.drawText(QRect(120, y + 120, 460, 30), Qt::AlignHCenter, QStringLiteral("27/03/2024  14:32"));
+    p.end();
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return out;
 }
 
 } // namespace
@@ -134,6 +213,31 @@ int main(int argc, char** argv)
         }
     });
     window.runCommand(MenuCommand::Delete);
+
+    // The viewer: a statement, a scanned receipt and a letter.
+    {
+        const QString pdf = work.filePath(QStringLiteral("in/Statement March.pdf"));
+        const QString png = work.filePath(QStringLiteral("in/Receipt.png"));
+        const QString txt = work.filePath(QStringLiteral("in/Letter to the landlord.txt"));
+        writeFile(pdf, statementPdf());
+        writeFile(png, receiptPng());
+        writeFile(txt, "Dear Mr. Hill,\n\nthe heating in the flat has not worked since Monday. Could you send someone "
+                       "to look at it this week?\n\nThe meter reading on March 28 was 4 512.\n\nKind regards,\n"
+                       "Anna Berg\n");
+        window.importPaths({pdf, png, txt}, QStringLiteral("House"), 0, true);
+        settle();
+        const struct {
+            const char* item;
+            const char* picture;
+        } shown[] = {{"House/Statement March.pdf", "/viewer-pdf.png"},
+                     {"House/Receipt.png", "/viewer-image.png"},
+                     {"House/Letter to the landlord.txt", "/viewer-text.png"}};
+        for (const auto& s : shown) {
+            window.selectItems({QString::fromUtf8(s.item)});
+            settle(800);
+            ok &= save(window.grab(), out + QString::fromLatin1(s.picture));
+        }
+    }
 
     // The preferences.
     PreferencesDialog preferences(prefs, &window);

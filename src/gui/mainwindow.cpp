@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "folivo-config.h"
+
 #include "app/appcommands.h"
 #include "attributes/attributescommands.h"
 #include "browser/browsercommands.h"
@@ -10,6 +12,9 @@
 #include "database/databasecommands.h"
 #include "import/importcommands.h"
 #include "preferences/preferencescommands.h"
+#if FOLIVO_WITH_VIEWER
+#include "viewer/viewercommands.h"
+#endif
 #include "widgets/busymode.h"
 
 #include "prefs/ktprefs.h"
@@ -148,6 +153,9 @@ void MainWindow::addModules()
     modules_.push_back(std::make_unique<PreferencesCommands>(context));
     modules_.push_back(std::make_unique<AppCommands>(context));
     modules_.push_back(std::make_unique<AttributesCommands>(context));
+#if FOLIVO_WITH_VIEWER
+    modules_.push_back(std::make_unique<ViewerCommands>(context));
+#endif
 }
 
 // ---- Commands and their rules ------------------------------------------------------

@@ -73,6 +73,12 @@ MenuState menuState(MenuCommand command, const MenuContext& c)
     case MenuCommand::Print:
         state.title = PrintFileTitle;
         break;
+    case MenuCommand::ToggleEnhance:
+        state.checked = c.viewerEnhanced;
+        break;
+    case MenuCommand::ShowPdfAsText:
+        state.checked = c.viewerPdfAsText;
+        break;
     default:
         break;
     }
@@ -158,6 +164,29 @@ MenuState menuState(MenuCommand command, const MenuContext& c)
         break;
     case MenuCommand::Forward:
         enabled = c.historyCanGoForward;
+        break;
+
+    // The viewer's commands follow what it shows; none changes the package beyond the
+    // item's own zoom and rotation, which a read-only database keeps for the session.
+    case MenuCommand::ZoomIn:
+    case MenuCommand::ZoomOut:
+    case MenuCommand::ZoomReset:
+    case MenuCommand::RotateLeft:
+    case MenuCommand::RotateRight:
+        enabled = c.viewerCanZoom;
+        break;
+    case MenuCommand::ToggleEnhance:
+        enabled = c.viewerCanZoom || c.viewerEnhanced;
+        break;
+    case MenuCommand::ShowPdfAsText:
+        enabled = c.viewerShowsPdf;
+        break;
+    case MenuCommand::OpenShownFile:
+    case MenuCommand::OpenShownFileWith:
+        enabled = c.viewerShowsFile;
+        break;
+    case MenuCommand::OpenInPdfViewer:
+        enabled = c.viewerShowsPdf && !c.viewerPdfAsText;
         break;
 
     case MenuCommand::Close:

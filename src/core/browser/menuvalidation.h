@@ -55,6 +55,17 @@ enum class MenuCommand {
     Back,
     Forward,
     ClearHistory,
+    // Viewer
+    ZoomIn,
+    ZoomOut,
+    ZoomReset,
+    RotateLeft,
+    RotateRight,
+    ToggleEnhance,
+    ShowPdfAsText,
+    OpenShownFile,
+    OpenShownFileWith,
+    OpenInPdfViewer,
 };
 
 struct MenuContext {
@@ -91,6 +102,14 @@ struct MenuContext {
     bool sortingIgnoreCase = false;
 
     int findType = 0; // "Type" of the current find criteria
+
+    // The viewer: a file is shown; it can be zoomed and turned (a PDF as pages, an image);
+    // it is a PDF; enhance mode and the PDF-as-text switch are on.
+    bool viewerShowsFile = false;
+    bool viewerCanZoom = false;
+    bool viewerShowsPdf = false;
+    bool viewerEnhanced = false;
+    bool viewerPdfAsText = false;
 };
 
 struct MenuState {

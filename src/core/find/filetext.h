@@ -8,6 +8,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <optional>
+#include <vector>
 
 namespace folivo {
 
@@ -31,6 +32,24 @@ TextKind textKindOf(const QString& path, QByteArrayView head);
 // The plain text of RTF source: control words, groups, \uN and \'hh escapes, skipped
 // destinations. Never fails; damaged input gives what could be read.
 QString plainTextFromRtf(QByteArrayView rtf, qsizetype maxChars = TextLimits{}.maxChars);
+// Rich text with the character formatting the reader understands: bold, italic,
+// underline and size. Each run starts at `start` and lasts until the next one.
+struct RtfFormat {
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    int halfPoints = 24; // \fs: the size in half points
+    friend bool operator==(const RtfFormat&, const RtfFormat&) = default;
+};
+struct RtfRun {
+    qsizetype start = 0;
+    RtfFormat format;
+};
+struct RichText {
+    QString text; // the same as plainTextFromRtf gives
+    std::vector<RtfRun> runs;
+};
+RichText richTextFromRtf(QByteArrayView rtf, qsizetype maxChars = TextLimits{}.maxChars);
 // The text of a PDF document in memory; nullopt when it cannot be read.
 std::optional<QString> textOfPdfData(const QByteArray& data, const TextLimits& limits = {});
 // Plain text bytes: UTF-8 when valid, else Latin-1.

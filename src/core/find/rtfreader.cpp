@@ -101,7 +101,8 @@ bool isDigit(char c)
 
 class RtfReader {
 public:
-    RtfReader(QByteArrayView in, qsizetype maxChars) : in_(in), maxChars_(std::max<qsizetype>(maxChars, 0))
+    RtfReader(QByteArrayView in, qsizetype maxChars, std::vector<RtfRun>* runs = nullptr)
+        : in_(in), maxChars_(std::max<qsizetype>(maxChars, 0)), runs_(runs)
     {
         out_.reserve(std::min<qsizetype>(in.size(), maxChars_));
         states_.push_back(State{}); // the level outside every group
@@ -141,6 +142,7 @@ private:
     struct State {
         bool skip = false;   // a destination that is not body text
         int uc = 1;          // fallback characters after \uN (\ucN)
+        RtfFormat format;    // of the characters that follow
     };
 
     bool full() const { return cutOff_ || out_.size() >= maxChars_; }
@@ -266,6 +268,8 @@ private:
         }
         if (skipFallback())
             return;
+        if (setsFormat(word, hasParam, param))
+            return;
         if (word == "uc") {
             state().uc = int(std::clamp<qint64>(hasParam ? param : 1, 0, MaxFallbackCount));
             return;
@@ -284,6 +288,28 @@ private:
         }
         if (const char16_t ch = characterOfWord(word))
             put(ch);
+    }
+
+    // Character formatting: bold, italic, underline, size, and \plain for none of them.
+    bool setsFormat(std::string_view word, bool hasParam, qint64 param)
+    {
+        RtfFormat& f = state().format;
+        const bool on = !hasParam || param != 0;
+        if (word == "b")
+            f.bold = on;
+        else if (word == "i")
+            f.italic = on;
+        else if (word == "ul")
+            f.underline = on;
+        else if (word == "ulnone")
+            f.underline = false;
+        else if (word == "fs")
+            f.halfPoints = int(std::clamp<qint64>(hasParam ? param : 24, 2, 400));
+        else if (word == "plain")
+            f = RtfFormat{};
+        else
+            return false;
+        return true;
     }
 
     // Skips the rest of the current group. Only a group inside the document group: in
@@ -380,6 +406,8 @@ private:
             cutOff_ = true; // a pair that does not fit is left out whole, and the text ends
             return;
         }
+        if (runs_ && (runs_->empty() || runs_->back().format != state().format))
+            runs_->push_back({out_.size(), state().format});
         out_.append(chars, n);
     }
 
@@ -402,6 +430,7 @@ private:
     bool cp1252_ = true;         // \'hh in Windows-1252, else Latin-1
     bool cutOff_ = false;        // the text reached maxChars
     bool opened_ = false;        // a group was opened at some point
+    std::vector<RtfRun>* runs_;  // where formatting is wanted: its runs
 };
 
 } // namespace
@@ -409,6 +438,13 @@ private:
 QString plainTextFromRtf(QByteArrayView rtf, qsizetype maxChars)
 {
     return RtfReader(rtf, maxChars).read();
+}
+
+RichText richTextFromRtf(QByteArrayView rtf, qsizetype maxChars)
+{
+    RichText rich;
+    rich.text = RtfReader(rtf, maxChars, &rich.runs).read();
+    return rich;
 }
 
 } // namespace folivo

@@ -69,10 +69,10 @@ void BrowserCommands::registerCommands(CommandRegistry& registry)
         registry.add(std::move(r));
     }
 
-    registry.add(row(C::ExpandAll, MenuId::View, 10, tr("&Expand All"), QKeySequence(Qt::CTRL | Qt::Key_Plus),
-                     [&pane] { pane.expandAll(); }));
-    registry.add(row(C::CollapseAll, MenuId::View, 10, tr("&Collapse All"), QKeySequence(Qt::CTRL | Qt::Key_Minus),
-                     [&pane] { pane.collapseAll(); }));
+    registry.add(row(C::ExpandAll, MenuId::View, 10, tr("&Expand All"),
+                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Right), [&pane] { pane.expandAll(); }));
+    registry.add(row(C::CollapseAll, MenuId::View, 10, tr("&Collapse All"),
+                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Left), [&pane] { pane.collapseAll(); }));
     registry.add(row(C::Sort, MenuId::View, 20, tr("&Sort Selected Folders"), {}, [this] { sortSelected(); }));
     for (auto [command, title] : {std::pair{C::KeepSorted, tr("Keep Folders Sorted")},
                                   std::pair{C::SortYearsDescending, tr("Sort \"Year\" Folders Newest First")},

@@ -401,3 +401,36 @@ TEST_F(ItemText, StoredItemsReadThroughTheDocumentWithoutPlainCopies)
         }
     }
 }
+
+// The formatting the viewer shows: bold, italic, underline and size, each run beginning
+// where the format changes, groups restoring the format outside them.
+TEST(RichText, RunsFollowTheFormatting)
+{
+    const RichText rich = richTextFromRtf(
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Helvetica;}}\\fs24 Plain {\\b bold {\\i both}} \\ul under\\ulnone  "
+        "\\fs48 big\\plain  end\\par}");
+    EXPECT_EQ(show(rich.text), "Plain bold both under big end\n");
+    struct Want {
+        const char* from;
+        bool bold, italic, underline;
+        int halfPoints;
+    };
+    const Want want[] = {{"Plain ", false, false, false, 24}, {"bold ", true, false, false, 24},
+                         {"both", true, true, false, 24},     {" ", false, false, false, 24},
+                         {"under", false, false, true, 24},   {" ", false, false, false, 24},
+                         {"big", false, false, false, 48},    {" end", false, false, false, 24}};
+    ASSERT_EQ(rich.runs.size(), std::size(want));
+    for (size_t i = 0; i < rich.runs.size(); ++i) {
+        SCOPED_TRACE(want[i].from);
+        EXPECT_TRUE(rich.text.mid(rich.runs[i].start).startsWith(QString::fromUtf8(want[i].from)));
+        const RtfFormat& f = rich.runs[i].format;
+        EXPECT_EQ(f.bold, want[i].bold);
+        EXPECT_EQ(f.italic, want[i].italic);
+        EXPECT_EQ(f.underline, want[i].underline);
+        EXPECT_EQ(f.halfPoints, want[i].halfPoints);
+    }
+    // Sizes out of any sense are held in bounds; the plain reading is the same text.
+    EXPECT_EQ(richTextFromRtf("{\\rtf1\\fs999999 x}").runs.front().format.halfPoints, 400);
+    EXPECT_EQ(richTextFromRtf("{\\rtf1\\fs0 x}").runs.front().format.halfPoints, 2);
+    EXPECT_EQ(show(plainTextFromRtf("{\\rtf1\\b x\\b0 y}")), show(richTextFromRtf("{\\rtf1\\b x\\b0 y}").text));
+}
