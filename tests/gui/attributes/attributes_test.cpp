@@ -8,6 +8,8 @@
 #include "content/contentarea.h"
 #include "content/shownfile.h"
 #include "mainwindow.h"
+#include "viewer/textview.h"
+#include "viewer/viewerpage.h"
 
 #include "attributes/notes.h"
 #include "filing/filedates.h"
@@ -27,6 +29,7 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextCursor>
 #include <gtest/gtest.h>
 
 using namespace folivo;
@@ -362,3 +365,43 @@ TEST_F(Attributes, TheAreaIsShownHiddenOrFloatingAsTheDatabaseKeepsIt)
 }
 
 } // namespace
+
+// The real viewer, not a stand-in: text selected in the shown statement becomes the folder's
+// starting phrase, and the date after it is found at once.
+TEST_F(Attributes, TextSelectedInTheViewerBecomesAPhraseAndItsDateIsFound)
+{
+    auto* viewer = qobject_cast<ViewerPage*>(window_->content().page(ViewerPage::PageName));
+    ASSERT_TRUE(viewer);
+    window_->content().setShownFile(viewer);
+    select(file_);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 10000 && !(viewer->shownItemPath() == file_ && viewer->mode() == ViewerPage::Mode::Text))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(viewer->mode(), ViewerPage::Mode::Text);
+    while (clock.elapsed() < 10000 && viewer->textView()->toPlainText() != StatementText)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    showAutoFiling();
+    AttributesArea* a = area();
+    EXPECT_FALSE(a->useSelectionForStart()->isEnabled());
+
+    const QString phrase = QStringLiteral("period from");
+    QTextCursor cursor(viewer->textView()->document());
+    const qsizetype at = StatementText.indexOf(phrase);
+    cursor.setPosition(int(at));
+    cursor.setPosition(int(at + phrase.size()), QTextCursor::KeepAnchor);
+    viewer->textView()->setTextCursor(cursor);
+    settle();
+    ASSERT_TRUE(a->useSelectionForStart()->isEnabled()) << "the viewer told of its selection";
+    a->useSelectionForStart()->click();
+    settle();
+    EXPECT_EQ(a->startPhraseField()->text(), phrase);
+    EXPECT_EQ(item("Bank")->value(filingkeys::StartingDateMatch)->string(), phrase);
+    EXPECT_EQ(a->startFoundLabel()->text(), "Date Found: 4/01/2024");
+
+    // Nothing selected any more: the buttons go off again.
+    cursor.clearSelection();
+    viewer->textView()->setTextCursor(cursor);
+    settle();
+    EXPECT_FALSE(a->useSelectionForStart()->isEnabled());
+}
