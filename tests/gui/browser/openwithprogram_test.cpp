@@ -2,6 +2,7 @@
 // so) asks the desktop to open the file's plain copy, the deciphered one for an encrypted
 // database, and tells the person when that cannot be done.
 
+#include "gui/encryptedfixture.h"
 #include "gui/guitest.h"
 
 #include "mainwindow.h"
@@ -130,23 +131,7 @@ TEST_F(OpenWithProgram, AnEncryptedDatabaseOpensTheDecipheredCopyOutsideThePacka
     ASSERT_FALSE(fixtures.isEmpty());
     const QString pkg = scratch_.file("Encrypted.fvdb");
     ASSERT_TRUE(fs::copyTree(fixtures + "/Encrypted.fvdb", pkg));
-    const QString password = QJsonDocument::fromJson(test::readAll(fixtures + "/manifest.json"))
-                                 .object()
-                                 .value("Encrypted.fvdb")
-                                 .toObject()
-                                 .value("password")
-                                 .toString();
-    // Answers the password sheet once.
-    QTimer typer;
-    QObject::connect(&typer, &QTimer::timeout, [&] {
-        auto* sheet = qobject_cast<PasswordSheet*>(QApplication::activeModalWidget());
-        if (!sheet || !sheet->isVisible())
-            return;
-        typer.stop();
-        sheet->passwordField()->insert(password);
-        QTest::keyClick(sheet->passwordField(), Qt::Key_Return);
-    });
-    typer.start(10);
+    test::PasswordSheetTyper typer(test::fixturePassword("Encrypted.fvdb"));
     makeWindow();
     ASSERT_TRUE(window_->openDatabase(pkg).ok());
     window_->show();

@@ -3,6 +3,7 @@
 // read-only database), and an encrypted database's files are shown without a plain copy
 // in the package.
 
+#include "gui/encryptedfixture.h"
 #include "gui/guitest.h"
 
 #include "content/contentarea.h"
@@ -356,22 +357,7 @@ TEST_F(Viewer, AnEncryptedDatabaseIsShownFromMemory)
     ASSERT_FALSE(fixtures.isEmpty());
     const QString pkg = scratch_.file("Encrypted.fvdb");
     ASSERT_TRUE(fs::copyTree(fixtures + "/Encrypted.fvdb", pkg));
-    const QString password = QJsonDocument::fromJson(test::readAll(fixtures + "/manifest.json"))
-                                 .object()
-                                 .value("Encrypted.fvdb")
-                                 .toObject()
-                                 .value("password")
-                                 .toString();
-    QTimer typer;
-    QObject::connect(&typer, &QTimer::timeout, [&] {
-        auto* sheet = qobject_cast<PasswordSheet*>(QApplication::activeModalWidget());
-        if (!sheet || !sheet->isVisible())
-            return;
-        typer.stop();
-        sheet->passwordField()->insert(password);
-        QTest::keyClick(sheet->passwordField(), Qt::Key_Return);
-    });
-    typer.start(10);
+    test::PasswordSheetTyper typer(test::fixturePassword("Encrypted.fvdb"));
     makeWindow();
     ASSERT_TRUE(window_->openDatabase(pkg).ok());
     window_->show();
