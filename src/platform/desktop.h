@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <functional>
 
 namespace folivo::platform {
 
@@ -44,6 +45,11 @@ public:
     // program is not installed or cannot take them (a program for files and a web address),
     // so that the caller can fall back to openUrl.
     virtual bool openWith(const QString& applicationId, const QList<QUrl>& urls) = 0;
+    // Lets the person pick the program in the desktop's own chooser (the "Open With" dialog
+    // of the desktop portal), which then opens the file. Where the desktop has no such
+    // chooser (no portal on the bus, or it refused), `noChooser` runs instead, later, so that
+    // the caller can offer its own list. False when there is no such file.
+    virtual bool openWithChooser(const QString& path, std::function<void()> noChooser) = 0;
     // Shows the file in the file manager, selected in its folder; where the file manager
     // cannot be asked for that, opens the folder that holds it. False when there is no such
     // file.

@@ -7,9 +7,11 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusUnixFileDescriptor>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 using namespace folivo::platform;
@@ -103,6 +105,37 @@ TEST_F(OnTheDesktop, RevealAsksTheFileManagerAndOpensTheFolderWhenNoneAnswers)
     EXPECT_FALSE(desktop_->reveal(path("missing.pdf")));
     EXPECT_FALSE(desktop_->reveal(QString()));
     EXPECT_EQ(bus_->calls.size(), calls);
+}
+
+TEST_F(OnTheDesktop, OpenWithAsksThePortalsChooserWithTheFileReadOnlyAndFallsBackWithoutIt)
+{
+    int fallbacks = 0;
+    ASSERT_TRUE(desktop_->openWithChooser(file_, [&] { ++fallbacks; }));
+    ASSERT_EQ(bus_->calls.size(), 1);
+    const DBusCall& call = bus_->calls.front();
+    EXPECT_EQ(call.service, "org.freedesktop.portal.Desktop");
+    EXPECT_EQ(call.path, "/org/freedesktop/portal/desktop");
+    EXPECT_EQ(call.interface, "org.freedesktop.portal.OpenURI");
+    EXPECT_EQ(call.method, "OpenFile");
+    ASSERT_EQ(call.arguments.size(), 3);
+    EXPECT_EQ(call.arguments[0], QString());
+    const auto fd = call.arguments[1].value<QDBusUnixFileDescriptor>();
+    ASSERT_TRUE(fd.isValid());
+    EXPECT_EQ(::fcntl(fd.fileDescriptor(), F_GETFL) & O_ACCMODE, O_RDONLY);
+    EXPECT_EQ(call.arguments[2].toMap(), QVariantMap({{"ask", true}}));
+    EXPECT_EQ(fallbacks, 0);
+    EXPECT_TRUE(runner_->started.isEmpty());
+
+    // No portal on the bus: the caller's own list.
+    bus_->error = "org.freedesktop.DBus.Error.ServiceUnknown";
+    ASSERT_TRUE(desktop_->openWithChooser(file_, [&] { ++fallbacks; }));
+    EXPECT_EQ(fallbacks, 1);
+
+    // Nothing to open: nothing is asked.
+    EXPECT_FALSE(desktop_->openWithChooser(path("missing.pdf"), [&] { ++fallbacks; }));
+    EXPECT_FALSE(desktop_->openWithChooser(path("My Papers"), [&] { ++fallbacks; }));
+    EXPECT_EQ(bus_->calls.size(), 2);
+    EXPECT_EQ(fallbacks, 1);
 }
 
 TEST_F(OnTheDesktop, MailPassesEveryAttachmentAndTextAsItsOwnArgument)

@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMimeDatabase>
+#include <QPointer>
 #include <QShortcut>
 #include <QUrl>
 
@@ -223,19 +224,33 @@ void ViewerCommands::openShownFileWith()
     if (!platform || !page_ || page_->shownItemPath().isEmpty())
         return;
     const QString mime = QMimeDatabase().mimeTypeForFile(page_->shownItemPath(), QMimeDatabase::MatchExtension).name();
-    const QList<platform::Application> apps = platform->desktop().applicationsFor(mime);
+    const QString name = QFileInfo(page_->shownItemPath()).fileName();
+    const QString path = pathToHandOut();
+    if (path.isEmpty())
+        return;
+    // The desktop's own chooser first; our list of the programs for the type where there is
+    // none. The answer may come after the window has gone.
+    const QPointer<ViewerCommands> self(this);
+    const bool handedOn = platform->desktop().openWithChooser(path, [self, platform, mime, name, path] {
+        if (self)
+            self->openWithFromList(*platform, mime, name, path);
+    });
+    if (!handedOn)
+        window_.documentUi().alert(QString(), viewermsg::CouldNotOpen.arg(QFileInfo(path).fileName(), QString()));
+}
+
+void ViewerCommands::openWithFromList(platform::Platform& platform, const QString& mime, const QString& name,
+                                      const QString& path)
+{
+    const QList<platform::Application> apps = platform.desktop().applicationsFor(mime);
     if (apps.isEmpty()) {
         window_.documentUi().alert(QString(), viewermsg::NoProgramFor);
         return;
     }
-    const auto app = choose(viewermsg::OpenWithTitle,
-                            viewermsg::OpenWithText.arg(QFileInfo(page_->shownItemPath()).fileName()), apps);
+    const auto app = choose(viewermsg::OpenWithTitle, viewermsg::OpenWithText.arg(name), apps);
     if (!app)
         return;
-    const QString path = pathToHandOut();
-    if (path.isEmpty())
-        return;
-    if (!platform->desktop().openWith(app->id, {QUrl::fromLocalFile(path)}))
+    if (!platform.desktop().openWith(app->id, {QUrl::fromLocalFile(path)}))
         window_.documentUi().alert(QString(), viewermsg::CouldNotOpen.arg(QFileInfo(path).fileName(), QString()));
 }
 

@@ -10,7 +10,8 @@
 
 namespace folivo::platform {
 struct Application;
-}
+class Platform;
+} // namespace folivo::platform
 
 namespace folivo::gui {
 
@@ -30,6 +31,7 @@ public:
     void toggleEnhance();
     void togglePdfAsText();
     void openShownFile();
+    // The desktop's own chooser where it has one, else a list of the programs for the type.
     void openShownFileWith();
     // `choose`: ask for the program again (Shift held), not only when none was chosen.
     void openInPdfViewer(bool choose);
@@ -43,6 +45,7 @@ private:
     // A plain path of the shown file another program may read (a copy in an encrypted
     // database, kept until the window closes); empty after telling the person why not.
     QString pathToHandOut();
+    void openWithFromList(platform::Platform& platform, const QString& mime, const QString& name, const QString& path);
     std::optional<platform::Application> choose(const QString& title, const QString& text,
                                                 const QList<platform::Application>& apps);
 

@@ -20,6 +20,17 @@ bool FakeDesktop::openWith(const QString& applicationId, const QList<QUrl>& urls
     return succeed;
 }
 
+bool FakeDesktop::openWithChooser(const QString& path, std::function<void()> noChooser)
+{
+    if (!succeed)
+        return false;
+    if (hasChooser)
+        chooserFiles << path;
+    else if (noChooser)
+        noChooser();
+    return true;
+}
+
 bool FakeDesktop::reveal(const QString& path)
 {
     revealed << path;

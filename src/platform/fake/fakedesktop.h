@@ -14,6 +14,7 @@ public:
     bool openFile(const QString& path) override;
     bool openUrl(const QUrl& url) override;
     bool openWith(const QString& applicationId, const QList<QUrl>& urls) override;
+    bool openWithChooser(const QString& path, std::function<void()> noChooser) override;
     bool reveal(const QString& path) override;
     bool composeMail(const MailMessage& message) override;
     QList<Application> webBrowsers() const override { return browsers; }
@@ -28,6 +29,9 @@ public:
     QList<QUrl> openedUrls;
     QList<std::pair<QString, QList<QUrl>>> openedWith;
     QStringList revealed;
+    // The desktop's own chooser: whether there is one, and the files handed to it.
+    bool hasChooser = false;
+    QStringList chooserFiles;
     QList<MailMessage> mails;
 };
 

@@ -3,7 +3,11 @@
 #include "platform/linux/dbuscaller.h"
 #include "platform/linux/processrunner.h"
 
+#include <QDBusUnixFileDescriptor>
+#include <QFile>
 #include <QFileInfo>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace folivo::platform {
 
@@ -75,6 +79,28 @@ bool LinuxDesktop::openWith(const QString& applicationId, const QList<QUrl>& url
         if (program.isEmpty() || !runner_->startDetached(program, line.mid(1)))
             return false;
     }
+    return true;
+}
+
+bool LinuxDesktop::openWithChooser(const QString& path, std::function<void()> noChooser)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile())
+        return false;
+    // The portal takes the file as an open descriptor, read-only: what it hands on cannot
+    // write through it, and no path needs to mean the same inside a sandbox.
+    const int raw = ::open(QFile::encodeName(info.absoluteFilePath()).constData(), O_RDONLY | O_CLOEXEC);
+    if (raw < 0)
+        return false;
+    const QDBusUnixFileDescriptor fd(raw); // keeps a duplicate
+    ::close(raw);
+    DBusCall call{QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
+                  QStringLiteral("org.freedesktop.portal.OpenURI"), QStringLiteral("OpenFile"),
+                  {QString(), QVariant::fromValue(fd), QVariantMap{{QStringLiteral("ask"), true}}}};
+    bus_->call(call, [noChooser = std::move(noChooser)](const QString& error) {
+        if (!error.isEmpty() && noChooser)
+            noChooser();
+    });
     return true;
 }
 

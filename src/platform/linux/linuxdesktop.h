@@ -23,6 +23,7 @@ public:
     bool openFile(const QString& path) override;
     bool openUrl(const QUrl& url) override;
     bool openWith(const QString& applicationId, const QList<QUrl>& urls) override;
+    bool openWithChooser(const QString& path, std::function<void()> noChooser) override;
     bool reveal(const QString& path) override;
     bool composeMail(const MailMessage& message) override;
     QList<Application> webBrowsers() const override;

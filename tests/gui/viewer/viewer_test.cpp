@@ -429,3 +429,32 @@ TEST_F(Viewer, OpenInPdfViewerAsksOnceForTheProgram)
     EXPECT_EQ(QFileInfo(platform_.desktop().openedWith.back().second.front().toLocalFile()).fileName(),
               "Statement.pdf");
 }
+
+TEST_F(Viewer, OpenWithUsesTheDesktopsChooserAndOurListWhereThereIsNone)
+{
+    platform_.desktop().applications["application/pdf"] = {{"org.gnome.Evince.desktop", "Document Viewer", {}, {}},
+                                                           {"okular.desktop", "Okular", {}, {}}};
+    makeDatabase({{"Statement.pdf", test::makeTextPdf({"March"})}});
+    show("Unfiled/Statement.pdf");
+
+    // The desktop has a chooser: the file goes to it and nothing else asks.
+    platform_.desktop().hasChooser = true;
+    trigger(MenuCommand::OpenShownFileWith);
+    ASSERT_EQ(platform_.desktop().chooserFiles.size(), 1);
+    EXPECT_EQ(QFileInfo(platform_.desktop().chooserFiles.front()).fileName(), "Statement.pdf");
+    EXPECT_TRUE(platform_.desktop().openedWith.isEmpty());
+
+    // None: our list of the programs for the type, and the one picked opens it.
+    platform_.desktop().hasChooser = false;
+    {
+        test::ModalScript<QInputDialog> script({[](QInputDialog* d) {
+            d->setTextValue("Document Viewer");
+            d->accept();
+        }});
+        trigger(MenuCommand::OpenShownFileWith);
+        EXPECT_EQ(script.stepsRun(), 1);
+    }
+    ASSERT_EQ(platform_.desktop().openedWith.size(), 1);
+    EXPECT_EQ(platform_.desktop().openedWith.front().first, "org.gnome.Evince.desktop");
+    EXPECT_EQ(platform_.desktop().chooserFiles.size(), 1);
+}
