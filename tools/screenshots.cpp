@@ -1,6 +1,7 @@
 // Takes the documentation's pictures of the window: an empty database, a tree with date
 // folders, the delete question, the viewer showing a PDF, an image and a text file, the
-// attributes of a folder and a file, and the preferences. Run it under an X server (see
+// attributes of a folder and a file, the window showing a statement with its attributes, and
+// the preferences. Run it under an X server (see
 // scripts/screenshots.sh); it writes PNG files into the folder given.
 //
 //   folivo-screenshots OUTDIR
@@ -269,6 +270,15 @@ int main(int argc, char** argv)
         area->tabs()->setCurrentWidget(area->filePage());
     settle();
     ok &= save(window.grab(), out + "/attributes-file.png");
+
+    // The window as it is used every day: a statement shown, its dates and notes below the tree.
+    saveNotes(doc, QStringLiteral("House/Statement March.pdf"), QStringLiteral("Card paid off on April 2."));
+    window.selectItems({QStringLiteral("House/Statement March.pdf")});
+    settle(800);
+    if (area)
+        area->tabs()->setCurrentWidget(area->filePage());
+    settle();
+    ok &= save(window.grab(), out + "/window.png");
 
     window.close();
     return ok ? 0 : 1;
