@@ -92,6 +92,10 @@ DatabaseSettings DatabaseSettings::fromAttributesState(const std::optional<plist
                 s.importFolderPath = p->string();
     }
     s.tagSettings = defaultTagSettings();
+    // A missing imported-files switch stays missing: older databases with prefixes tagged
+    // every import, and the tag settings read that absence as on.
+    if (!get("autoTaggingScanImported"))
+        s.tagSettings.remove(QStringLiteral("autoTaggingScanImported"));
     for (const char* key : {"autoTaggingPrefixes", "autoTaggingScanImported", "autoTaggingSeparator"})
         if (const auto* v = get(key))
             s.tagSettings.set(QString::fromLatin1(key), *v);
