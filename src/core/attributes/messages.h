@@ -31,4 +31,11 @@ inline const QString FileAttributes =
     QStringLiteral("You can %1 the attributes for the selected file or folder \"%2\".");
 inline const QString FileNotes = QStringLiteral("You can %1 the notes for the selected file or folder \"%2\".");
 
+// The auto-tagging dialog's error line and progress text.
+inline const QString PrefixDuplicateDeleted =
+    QStringLiteral("Error: Prefix you specified below already exists; duplicate deleted.");
+inline const QString PrefixOriginalNotChanged =
+    QStringLiteral("Error: Prefix you specified below already exists; original not changed.");
+inline const QString LookingForTags = QStringLiteral("Looking for tags ...");
+
 } // namespace folivo::attributesmsg

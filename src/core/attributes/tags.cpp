@@ -1,5 +1,7 @@
 #include "attributes/tags.h"
 
+#include "attributes/messages.h"
+
 #include "filing/filedates.h"
 #include "filing/ktdate.h"
 #include "filing/messages.h"
@@ -83,6 +85,45 @@ QChar AutoTagSettings::separatorChar() const
 bool AutoTagSettings::specified() const
 {
     return std::any_of(prefixes.begin(), prefixes.end(), [](const QString& p) { return !p.isEmpty(); });
+}
+
+int addPrefixRow(QStringList& prefixes)
+{
+    prefixes << QString();
+    return int(prefixes.size()) - 1;
+}
+
+void deletePrefixRows(QStringList& prefixes, QList<int> rows)
+{
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+        if (*it >= 0 && *it < prefixes.size())
+            prefixes.removeAt(*it);
+}
+
+PrefixEdit editPrefixRow(QStringList& prefixes, int row, const QString& text, const QList<int>& selectedRows)
+{
+    if (row < 0 || row >= prefixes.size())
+        return {};
+    // The rows to delete: the selection, and always the edited row itself, so an emptied or
+    // repeated new row never stays behind as an empty prefix.
+    QList<int> doomed = selectedRows;
+    doomed << row;
+    for (int i = 0; i < prefixes.size(); ++i) {
+        if (i == row || prefixes.at(i) != text || text.isEmpty())
+            continue;
+        if (prefixes.at(row).isEmpty()) {
+            deletePrefixRows(prefixes, doomed);
+            return {attributesmsg::PrefixDuplicateDeleted};
+        }
+        return {attributesmsg::PrefixOriginalNotChanged};
+    }
+    if (text.isEmpty())
+        deletePrefixRows(prefixes, doomed);
+    else
+        prefixes[row] = text;
+    return {};
 }
 
 AutoTagSettings autoTagSettingsOf(MyDocument& doc)

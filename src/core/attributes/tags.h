@@ -39,6 +39,20 @@ struct AutoTagSettings {
 AutoTagSettings autoTagSettingsOf(MyDocument& doc);
 void setAutoTagSettings(MyDocument& doc, const AutoTagSettings& settings);
 
+// The prefix list as the auto-tagging dialog edits it. A new row starts empty; an edit that
+// repeats another row's prefix is refused, and an emptied row goes away.
+struct PrefixEdit {
+    QString error; // the dialog's error line; empty hides it
+};
+// Appends an empty row and answers its index.
+int addPrefixRow(QStringList& prefixes);
+// Removes the rows, whatever their order; indexes out of range are ignored.
+void deletePrefixRows(QStringList& prefixes, QList<int> rows);
+// Stores `text` in row `row`. A text another row has: a new (empty) row is deleted with the
+// selection, an existing one keeps its text. An empty text deletes the selected rows (the
+// edited row when nothing is selected).
+PrefixEdit editPrefixRow(QStringList& prefixes, int row, const QString& text, const QList<int>& selectedRows);
+
 // The file's "Tags" in their stored order; empty when it has none.
 QStringList tagsOf(const IndexItem& item);
 // Stores `tags` as the file's "Tags" when they differ (no tags equal an empty list; an empty

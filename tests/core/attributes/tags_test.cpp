@@ -1,6 +1,7 @@
 // Tags of files and auto-tagging: what the lines of a file's text give, the settings that
 // drive it, the date tags, and what reaches the package.
 
+#include "attributes/messages.h"
 #include "attributes/tags.h"
 #include "store/dboperation.h"
 #include "store/dbsettings.h"
@@ -159,6 +160,41 @@ TEST(ButtonDateTagSort, DateTagsFirstMonthsInButtonOrder)
         const int back = buttonDateTagSort(c.b, c.a, order);
         EXPECT_EQ((back > 0) - (back < 0), -c.sign) << "antisymmetric";
     }
+}
+
+TEST(PrefixRows, EditingTheDialogsList)
+{
+    const QString deleted = attributesmsg::PrefixDuplicateDeleted;
+    const QString kept = attributesmsg::PrefixOriginalNotChanged;
+    struct Case {
+        const char* what;
+        QStringList before;
+        int row;
+        QString text;
+        QList<int> selected;
+        QStringList after;
+        QString error;
+    };
+    const Case cases[] = {
+        {"new row takes its text", {"A:", ""}, 1, "B:", {1}, {"A:", "B:"}, {}},
+        {"new row repeating a prefix is deleted", {"A:", ""}, 1, "A:", {1}, {"A:"}, deleted},
+        {"existing row repeating another keeps its text", {"A:", "B:"}, 1, "A:", {1}, {"A:", "B:"}, kept},
+        {"same text again", {"A:", "B:"}, 1, "B:", {1}, {"A:", "B:"}, {}},
+        {"emptied row deletes the selection", {"A:", "B:", "C:"}, 1, "", {0, 1}, {"C:"}, {}},
+        {"emptied row without a selection goes", {"A:", "B:"}, 0, "", {}, {"B:"}, {}},
+        {"new row left empty goes", {"A:", ""}, 1, "", {1}, {"A:"}, {}},
+        {"prefixes differ by case", {"Tags:", ""}, 1, "tags:", {1}, {"Tags:", "tags:"}, {}},
+        {"row out of range", {"A:"}, 3, "B:", {}, {"A:"}, {}},
+    };
+    for (const Case& c : cases) {
+        QStringList prefixes = c.before;
+        EXPECT_EQ(editPrefixRow(prefixes, c.row, c.text, c.selected).error, c.error) << c.what;
+        EXPECT_EQ(prefixes, c.after) << c.what;
+    }
+    QStringList prefixes{"A:", "B:", "C:", "D:"};
+    EXPECT_EQ(addPrefixRow(prefixes), 4);
+    deletePrefixRows(prefixes, {4, 0, 2, 2, 9});
+    EXPECT_EQ(prefixes, QStringList({"B:", "D:"}));
 }
 
 class Tags : public ::testing::Test {
