@@ -11,6 +11,7 @@
 #include "store/months.h"
 #include "store/mydocument.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 
 namespace folivo {
@@ -245,7 +246,11 @@ QStringList tagsForAllFilesWithTags(MyDocument& doc, const QStringList& wanted)
 QStringList tagsFromText(const QString& text, const QStringList& prefixes, QChar separator)
 {
     QStringList found;
-    for (QStringView line : QStringView(text).split(u'\n')) {
+    // Lines end at a line feed, and also at a lone carriage return (old Mac text) or a
+    // Unicode line or paragraph separator (text from some PDFs): otherwise a prefix at the
+    // top of such a file would take the whole rest of the file as its tags.
+    static const QRegularExpression lineEnd(QStringLiteral("[\\n\\r\\x{2028}\\x{2029}]"));
+    for (QStringView line : QStringView(text).split(lineEnd)) {
         for (const QString& prefix : prefixes) {
             if (prefix.isEmpty() || !line.startsWith(prefix))
                 continue;

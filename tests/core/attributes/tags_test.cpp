@@ -44,6 +44,8 @@ TEST(TagsFromText, LinesThatBeginWithAPrefix)
         {"letter case counts", "keywords: rent", k, u',', {}},
         {"prefix in the middle of a line", "Our Keywords: rent", k, u',', {}},
         {"CRLF line ends", "Keywords: rent, tax\r\nTotal\r\nKeywords: fee\r\n", k, u',', {"rent", "tax", "fee"}},
+        {"lone CR line ends", "Keywords: a, b\rTotal 5\rKeywords: c", k, u',', {"a", "b", "c"}},
+        {"Unicode line ends", QString("Keywords: a\u2029Total\u2028Keywords: b"), k, u',', {"a", "b"}},
         {"two lines in line order, repeats kept", "Keywords: b, a\nx\nKeywords: a", k, u',', {"b", "a", "a"}},
         {"semicolon keeps commas", "Keywords: a; b, c", k, u';', {"a", "b, c"}},
         {"space separator", "Keywords:  alpha beta\t", k, u' ', {"alpha", "beta"}},
