@@ -11,7 +11,6 @@
 #include "store/months.h"
 #include "store/mydocument.h"
 
-#include <QRegularExpression>
 #include <algorithm>
 
 namespace folivo {
@@ -243,23 +242,41 @@ QStringList tagsForAllFilesWithTags(MyDocument& doc, const QStringList& wanted)
 
 // ---- Auto-tagging -----------------------------------------------------------------------
 
+namespace {
+
+bool isLineEnd(QChar c)
+{
+    return c == u'\n' || c == u'\r' || c == QChar(0x2028) || c == QChar(0x2029);
+}
+
+void tagsFromLine(QStringView line, const QStringList& prefixes, QChar separator, QStringList& found)
+{
+    for (const QString& prefix : prefixes) {
+        if (prefix.isEmpty() || !line.startsWith(prefix))
+            continue;
+        for (QStringView piece : line.mid(prefix.size()).split(separator)) {
+            piece = piece.trimmed();
+            if (!piece.isEmpty())
+                found << piece.toString();
+        }
+    }
+}
+
+} // namespace
+
 QStringList tagsFromText(const QString& text, const QStringList& prefixes, QChar separator)
 {
-    QStringList found;
     // Lines end at a line feed, and also at a lone carriage return (old Mac text) or a
     // Unicode line or paragraph separator (text from some PDFs): otherwise a prefix at the
     // top of such a file would take the whole rest of the file as its tags.
-    static const QRegularExpression lineEnd(QStringLiteral("[\\n\\r\\x{2028}\\x{2029}]"));
-    for (QStringView line : QStringView(text).split(lineEnd)) {
-        for (const QString& prefix : prefixes) {
-            if (prefix.isEmpty() || !line.startsWith(prefix))
-                continue;
-            for (QStringView piece : line.mid(prefix.size()).split(separator)) {
-                piece = piece.trimmed();
-                if (!piece.isEmpty())
-                    found << piece.toString();
-            }
-        }
+    QStringList found;
+    const QStringView all(text);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= all.size(); ++i) {
+        if (i < all.size() && !isLineEnd(all[i]))
+            continue;
+        tagsFromLine(all.sliced(start, i - start), prefixes, separator, found);
+        start = i + 1;
     }
     return found;
 }
