@@ -10,7 +10,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-pdf-dev qt6-multimedia-dev qt6-webengine-dev
   qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   libqt6opengl6-dev libgl-dev
-  libplist-dev libzip-dev libssl-dev libpoppler-cpp-dev
+  libplist-dev libzip-dev libssl-dev libpoppler-cpp-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils openbox
   xdg-utils dbus-daemon

@@ -6,6 +6,7 @@
 #include "filing/ktdate.h"
 #include "filing/messages.h"
 #include "find/filetext.h"
+#include "find/searchtext.h"
 #include "store/indexitem.h"
 #include "store/keys.h"
 #include "store/months.h"
@@ -285,7 +286,7 @@ AutoTagOutcome autoTagItem(MyDocument& doc, IndexItem& item, const AutoTagSettin
 {
     if (!item.isFile() || !doc.canChange())
         return AutoTagOutcome::Refused;
-    const std::optional<QString> text = textOfItem(doc, item.path());
+    const std::optional<QString> text = searchTextOfItem(doc, item.path());
     if (!text)
         return AutoTagOutcome::NoTags;
     const QStringList found = tagsFromText(*text, settings.prefixes, settings.separatorChar());
