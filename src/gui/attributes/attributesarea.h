@@ -24,6 +24,7 @@ class QTimer;
 
 namespace folivo::gui {
 
+class TagsField;
 class WindowContext;
 
 class AttributesArea : public QWidget {
@@ -62,6 +63,7 @@ public:
     QLabel* dateWarning() const { return dateWarning_; }
     QPushButton* resetDatesButton() const { return resetDates_; }
     QPlainTextEdit* notesField() const { return notes_; }
+    TagsField* tagsField() const { return tagsField_; }
     QLineEdit* matchField() const { return match_; }
     QLineEdit* startPhraseField() const { return startPhrase_; }
     QLineEdit* endPhraseField() const { return endPhrase_; }
@@ -90,6 +92,7 @@ private:
     void fillFolderPage();
     void setDatesShown(const QString& from, const QString& to);
 
+    void storeTags(const QStringList& tags);
     void notesEdited();
     void commitNotes();
     void checkDates();
@@ -128,6 +131,7 @@ private:
     QLabel* dateWarning_ = nullptr;
     QPushButton* resetDates_ = nullptr;
     QPlainTextEdit* notes_;
+    TagsField* tagsField_ = nullptr;
     QLabel* notesLabel_;
 
     QLineEdit* match_ = nullptr;
