@@ -37,6 +37,7 @@ struct Options {
     bool trailing = false;
     std::optional<QString> textFile;
     std::optional<int> settle;
+    QStringList addTags, removeTags; // tag: --add and --remove, each as often as wanted
 };
 
 // One run of a command.
