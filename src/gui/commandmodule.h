@@ -97,6 +97,12 @@ public:
     // The window's left column: the browser's tree on top; panes below it (the attributes
     // area) are added by their modules, and their heights are kept with the database.
     virtual QSplitter& leftColumn() = 0;
+    // The window's right column: the content area; panes above it (the reminders due) are
+    // put there by their modules.
+    virtual QSplitter& rightColumn() = 0;
+    // The folder selected in the list of reminders, if any: an import files into it first.
+    virtual QString selectedReminder() const = 0;
+    virtual void setSelectedReminder(const QString& folderPath) = 0;
     // The busy mode of the long step that runs (an import, several deletes), if any.
     virtual BusyMode* busyMode() const = 0;
     virtual void setBusyMode(BusyMode* busy) = 0;

@@ -5,6 +5,7 @@
 #include "app/appcommands.h"
 #include "attributes/attributescommands.h"
 #include "attributes/tagscommands.h"
+#include "reminders/reminderscommands.h"
 #include "browser/browsercommands.h"
 #include "browser/browserdrops.h"
 #include "browser/browserpane.h"
@@ -71,7 +72,8 @@ MainWindow::MainWindow(AppController* app, KTPrefs* prefs, platform::Platform* p
       leftSplitter_(new QSplitter(Qt::Vertical, splitter_)),
       // The view first: it is the first to take the focus, the panes below it after it.
       browser_(std::make_unique<BrowserPane>(*doc_, ui_, prefs, leftSplitter_)),
-      content_(new ContentArea(splitter_)),
+      rightSplitter_(new QSplitter(Qt::Vertical, splitter_)),
+      content_(new ContentArea(rightSplitter_)),
       status_(new QLabel(this)),
       saveTimer_(new QTimer(this))
 {
@@ -85,8 +87,10 @@ MainWindow::MainWindow(AppController* app, KTPrefs* prefs, platform::Platform* p
     leftSplitter_->setStretchFactor(0, 3);
     leftSplitter_->setChildrenCollapsible(false);
 
+    rightSplitter_->addWidget(content_);
+    rightSplitter_->setChildrenCollapsible(false);
     splitter_->addWidget(leftSplitter_);
-    splitter_->addWidget(content_);
+    splitter_->addWidget(rightSplitter_);
     splitter_->setStretchFactor(0, 0);
     splitter_->setStretchFactor(1, 1);
     splitter_->setChildrenCollapsible(false);
@@ -154,9 +158,11 @@ void MainWindow::addModules()
     modules_.push_back(std::make_unique<PreferencesCommands>(context));
     modules_.push_back(std::make_unique<AppCommands>(context));
     auto attributes = std::make_unique<AttributesCommands>(context);
+    AttributesCommands* attributesCommands = attributes.get();
     AttributesArea* area = attributes->area();
     modules_.push_back(std::move(attributes));
     modules_.push_back(std::make_unique<TagsCommands>(context, area));
+    modules_.push_back(std::make_unique<RemindersCommands>(context, attributesCommands));
 #if FOLIVO_WITH_VIEWER
     modules_.push_back(std::make_unique<ViewerCommands>(context));
 #endif

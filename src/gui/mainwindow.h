@@ -62,6 +62,9 @@ public:
     BrowserPane& browser() override { return *browser_; }
     ContentArea& content() override { return *content_; }
     QSplitter& leftColumn() override { return *leftSplitter_; }
+    QSplitter& rightColumn() override { return *rightSplitter_; }
+    QString selectedReminder() const override { return selectedReminder_; }
+    void setSelectedReminder(const QString& folderPath) override { selectedReminder_ = folderPath; }
     TreeModel* model() const;
     BrowserView* treeView() const;
     QtDocumentUi& documentUi() override { return ui_; }
@@ -143,6 +146,8 @@ private:
     QSplitter* splitter_;
     QSplitter* leftSplitter_;
     std::unique_ptr<BrowserPane> browser_; // after doc_: its model leaves the tree's observers first
+    QSplitter* rightSplitter_;
+    QString selectedReminder_;
     ContentArea* content_;
     QLabel* status_;
     QLabel* lock_;     // shown while the database is encrypted

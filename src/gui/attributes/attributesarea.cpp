@@ -9,6 +9,7 @@
 #include "attributes/notes.h"
 #include "attributes/tags.h"
 #include "tagsfield.h"
+#include "reminders/reminderpage.h"
 #include "filing/filingrules.h"
 #include "filing/ktdate.h"
 #include "prefs/ktprefs.h"
@@ -169,7 +170,8 @@ QWidget* AttributesArea::buildFolderPage()
     folderTabs_->setObjectName(QStringLiteral("folderTabs"));
     folderTabs_->addTab(placeholder(QStringLiteral("websiteLoginPage"), QString(), folderTabs_),
                         attrmsg::WebsiteLoginPage);
-    folderTabs_->addTab(placeholder(QStringLiteral("reminderPage"), QString(), folderTabs_), attrmsg::ReminderPage);
+    reminderPage_ = new ReminderPage(window_.document(), window_.preferences(), folderTabs_);
+    folderTabs_->addTab(reminderPage_, attrmsg::ReminderPage);
     autoFilePage_ = buildAutoFilePage();
     folderTabs_->addTab(autoFilePage_, attrmsg::AutoFilingPage);
     auto* layout = new QVBoxLayout(page);
@@ -385,6 +387,14 @@ void AttributesArea::fillFilePage()
     setDatesShown(shown(storedDay(doc, config_.filePath, true)), shown(storedDay(doc, config_.filePath, false)));
 }
 
+void AttributesArea::showReminderPage()
+{
+    if (tabs_->indexOf(folderPage_) < 0)
+        return;
+    tabs_->setCurrentWidget(folderPage_);
+    folderTabs_->setCurrentWidget(reminderPage_);
+}
+
 void AttributesArea::storeTags(const QStringList& tags)
 {
     MyDocument& doc = window_.document();
@@ -416,6 +426,7 @@ void AttributesArea::fillFolderPage()
         dayFirst_->setChecked(folder && folder->flag(filingkeys::EuropeanDates));
     }
     const bool editable = folder && writable();
+    reminderPage_->showFolder(folder ? phrasesFolder_ : QString(), editable);
     for (QLineEdit* f : {match_, startPhrase_, endPhrase_})
         f->setReadOnly(!editable);
     dayFirst_->setEnabled(editable);

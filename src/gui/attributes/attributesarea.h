@@ -24,6 +24,7 @@ class QTimer;
 
 namespace folivo::gui {
 
+class ReminderPage;
 class TagsField;
 class WindowContext;
 
@@ -64,6 +65,9 @@ public:
     QPushButton* resetDatesButton() const { return resetDates_; }
     QPlainTextEdit* notesField() const { return notes_; }
     TagsField* tagsField() const { return tagsField_; }
+    ReminderPage* reminderPage() const { return reminderPage_; }
+    // Brings the folder page's reminder tab to the front (when a folder is shown).
+    void showReminderPage();
     QLineEdit* matchField() const { return match_; }
     QLineEdit* startPhraseField() const { return startPhrase_; }
     QLineEdit* endPhraseField() const { return endPhrase_; }
@@ -132,6 +136,7 @@ private:
     QPushButton* resetDates_ = nullptr;
     QPlainTextEdit* notes_;
     TagsField* tagsField_ = nullptr;
+    ReminderPage* reminderPage_ = nullptr;
     QLabel* notesLabel_;
 
     QLineEdit* match_ = nullptr;

@@ -119,6 +119,7 @@ ImportContext ImportCommands::importContext() const
 {
     ImportContext context;
     context.browserSelection = folderTheSelectionStandsFor(window_.browser().singleSelected());
+    context.selectedReminder = window_.selectedReminder();
     return context;
 }
 
