@@ -54,6 +54,9 @@ inline const QString LegacyFindByDate = QStringLiteral("findByDate");
 inline const QString LegacyFindIgnoreCase = QStringLiteral("findIgnoreCase");
 
 inline const QString LastDBFile = QStringLiteral("Last DB File");
+inline const QString MaxFutureReminders = QStringLiteral("maxFutureReminders");
+inline const QString UserNotificationsForReminders = QStringLiteral("userNotificationsForReminders");
+inline const QString UserNotificationsForRemindersHandling = QStringLiteral("userNotificationsForRemindersHandling");
 inline const QString DroppedFilesToImport = QStringLiteral("droppedFilesToImport");
 
 } // namespace folivo::prefkeys

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -104,6 +105,7 @@ PreferencesDialog::PreferencesDialog(KTPrefs& prefs, QWidget* parent)
     tabs_->addTab(makeDatesPage(), tr("Dates"));
     tabs_->addTab(makeImportPage(), tr("Import"));
     tabs_->addTab(makeFilingPage(), tr("Filing"));
+    tabs_->addTab(makeRemindersPage(), tr("Reminders"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
@@ -234,6 +236,28 @@ QWidget* PreferencesDialog::makeFilingPage()
     return page;
 }
 
+QWidget* PreferencesDialog::makeRemindersPage()
+{
+    auto* page = new QWidget;
+    reminderNotifications_ = new QCheckBox(tr("Show reminders as desktop notifications when they fall due"), page);
+    reminderNotifications_->setObjectName(QStringLiteral("reminderNotifications"));
+    reminderHandling_ = new QComboBox(page);
+    reminderHandling_->setObjectName(QStringLiteral("reminderHandling"));
+    // "userNotificationsForRemindersHandling": 0 only refreshes, 1 reveals, 2 also opens the website.
+    reminderHandling_->addItem(tr("Brings the reminders up to date"));
+    reminderHandling_->addItem(tr("Reveals the folder"));
+    reminderHandling_->addItem(tr("Reveals the folder and opens its website"));
+    maxFutureReminders_ = new QSpinBox(page);
+    maxFutureReminders_->setObjectName(QStringLiteral("maxFutureReminders"));
+    maxFutureReminders_->setRange(5, 100);
+    auto* form = new QFormLayout(page);
+    form->addRow(reminderNotifications_);
+    form->addRow(tr("Clicking a notification:"), reminderHandling_);
+    form->addRow(tr("Rows of the list of all reminders:"), maxFutureReminders_);
+    connect(reminderNotifications_, &QCheckBox::toggled, reminderHandling_, &QWidget::setEnabled);
+    return page;
+}
+
 void PreferencesDialog::fillFromStore()
 {
     doubleClick_->setCurrentIndex(prefs_.integerForKey(prefkeys::DoubleClickMeaning) != 0 ? 1 : 0);
@@ -272,6 +296,19 @@ void PreferencesDialog::fillFromStore()
     matchType_->setCurrentIndex(int(std::clamp<qint64>(prefs_.integerForKey(prefkeys::MatchType), 0, 3)));
     ignoreCase_->setChecked(prefs_.boolForKey(prefkeys::IgnoreCase));
     ignoreDate_->setChecked(prefs_.boolForKey(prefkeys::IgnoreDateAtBeginning));
+
+    // The three reminder settings are written together; before the first time: 5, off, reveal.
+    if (prefs_.objectForKey(prefkeys::MaxFutureReminders)) {
+        maxFutureReminders_->setValue(int(std::clamp<qint64>(prefs_.integerForKey(prefkeys::MaxFutureReminders), 5, 100)));
+        reminderNotifications_->setChecked(prefs_.boolForKey(prefkeys::UserNotificationsForReminders));
+        reminderHandling_->setCurrentIndex(
+            int(std::clamp<qint64>(prefs_.integerForKey(prefkeys::UserNotificationsForRemindersHandling), 0, 2)));
+    } else {
+        maxFutureReminders_->setValue(5);
+        reminderNotifications_->setChecked(false);
+        reminderHandling_->setCurrentIndex(1);
+    }
+    reminderHandling_->setEnabled(reminderNotifications_->isChecked());
 }
 
 void PreferencesDialog::showBackupPage()
@@ -426,6 +463,9 @@ void PreferencesDialog::accept()
     prefs_.setInteger(matchType_->currentIndex(), prefkeys::MatchType);
     prefs_.setBool(ignoreCase_->isChecked(), prefkeys::IgnoreCase);
     prefs_.setBool(ignoreDate_->isChecked(), prefkeys::IgnoreDateAtBeginning);
+    prefs_.setInteger(std::max(5, maxFutureReminders_->value()), prefkeys::MaxFutureReminders);
+    prefs_.setBool(reminderNotifications_->isChecked(), prefkeys::UserNotificationsForReminders);
+    prefs_.setInteger(reminderHandling_->currentIndex(), prefkeys::UserNotificationsForRemindersHandling);
 
     if (!prefs_.synchronize())
         dialogs.alert(this, prefsmsg::NotSavedTitle, prefsmsg::NotSavedText.arg(prefs_.prefsPath()));

@@ -14,6 +14,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QSpinBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -62,6 +63,9 @@ public:
     QComboBox* matchTypeMenu() const { return matchType_; }
     QCheckBox* ignoreCaseSwitch() const { return ignoreCase_; }
     QCheckBox* ignoreDateSwitch() const { return ignoreDate_; }
+    QCheckBox* reminderNotificationsSwitch() const { return reminderNotifications_; }
+    QComboBox* reminderHandlingMenu() const { return reminderHandling_; }
+    QSpinBox* maxFutureRemindersField() const { return maxFutureReminders_; }
 
     // The rule titles the priority menus show, first to last.
     QStringList priorities() const;
@@ -81,6 +85,7 @@ private:
     QWidget* makeDatesPage();
     QWidget* makeImportPage();
     QWidget* makeFilingPage();
+    QWidget* makeRemindersPage();
     void fillFromStore();
     void enableBackups(bool on);
     void priorityChosen(int menu, int index);
@@ -113,6 +118,9 @@ private:
     QComboBox* matchType_ = nullptr;
     QCheckBox* ignoreCase_ = nullptr;
     QCheckBox* ignoreDate_ = nullptr;
+    QCheckBox* reminderNotifications_ = nullptr;
+    QComboBox* reminderHandling_ = nullptr;
+    QSpinBox* maxFutureReminders_ = nullptr;
 };
 
 } // namespace folivo::gui

@@ -5,6 +5,7 @@
 
 #include "filing/filingrules.h"
 #include "prefs/ktprefs.h"
+#include "prefs/prefkeys.h"
 #include "reminders/reminders.h"
 #include "store/indexitem.h"
 #include "store/mydocument.h"
@@ -17,12 +18,6 @@
 #include <QVBoxLayout>
 
 namespace folivo::gui {
-
-namespace {
-
-const QString MaxFutureReminders = QStringLiteral("maxFutureReminders");
-
-} // namespace
 
 ReminderList::ReminderList(WindowContext& window, QWidget* parent)
     : QWidget(parent),
@@ -82,7 +77,7 @@ int ReminderList::visibleRows() const
     if (!showAll_ || rows < 6)
         return rows;
     const KTPrefs* prefs = window_.preferences();
-    const int wanted = prefs ? int(prefs->integerForKey(MaxFutureReminders)) : 0;
+    const int wanted = prefs ? int(prefs->integerForKey(prefkeys::MaxFutureReminders)) : 0;
     return std::min(rows, wanted < 6 ? 5 : wanted);
 }
 

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <gtest/gtest.h>
 
@@ -191,6 +192,33 @@ TEST_F(PreferencesTest, ShowsTheStoreAndOkWritesEveryKeyBackWithItsTypeLeavingOt
     const FilingPreferences filing = FilingPreferences::from(prefs_.get());
     EXPECT_EQ(filing.priorities.first(), filingrule::SelectedReminder);
     EXPECT_EQ(filing.matchType, 1);
+}
+
+TEST_F(PreferencesTest, TheReminderSettingsAreShownAndWrittenTogether)
+{
+    {
+        auto d = dialog();
+        EXPECT_EQ(d->maxFutureRemindersField()->value(), 5) << "never set: 5, off, reveal the folder";
+        EXPECT_FALSE(d->reminderNotificationsSwitch()->isChecked());
+        EXPECT_EQ(d->reminderHandlingMenu()->currentIndex(), 1);
+        EXPECT_FALSE(d->reminderHandlingMenu()->isEnabled());
+        d->reminderNotificationsSwitch()->setChecked(true);
+        EXPECT_TRUE(d->reminderHandlingMenu()->isEnabled());
+        d->reminderHandlingMenu()->setCurrentIndex(2);
+        d->maxFutureRemindersField()->setValue(12);
+        d->accept();
+    }
+    const plist::Dict disk = onDisk();
+    auto at = [&](const QString& key) { return disk.find(key) ? *disk.find(key) : plist::Value(); };
+    EXPECT_EQ(at(prefkeys::MaxFutureReminders), plist::Value(12));
+    EXPECT_EQ(at(prefkeys::UserNotificationsForReminders), plist::Value(true));
+    EXPECT_EQ(at(prefkeys::UserNotificationsForRemindersHandling), plist::Value(2));
+
+    prefs_->setInteger(2, prefkeys::MaxFutureReminders);
+    auto d = dialog();
+    EXPECT_EQ(d->maxFutureRemindersField()->value(), 5) << "fewer than 5 rows is shown as 5";
+    EXPECT_TRUE(d->reminderNotificationsSwitch()->isChecked());
+    EXPECT_EQ(d->reminderHandlingMenu()->currentIndex(), 2);
 }
 
 TEST_F(PreferencesTest, CancelWritesNothing)
