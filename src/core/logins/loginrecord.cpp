@@ -60,6 +60,14 @@ bool hasLogin(const IndexItem& f)
     return f.has(loginkeys::URL) || f.has(loginkeys::UserID) || f.has(loginkeys::Password);
 }
 
+bool hasAnyLoginKey(const IndexItem& f)
+{
+    for (const auto& [key, value] : f.keys())
+        if (key.startsWith(QLatin1String("website")))
+            return true;
+    return false;
+}
+
 bool loginNeedsMigration(const IndexItem& f)
 {
     return !f.has(loginkeys::NewUserIDOptions);

@@ -65,6 +65,9 @@ struct LoginRecord {
 // The item has any login key: an address, a user ID or a password.
 bool hasLogin(const IndexItem& folder);
 
+// The item has any key of a login record, options included.
+bool hasAnyLoginKey(const IndexItem& folder);
+
 // A record from before the user-ID option menu had its present meaning: true when it
 // lacks "websiteNewUserIDOptions".
 bool loginNeedsMigration(const IndexItem& folder);

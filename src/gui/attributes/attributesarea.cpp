@@ -9,6 +9,7 @@
 #include "attributes/notes.h"
 #include "attributes/tags.h"
 #include "tagsfield.h"
+#include "logins/loginpage.h"
 #include "reminders/reminderpage.h"
 #include "filing/filingrules.h"
 #include "filing/ktdate.h"
@@ -168,8 +169,10 @@ QWidget* AttributesArea::buildFolderPage()
     page->setObjectName(QStringLiteral("folderPage"));
     folderTabs_ = new QTabWidget(page);
     folderTabs_->setObjectName(QStringLiteral("folderTabs"));
-    folderTabs_->addTab(placeholder(QStringLiteral("websiteLoginPage"), QString(), folderTabs_),
-                        attrmsg::WebsiteLoginPage);
+    loginPage_ = new LoginPage(window_.document(), window_.preferences(), window_.platform(), folderTabs_);
+    folderTabs_->addTab(loginPage_, attrmsg::WebsiteLoginPage);
+    // A generated password keeps the one it replaced in the notes shown below.
+    connect(loginPage_, &LoginPage::notesChanged, this, [this] { refresh(); });
     reminderPage_ = new ReminderPage(window_.document(), window_.preferences(), folderTabs_);
     folderTabs_->addTab(reminderPage_, attrmsg::ReminderPage);
     autoFilePage_ = buildAutoFilePage();
@@ -427,6 +430,7 @@ void AttributesArea::fillFolderPage()
     }
     const bool editable = folder && writable();
     reminderPage_->showFolder(folder ? phrasesFolder_ : QString(), editable);
+    loginPage_->showFolder(folder ? phrasesFolder_ : QString(), editable);
     for (QLineEdit* f : {match_, startPhrase_, endPhrase_})
         f->setReadOnly(!editable);
     dayFirst_->setEnabled(editable);
@@ -456,6 +460,7 @@ void AttributesArea::commitNotes()
 void AttributesArea::commitPending()
 {
     tagsField_->commitTyped();
+    loginPage_->commitPending();
     commitNotes();
     commitMatch();
     commitPhrases();

@@ -24,6 +24,7 @@ class QTimer;
 
 namespace folivo::gui {
 
+class LoginPage;
 class ReminderPage;
 class TagsField;
 class WindowContext;
@@ -66,6 +67,7 @@ public:
     QPlainTextEdit* notesField() const { return notes_; }
     TagsField* tagsField() const { return tagsField_; }
     ReminderPage* reminderPage() const { return reminderPage_; }
+    LoginPage* loginPage() const { return loginPage_; }
     // Brings the folder page's reminder tab to the front (when a folder is shown).
     void showReminderPage();
     QLineEdit* matchField() const { return match_; }
@@ -137,6 +139,7 @@ private:
     QPlainTextEdit* notes_;
     TagsField* tagsField_ = nullptr;
     ReminderPage* reminderPage_ = nullptr;
+    LoginPage* loginPage_ = nullptr;
     QLabel* notesLabel_;
 
     QLineEdit* match_ = nullptr;

@@ -124,7 +124,10 @@ protected:
     {
         area()->tabs()->setCurrentWidget(area()->folderPage());
         area()->folderTabs()->setCurrentWidget(area()->autoFilingPage());
+        // The page's first look at the shown file runs from a zero timer once the events
+        // of the switch are through.
         settle();
+        QTest::qWait(50);
     }
     QString attributesFileOf(const QString& path) const { return db_ + '/' + MyDocument::attributesPathForPath(path); }
 

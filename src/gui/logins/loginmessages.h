@@ -1,0 +1,33 @@
+#pragma once
+// The texts of the login page of a folder and of the password generator.
+
+#include <QString>
+#include <QStringList>
+
+namespace folivo::gui::loginmsg {
+
+inline const QString Address = QStringLiteral("Website:");
+inline const QString UserID = QStringLiteral("User ID:");
+inline const QString UserID2 = QStringLiteral("Second user ID:");
+inline const QString Password = QStringLiteral("Password:");
+inline const QString ShowSecrets = QStringLiteral("Show ID/Password");
+inline const QString HideSecrets = QStringLiteral("Hide ID/Password");
+inline const QString Generate = QStringLiteral("Generate…");
+inline const QString Browser = QStringLiteral("Browser:");
+inline const QStringList UserIDOptions = {QStringLiteral("Go To only opens the website"),
+                                          QStringLiteral("Go To also logs in")};
+inline const QString TabBeforeUserID = QStringLiteral("Tab before the user ID");
+inline const QString ReturnAfterUserID = QStringLiteral("Return after the user ID");
+inline const QStringList PasswordOptions = {
+    QStringLiteral("Password on the same page"), QStringLiteral("Password on the next page"),
+    QStringLiteral("Password not typed"), QStringLiteral("Password shown for 10 seconds")};
+inline const QString TabBeforePassword = QStringLiteral("Tab before the password");
+inline const QString ReturnAfterPassword = QStringLiteral("Return after the password");
+inline const QString Tabs = QStringLiteral("%n Tab(s)");
+
+inline const QString GeneratorTitle = QStringLiteral("Generate Password");
+inline const QString Length = QStringLiteral("Length:");
+inline const QString IncludeSpecials = QStringLiteral("Include special characters");
+inline const QString GeneratorNote = QStringLiteral("The password it replaces is kept in the folder's notes.");
+
+} // namespace folivo::gui::loginmsg
