@@ -260,8 +260,18 @@ bool ImportPipeline::importFileAtPath(const QString& path, const std::optional<Q
         // Each stored file is a step the person can go back to; the import log is not.
         if (!storingLog_)
             doc_.history().addItem(doc_.tree().itemForPath(r.resultPath));
-        if (!storingLog_)
+        if (!storingLog_) {
+            // The text the filing rules read goes into the cache, so searching and tagging
+            // need not read the stored file again. Only a text already read is kept: an
+            // import that filed by name alone does not parse every file for it.
+            if (sourceText) {
+                std::optional<QString> normalised = *sourceText;
+                if (normalised)
+                    *normalised = normalised->normalized(QString::NormalizationForm_C);
+                doc_.textCache().put(r.resultPath, normalised);
+            }
             autoTagStored(r.resultPath, textOfSource);
+        }
         // The reminder that chose the folder has been answered by this import.
         if (decision.reminderChosen && decision.folder) {
             decision.folder->setValue(keys::ReminderChecked, true);

@@ -1,15 +1,13 @@
 #include "find/searchtext.h"
 
-#include "find/filetext.h"
+#include "find/textcache.h"
+#include "store/mydocument.h"
 
 namespace folivo {
 
 std::optional<QString> searchTextOfItem(MyDocument& doc, const QString& storedPath)
 {
-    std::optional<QString> text = textOfItem(doc, storedPath);
-    if (text)
-        *text = text->normalized(QString::NormalizationForm_C);
-    return text;
+    return doc.textCache().text(storedPath);
 }
 
 } // namespace folivo

@@ -11,7 +11,8 @@ namespace folivo {
 class MyDocument;
 
 // The searchable text of a stored file of an open database (its stored path); nullopt when
-// it has none or cannot be read. An encrypted database's file is deciphered in memory only.
+// it has none or cannot be read. An encrypted database's file is deciphered in memory only;
+// the database's text cache answers for files read before.
 std::optional<QString> searchTextOfItem(MyDocument& doc, const QString& storedPath);
 
 } // namespace folivo

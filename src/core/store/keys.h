@@ -44,6 +44,7 @@ inline const QString AttributesState = QStringLiteral(".attributesState");
 inline const QString CustomAttributeNames = QStringLiteral(".customAttributeNames");
 inline const QString BackupCount = QStringLiteral(".backupCount");
 inline const QString History = QStringLiteral(".history");
+inline const QString TextCache = QStringLiteral(".textCache"); // and its "-wal" and "-shm"
 inline const QString DrawerOpen = QStringLiteral(".drawerOpen");
 inline const QString Unfiled = QStringLiteral("Unfiled");
 inline const QString LastImport = QStringLiteral("Last Import");

@@ -34,8 +34,9 @@ std::vector<MyDocument*>& allDocuments()
 MyDocument::MyDocument(DocumentUi& ui, const PrefsSource* prefs) : ui_(ui), prefs_(prefs)
 {
     allDocuments().push_back(this);
-    parts_ = {&customAttributeNames_, &historyFile_, &reminders_};
+    parts_ = {&customAttributeNames_, &historyFile_, &reminders_, &textCache_};
     addOperationObserver(&reminders_);
+    addOperationObserver(&textCache_);
 }
 
 MyDocument::~MyDocument()

@@ -8,6 +8,7 @@
 #include "crypto/documentcrypto.h"
 #include "history/history.h"
 #include "history/historyfile.h"
+#include "find/textcache.h"
 #include "reminders/reminders.h"
 #include "store/dboperation.h"
 #include "store/documenthooks.h"
@@ -142,6 +143,8 @@ public:
     CustomAttributeNames& customAttributes() { return customAttributeNames_; }
     // The folders with reminders, due and future; collected after every open.
     Reminders& reminders() { return reminders_; }
+    // The text of the files, kept for searches of contents.
+    TextCache& textCache() { return textCache_; }
     DocumentUi& ui() { return ui_; }
     // The encryption of the database: its key and the stored forms of its items.
     DocumentCrypto& crypto() { return crypto_; }
@@ -351,6 +354,7 @@ private:
     HistoryFile historyFile_{history_};
     CustomAttributeNames customAttributeNames_;
     Reminders reminders_{*this}; // after the tree, which it observes
+    TextCache textCache_{*this};
     std::vector<DocumentPart*> parts_;
     std::vector<OperationObserver*> operationObservers_;
 
