@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace folivo {
 class KTPrefs;
@@ -37,6 +38,8 @@ struct Options {
     bool trailing = false;
     std::optional<QString> textFile;
     std::optional<int> settle;
+    // The options only one command knows, in the order given, each with its values.
+    QList<std::pair<QString, QStringList>> own;
 };
 
 // One run of a command.
@@ -73,6 +76,14 @@ struct CommandSpec {
     QList<UsageLine> usage;
     int arguments = 0; // how many; negative: at least that many (-2: two or more)
     QStringList options; // the options it takes besides the common ones of its kind
+    // Options of this command alone (they follow the command's name on the line).
+    struct OwnOption {
+        QString name;   // "--attr"
+        int values = 0; // how many arguments follow it
+        QString form;   // "--attr NAME OP VALUE"
+        QStringList summary;
+    };
+    QList<OwnOption> ownOptions;
 };
 
 class Command {
