@@ -10,6 +10,7 @@
 #include "browser/treemodel.h"
 #include "content/contentarea.h"
 #include "database/databasecommands.h"
+#include "find/findcommands.h"
 #include "import/importcommands.h"
 #include "preferences/preferencescommands.h"
 #if FOLIVO_WITH_VIEWER
@@ -153,6 +154,7 @@ void MainWindow::addModules()
     modules_.push_back(std::make_unique<PreferencesCommands>(context));
     modules_.push_back(std::make_unique<AppCommands>(context));
     modules_.push_back(std::make_unique<AttributesCommands>(context));
+    modules_.push_back(std::make_unique<FindCommands>(context));
 #if FOLIVO_WITH_VIEWER
     modules_.push_back(std::make_unique<ViewerCommands>(context));
 #endif
