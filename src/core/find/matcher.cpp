@@ -1,6 +1,5 @@
 #include "find/matcher.h"
 
-#include "browser/renamerules.h"
 #include "filing/filedates.h"
 #include "filing/filingrules.h"
 #include "store/indexitem.h"
@@ -31,15 +30,27 @@ std::optional<QString> stringKey(const IndexItem& item, const QString& key)
     return std::nullopt;
 }
 
-QString nameWithoutExtension(const QString& path)
+// The last component of a path without its extension, as a view into the path.
+QStringView nameWithoutExtension(QStringView path)
 {
-    const QString last = path.section('/', -1);
-    const QString ext = extensionOfName(last);
-    return ext.isEmpty() ? last : last.chopped(ext.size());
+    const QStringView last = path.mid(path.lastIndexOf(u'/') + 1);
+    const qsizetype dot = last.lastIndexOf(u'.');
+    // A leading dot starts no extension; a trailing dot ends an empty one, which is none.
+    if (dot <= 0 || dot == last.size() - 1)
+        return last;
+    return last.left(dot);
+}
+
+bool needsComposing(QStringView text)
+{
+    for (QChar ch : text)
+        if (ch.unicode() >= 0x300)
+            return true;
+    return false;
 }
 
 // The search of a text condition on one text.
-bool textMatches(const QString& text, const QString& needle, int tag)
+bool textMatches(QStringView text, const QString& needle, int tag)
 {
     if (needle.isEmpty())
         return false;
@@ -82,9 +93,10 @@ bool textCondition(const IndexItem& item, const FindCondition& c, MatchContext& 
     }
     if (!text)
         return false;
-    if (hasBits(tag, Name))
-        text = nameWithoutExtension(*text);
-    return textMatches(nfcText(*text), needle, tag);
+    const QStringView subject = hasBits(tag, Name) ? nameWithoutExtension(*text) : QStringView(*text);
+    if (needsComposing(subject))
+        return textMatches(subject.toString().normalized(QString::NormalizationForm_C), needle, tag);
+    return textMatches(subject, needle, tag);
 }
 
 bool customCondition(const IndexItem& item, const FindCondition& c, MatchContext& ctx)
@@ -313,10 +325,7 @@ double leadingNumber(QStringView text)
 
 QString nfcText(const QString& text)
 {
-    for (QChar ch : text)
-        if (ch.unicode() >= 0x300)
-            return text.normalized(QString::NormalizationForm_C);
-    return text;
+    return needsComposing(text) ? text.normalized(QString::NormalizationForm_C) : text;
 }
 
 } // namespace folivo
