@@ -3,6 +3,7 @@
 // saving time), the rule for folders under a file-date condition, and the select-all walk.
 
 #include "find/criteria.h"
+#include "find/findwalk.h"
 #include "find/matcher.h"
 #include "find/selectall.h"
 #include "store/dboperation.h"
@@ -530,4 +531,67 @@ TEST(SelectAll, WalksTheTreeInBrowserOrder)
     while (again.step(1)) {
     }
     EXPECT_EQ(again.found(), (QStringList{"Bank", "Bank/2024", "Banking"}));
+}
+
+namespace {
+
+// A small tree: A, A/x1, A/2024 (a date folder), A/2024/March (one file), its file, B/x2.
+struct WalkTree {
+    IndexTree tree;
+    WalkTree()
+    {
+        IndexItem* a = tree.insert(nullptr, folder("A"));
+        tree.insert(a, file("A/x1.pdf"));
+        IndexItem* year = tree.insert(a, folder("A/2024", Dict{{keys::Date, true}}));
+        IndexItem* month = tree.insert(year, folder("A/2024/March", Dict{{keys::Date, true}}));
+        tree.insert(month, file("A/2024/March/x3.pdf"));
+        IndexItem* b = tree.insert(nullptr, folder("B"));
+        tree.insert(b, file("B/x2.pdf"));
+    }
+};
+
+std::optional<QString> walk(IndexTree& tree, const QString& needle, const QString& selected, bool backward,
+                            qsizetype* tested = nullptr)
+{
+    FakeContext ctx;
+    FindWalk w(tree, criteria({text(Name | Contains, needle)}), ctx, selected, backward);
+    while (w.step(1)) {
+    }
+    if (tested)
+        *tested = w.tested();
+    return w.found();
+}
+
+} // namespace
+
+TEST(FindWalk, StartsBesideTheSelectionAndWraps)
+{
+    WalkTree t;
+    const struct {
+        QString needle, selected;
+        bool backward;
+        std::optional<QString> found;
+    } cases[] = {
+        {"x", "", false, "A/x1.pdf"},                  // nothing selected: the first item first
+        {"x", "", true, "B/x2.pdf"},                   // backward: the last item first
+        {"x", "A/2024/March/x3.pdf", true, "A/x1.pdf"},
+        {"x", "A", true, "B/x2.pdf"},                  // the first selected, backward: the last next
+        {"x", "A/x1.pdf", false, "A/2024/March/x3.pdf"},
+        {"x", "A/2024/March", false, "B/x2.pdf"},      // a date folder standing for its lone file
+        {"x", "A/2024", false, "B/x2.pdf"},            // and a chain of them
+        {"x", "B/x2.pdf", false, "A/x1.pdf"},          // past the end: from the top
+        {"x1", "A/x1.pdf", false, "A/x1.pdf"},         // the selected item itself, last
+        {"A", "B", false, "A"},
+        {"zzz", "", false, std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(walk(t.tree, c.needle, c.selected, c.backward), c.found)
+            << c.needle.toStdString() << " from " << c.selected.toStdString() << (c.backward ? " backward" : "");
+    // Without a match every item is tested once, in either direction, from anywhere.
+    for (const bool backward : {false, true})
+        for (const QString& from : {"", "A", "A/2024/March", "B/x2.pdf"}) {
+            qsizetype tested = 0;
+            EXPECT_FALSE(walk(t.tree, "zzz", from, backward, &tested));
+            EXPECT_EQ(tested, 7) << from.toStdString();
+        }
 }
