@@ -8,6 +8,7 @@
 #include "find/criteria.h"
 
 #include <QPointer>
+#include <optional>
 
 namespace folivo::gui {
 
@@ -20,11 +21,15 @@ public:
     ~FindCommands() override;
     QString name() const override { return QStringLiteral("find"); }
     void registerCommands(CommandRegistry& registry) override;
+    void fillMenuContext(MenuContext& context) const override;
     void windowClosing() override;
     bool inTheMiddleOfAStep() const override { return scanning_; }
 
     // The Find command: the dialog, then the search it describes.
     void find();
+    // Find Next and Find Previous: the next match of the current search from the selection,
+    // selected in the browser; answers its path, or nothing.
+    std::optional<QString> findNext(bool previous);
     // Selects every item that meets `criteria` in the browser; answers the paths selected.
     QStringList selectAll(const FindCriteria& criteria);
     // The dialog of this window, made on first use (tests reach it to fill it in).
@@ -34,6 +39,10 @@ public:
     int sliceSize = 200;
 
 private:
+    // The current search: the last one confirmed, else the one kept in the preferences.
+    const FindCriteria& current() const;
+
+    mutable std::optional<FindCriteria> current_;
     QPointer<FindDialog> dialog_;
     bool scanning_ = false;
 };

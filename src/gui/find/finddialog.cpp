@@ -183,9 +183,16 @@ FindDialog::FindDialog(const QStringList& attributeNames, bool european, QWidget
     auto* tail = new QHBoxLayout;
     type_ = new QComboBox(this);
     // Only what runs here is offered.
+    type_->addItem(findmsg::FindForward, int(FindType::FindForward));
+    type_->addItem(findmsg::FindBackward, int(FindType::FindBackward));
     type_->addItem(findmsg::SelectAll, int(FindType::SelectAll));
     expand_ = new QCheckBox(findmsg::ExpandFound, this);
-    expand_->hide(); // shown for the finding types, which are not offered
+    // The expand switch belongs to the finding types.
+    connect(type_, &QComboBox::currentIndexChanged, this, [this] {
+        const int t = type_->currentData().toInt();
+        expand_->setVisible(t == int(FindType::FindForward) || t == int(FindType::FindBackward));
+        warning_->hide();
+    });
     tail->addWidget(new QLabel(findmsg::TypeLead, this));
     tail->addWidget(type_);
     tail->addWidget(expand_);
@@ -211,7 +218,8 @@ void FindDialog::setup(const FindCriteria& criteria)
     all_->setCurrentIndex(criteria.all ? 0 : 1);
     expand_->setChecked(criteria.expand);
     const int type = type_->findData(int(criteria.type));
-    type_->setCurrentIndex(type >= 0 ? type : 0);
+    type_->setCurrentIndex(type >= 0 ? type : type_->findData(int(FindType::SelectAll)));
+    expand_->setVisible(type_->currentData().toInt() < int(FindType::SelectAll));
     warning_->hide();
     while (!rows_.empty()) {
         delete rows_.back();

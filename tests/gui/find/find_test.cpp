@@ -164,6 +164,7 @@ TEST(FindWindow, SelectAllSelectsEveryMatchInTheBrowser)
         FindConditionRow* row = d->row(0);
         choose(row, LegacyNameContainsIgnoringCase);
         row->textField()->setText("bank");
+        d->typeMenu()->setCurrentIndex(d->typeMenu()->findData(int(FindType::SelectAll)));
         d->accept();
     }});
     ASSERT_TRUE(window->runCommand(MenuCommand::Find));
@@ -173,5 +174,21 @@ TEST(FindWindow, SelectAllSelectsEveryMatchInTheBrowser)
     const QStringList selected = window->selectedPaths();
     EXPECT_EQ(script.stepsRun(), 1);
     EXPECT_EQ(selected, (QStringList{"Bank", "Bank/2024/March/Bank statement.txt"}));
+    // After select all there is no next match.
+    EXPECT_FALSE(window->commandState(MenuCommand::FindNext).enabled);
+
+    // Find forward from the selection, then again backward, which comes round to the match itself.
+    test::ModalScript<FindDialog> forward({[](FindDialog* d) {
+        FindConditionRow* row = d->row(0);
+        choose(row, LegacyNameContainsIgnoringCase);
+        row->textField()->setText("receipt");
+        d->typeMenu()->setCurrentIndex(d->typeMenu()->findData(int(FindType::FindForward)));
+        d->accept();
+    }});
+    ASSERT_TRUE(window->runCommand(MenuCommand::Find));
+    EXPECT_EQ(window->selectedPaths(), QStringList{"Bank/2024/March/Receipt.txt"});
+    EXPECT_TRUE(window->commandState(MenuCommand::FindPrevious).enabled);
+    ASSERT_TRUE(window->runCommand(MenuCommand::FindPrevious));
+    EXPECT_EQ(window->selectedPaths(), QStringList{"Bank/2024/March/Receipt.txt"});
     window->close();
 }
