@@ -7,8 +7,14 @@
 //   folivo-screenshots OUTDIR
 
 #include "attributes/attributesarea.h"
+#include "browser/browserpane.h"
 #include "browser/itemicons.h"
+#include "find/finddialog.h"
 #include "mainwindow.h"
+
+#include "find/documentmatch.h"
+#include "find/messages.h"
+#include "find/selectall.h"
 #include "preferences/preferencesdialog.h"
 #include "browser/treemodel.h"
 
@@ -25,6 +31,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPdfWriter>
@@ -282,6 +289,42 @@ int main(int argc, char** argv)
         area->tabs()->setCurrentWidget(area->filePage());
     settle();
     ok &= save(window.grab(), out + "/window.png");
+
+    // The Find dialog with a name, a tag and a date range row, then what select all selected.
+    {
+        FindDialog find(doc.customAttributes().names(), false, &window);
+        FindCriteria criteria;
+        FindCondition name, tag, range;
+        name.tag = findbits::LegacyNameContainsIgnoringCase;
+        name.name = QStringLiteral("statement");
+        tag.tag = findbits::Tags | findbits::IgnoreCase;
+        tag.name = QStringLiteral("finance");
+        range.tag = findbits::ItemDates | findbits::Between;
+        range.fromDate = QStringLiteral("1/01/2024");
+        range.toDate = QStringLiteral("12/31/2024");
+        criteria.conditions = {name, tag, range};
+        criteria.all = false;
+        criteria.type = int(FindType::SelectAll);
+        find.setup(criteria);
+        find.show();
+        settle();
+        ok &= save(find.grab(), out + "/find-dialog.png");
+        find.row(0)->textField()->clear();
+        find.criteriaFromDialog();
+        settle(200);
+        ok &= save(find.grab(), out + "/find-dialog-warning.png");
+        find.reject();
+        DocumentMatchContext context(doc, false);
+        FindCriteria electricity;
+        FindCondition word;
+        word.tag = findbits::LegacyNameContainsIgnoringCase;
+        word.name = QStringLiteral("electricity");
+        electricity.conditions = {word};
+        const QStringList found = selectAllMatching(doc.tree(), electricity, context);
+        window.browser().selectItems(found, folivo::findmsg::foundSelected(found.size()));
+        settle(400);
+        ok &= save(window.grab(), out + "/find-select-all.png");
+    }
 
     window.close();
     return ok ? 0 : 1;

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace folivo {
 class KTPrefs;
@@ -38,6 +39,8 @@ struct Options {
     std::optional<QString> textFile;
     std::optional<int> settle;
     QStringList addTags, removeTags; // tag: --add and --remove, each as often as wanted
+    // The options only one command knows, in the order given, each with its values.
+    QList<std::pair<QString, QStringList>> own;
 };
 
 // One run of a command.
@@ -74,6 +77,14 @@ struct CommandSpec {
     QList<UsageLine> usage;
     int arguments = 0; // how many; negative: at least that many (-2: two or more)
     QStringList options; // the options it takes besides the common ones of its kind
+    // Options of this command alone (they follow the command's name on the line).
+    struct OwnOption {
+        QString name;   // "--attr"
+        int values = 0; // how many arguments follow it
+        QString form;   // "--attr NAME OP VALUE"
+        QStringList summary;
+    };
+    QList<OwnOption> ownOptions;
 };
 
 class Command {

@@ -114,8 +114,22 @@ int runCommandLine(const QStringList& args, Console& console)
         static const QStringList valued{"--password-file", "--from-password-file", "--index",      "--from",
                                         "--to",            "--keep",               "--start-date", "--end-date",
                                         "--text-file",     "--settle",             "--add",        "--remove"};
-        if (!flags.contains(a) && !valued.contains(a))
-            return usageError(console, QStringLiteral("Unknown option %1.").arg(a));
+        if (!flags.contains(a) && !valued.contains(a)) {
+            // An option of the command named so far.
+            const Command* command = positional.isEmpty() ? nullptr : CommandRegistry::instance().find(positional.first());
+            const CommandSpec::OwnOption* own = nullptr;
+            if (command)
+                for (const CommandSpec::OwnOption& candidate : command->spec().ownOptions)
+                    if (candidate.name == a)
+                        own = &candidate;
+            if (!own)
+                return usageError(console, QStringLiteral("Unknown option %1.").arg(a));
+            if (i + own->values >= args.size())
+                return usageError(console, QStringLiteral("%1 needs %2.").arg(own->form, own->values == 1 ? QStringLiteral("a value") : QStringLiteral("%1 values").arg(own->values)));
+            o.own.append({a, args.mid(i + 1, own->values)});
+            i += own->values;
+            continue;
+        }
         given << a;
         if (a == "--rebuild") {
             o.rebuild = true;

@@ -145,6 +145,8 @@ QString commandHelp(const Command& command)
                 appendEntry(text, line.form, line.summary, g.column);
     const QStringList options = command.commonOptions() + command.spec().options;
     QString described;
+    for (const CommandSpec::OwnOption& own : command.spec().ownOptions)
+        appendEntry(described, own.form, own.summary, 25);
     appendOptions(described, options);
     if (!described.isEmpty())
         text += QStringLiteral("\nOptions:\n") + described;

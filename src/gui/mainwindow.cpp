@@ -12,6 +12,7 @@
 #include "browser/treemodel.h"
 #include "content/contentarea.h"
 #include "database/databasecommands.h"
+#include "find/findcommands.h"
 #include "import/importcommands.h"
 #include "preferences/preferencescommands.h"
 #if FOLIVO_WITH_VIEWER
@@ -163,6 +164,7 @@ void MainWindow::addModules()
     modules_.push_back(std::move(attributes));
     modules_.push_back(std::make_unique<TagsCommands>(context, area));
     modules_.push_back(std::make_unique<RemindersCommands>(context, attributesCommands));
+    modules_.push_back(std::make_unique<FindCommands>(context));
 #if FOLIVO_WITH_VIEWER
     modules_.push_back(std::make_unique<ViewerCommands>(context));
 #endif

@@ -28,7 +28,8 @@ const QList<MenuCommand> kOffered = {
     MenuCommand::KeepSorted, MenuCommand::SortYearsDescending, MenuCommand::SortMonthsDescending,
     MenuCommand::IgnoreCase, MenuCommand::Back, MenuCommand::Forward, MenuCommand::ClearHistory,
     MenuCommand::ShowAttributes, MenuCommand::MoveableAttributesPanel, MenuCommand::SpecifyAutoTagging,
-    MenuCommand::AutoTagImportedFiles, MenuCommand::AutoTagSelectedFiles,
+    MenuCommand::AutoTagImportedFiles, MenuCommand::AutoTagSelectedFiles, MenuCommand::Find,
+    MenuCommand::FindNext, MenuCommand::FindPrevious,
     MenuCommand::ZoomIn, MenuCommand::ZoomOut, MenuCommand::ZoomReset, MenuCommand::RotateLeft,
     MenuCommand::RotateRight, MenuCommand::ToggleEnhance, MenuCommand::ShowPdfAsText, MenuCommand::OpenShownFile,
     MenuCommand::OpenShownFileWith, MenuCommand::OpenInPdfViewer};
