@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace folivo {
 class KTPrefs;
@@ -37,6 +38,10 @@ struct Options {
     bool trailing = false;
     std::optional<QString> textFile;
     std::optional<int> settle;
+    // attr, attr-names: the custom attribute name to remove, to add, and a rename (old, new).
+    std::optional<QString> deleteName;
+    std::optional<QString> addName;
+    std::optional<std::pair<QString, QString>> renameName;
 };
 
 // One run of a command.

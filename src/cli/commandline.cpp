@@ -109,11 +109,19 @@ int runCommandLine(const QStringList& args, Console& console)
             given << QStringLiteral("--repair");
             continue;
         }
+        if (a == "--rename") {
+            if (i + 2 >= args.size())
+                return usageError(console, QStringLiteral("--rename needs the old and the new name."));
+            o.renameName = std::make_pair(args[i + 1], args[i + 2]);
+            i += 2;
+            given << a;
+            continue;
+        }
         static const QStringList flags{"--rebuild",     "--password-stdin", "--from-password-stdin",
                                        "--no-autofile", "--european",       "--trailing"};
         static const QStringList valued{"--password-file", "--from-password-file", "--index",      "--from",
                                         "--to",            "--keep",               "--start-date", "--end-date",
-                                        "--text-file",     "--settle"};
+                                        "--text-file",     "--settle",             "--delete",     "--add"};
         if (!flags.contains(a) && !valued.contains(a))
             return usageError(console, QStringLiteral("Unknown option %1.").arg(a));
         given << a;
@@ -158,6 +166,10 @@ int runCommandLine(const QStringList& args, Console& console)
             if (!o.settle)
                 return usageError(
                     console, QStringLiteral("--settle needs a number of seconds from 0 to 3600, not \"%1\".").arg(value));
+        } else if (a == "--delete") {
+            o.deleteName = value;
+        } else if (a == "--add") {
+            o.addName = value;
         } else if (a == "--text-file") {
             o.textFile = value;
         } else if (a == "--from") {
