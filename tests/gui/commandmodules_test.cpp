@@ -27,7 +27,7 @@ const QList<MenuCommand> kOffered = {
     MenuCommand::Preferences, MenuCommand::ExpandAll, MenuCommand::CollapseAll, MenuCommand::Sort,
     MenuCommand::KeepSorted, MenuCommand::SortYearsDescending, MenuCommand::SortMonthsDescending,
     MenuCommand::IgnoreCase, MenuCommand::Back, MenuCommand::Forward, MenuCommand::ClearHistory,
-    MenuCommand::ShowAttributes, MenuCommand::MoveableAttributesPanel,
+    MenuCommand::ShowAttributes, MenuCommand::MoveableAttributesPanel, MenuCommand::CustomAttributes,
     MenuCommand::ZoomIn, MenuCommand::ZoomOut, MenuCommand::ZoomReset, MenuCommand::RotateLeft,
     MenuCommand::RotateRight, MenuCommand::ToggleEnhance, MenuCommand::ShowPdfAsText, MenuCommand::OpenShownFile,
     MenuCommand::OpenShownFileWith, MenuCommand::OpenInPdfViewer};

@@ -5,6 +5,7 @@
 #include "commandmodule.h"
 #include "content/contentarea.h"
 #include "content/shownfile.h"
+#include "customattributestable.h"
 
 #include "attributes/notes.h"
 #include "filing/filingrules.h"
@@ -142,7 +143,8 @@ QWidget* AttributesArea::buildFilePage()
     // The tags field and the table of custom attributes take these places.
     tags->addWidget(placeholder(QStringLiteral("tagsField"), QString(), page), 1);
     layout->addLayout(tags);
-    layout->addWidget(placeholder(QStringLiteral("customAttributesTable"), attrmsg::CustomAttributes, page), 1);
+    customAttributes_ = new CustomAttributesTable(window_, page);
+    layout->addWidget(customAttributes_, 1);
 
     connect(startDate_, &QLineEdit::editingFinished, this, &AttributesArea::checkDates);
     connect(endDate_, &QLineEdit::editingFinished, this, &AttributesArea::checkDates);
@@ -356,6 +358,7 @@ void AttributesArea::fillFilePage()
     resetDates_->setEnabled(editable);
     dateWarning_->setVisible(false);
     dateWarning_->clear();
+    customAttributes_->showItem(config_.filePath, config_.datesEditable);
     if (config_.filePath.isEmpty()) {
         setDatesShown({}, {});
         return;

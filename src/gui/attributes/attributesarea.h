@@ -24,6 +24,7 @@ class QTimer;
 
 namespace folivo::gui {
 
+class CustomAttributesTable;
 class WindowContext;
 
 class AttributesArea : public QWidget {
@@ -62,6 +63,7 @@ public:
     QLabel* dateWarning() const { return dateWarning_; }
     QPushButton* resetDatesButton() const { return resetDates_; }
     QPlainTextEdit* notesField() const { return notes_; }
+    CustomAttributesTable* customAttributesTable() const { return customAttributes_; }
     QLineEdit* matchField() const { return match_; }
     QLineEdit* startPhraseField() const { return startPhrase_; }
     QLineEdit* endPhraseField() const { return endPhrase_; }
@@ -127,6 +129,7 @@ private:
     QLineEdit* endDate_ = nullptr;
     QLabel* dateWarning_ = nullptr;
     QPushButton* resetDates_ = nullptr;
+    CustomAttributesTable* customAttributes_ = nullptr;
     QPlainTextEdit* notes_;
     QLabel* notesLabel_;
 
