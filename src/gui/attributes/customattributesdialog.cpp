@@ -40,6 +40,8 @@ CustomAttributesDialog::CustomAttributesDialog(WindowContext& window, QWidget* p
     table_->setHorizontalHeaderLabels({attrmsg::AttributeNameColumn});
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->verticalHeader()->hide();
+    // A line of text per row: the table sits in a small area.
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 8);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed

@@ -118,6 +118,8 @@ CustomAttributesTable::CustomAttributesTable(WindowContext& window, QWidget* par
     table_->setHorizontalHeaderLabels({attrmsg::AttributeNameColumn, attrmsg::AttributeValueColumn});
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->verticalHeader()->hide();
+    // A line of text per row: the table sits in a small area.
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 8);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setItemDelegateForColumn(NameColumn, new NameDelegate([this] { return names(); }, table_));
     table_->setToolTip(attrmsg::CustomAttributesToolTip);
