@@ -16,6 +16,7 @@
 #include "browser/menuvalidation.h"
 #include "attributes/customattributes.h"
 #include "attributes/notes.h"
+#include "attributes/tags.h"
 #include "filing/filedates.h"
 #include "filing/filingrules.h"
 #include "prefs/ktprefs.h"
@@ -257,6 +258,8 @@ int main(int argc, char** argv)
                         QStringLiteral("Statement period from"));
     setFolderFilingText(doc, QStringLiteral("Bank/Visa"), filingkeys::EndingDateMatch, QStringLiteral("through"));
     saveNotes(doc, QStringLiteral("Bank/Visa/2024/March/Visa+3-31-2024.txt"), QStringLiteral("Paid in full on April 12."));
+    setTags(doc, QStringLiteral("Bank/Visa/2024/March/Visa+3-31-2024.txt"),
+            {QStringLiteral("credit card"), QStringLiteral("travel"), QStringLiteral("tax 2024")});
     auto* area = window.findChild<AttributesArea*>();
     window.selectItems({QStringLiteral("Bank/Visa")});
     settle(200);

@@ -38,9 +38,9 @@ struct Options {
     bool trailing = false;
     std::optional<QString> textFile;
     std::optional<int> settle;
-    // attr, attr-names: the custom attribute name to remove, to add, and a rename (old, new).
+    QStringList addTags, removeTags; // tag: --add and --remove, each as often as wanted; attr-names: --add NAME
+    // attr, attr-names: the custom attribute name to remove, and a rename (old, new).
     std::optional<QString> deleteName;
-    std::optional<QString> addName;
     std::optional<std::pair<QString, QString>> renameName;
 };
 

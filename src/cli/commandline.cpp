@@ -121,7 +121,8 @@ int runCommandLine(const QStringList& args, Console& console)
                                        "--no-autofile", "--european",       "--trailing"};
         static const QStringList valued{"--password-file", "--from-password-file", "--index",      "--from",
                                         "--to",            "--keep",               "--start-date", "--end-date",
-                                        "--text-file",     "--settle",             "--delete",     "--add"};
+                                        "--text-file",     "--settle",             "--add",        "--remove",
+                                        "--delete"};
         if (!flags.contains(a) && !valued.contains(a))
             return usageError(console, QStringLiteral("Unknown option %1.").arg(a));
         given << a;
@@ -166,10 +167,12 @@ int runCommandLine(const QStringList& args, Console& console)
             if (!o.settle)
                 return usageError(
                     console, QStringLiteral("--settle needs a number of seconds from 0 to 3600, not \"%1\".").arg(value));
+        } else if (a == "--add") {
+            o.addTags << value;
+        } else if (a == "--remove") {
+            o.removeTags << value;
         } else if (a == "--delete") {
             o.deleteName = value;
-        } else if (a == "--add") {
-            o.addName = value;
         } else if (a == "--text-file") {
             o.textFile = value;
         } else if (a == "--from") {

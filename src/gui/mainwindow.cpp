@@ -4,6 +4,7 @@
 
 #include "app/appcommands.h"
 #include "attributes/attributescommands.h"
+#include "attributes/tagscommands.h"
 #include "browser/browsercommands.h"
 #include "browser/browserdrops.h"
 #include "browser/browserpane.h"
@@ -152,7 +153,10 @@ void MainWindow::addModules()
     modules_.push_back(std::make_unique<BrowserCommands>(context));
     modules_.push_back(std::make_unique<PreferencesCommands>(context));
     modules_.push_back(std::make_unique<AppCommands>(context));
-    modules_.push_back(std::make_unique<AttributesCommands>(context));
+    auto attributes = std::make_unique<AttributesCommands>(context);
+    AttributesArea* area = attributes->area();
+    modules_.push_back(std::move(attributes));
+    modules_.push_back(std::make_unique<TagsCommands>(context, area));
 #if FOLIVO_WITH_VIEWER
     modules_.push_back(std::make_unique<ViewerCommands>(context));
 #endif

@@ -125,6 +125,7 @@ TEST_F(CliAttr, UsageErrors)
     for (const QStringList& args : {QStringList{"attr", db_, "Bank/Visa.txt", "Amount", "1", "extra"},
                                     QStringList{"attr", db_, "Bank/Visa.txt", "Amount", "--delete", "Amount"},
                                     QStringList{"attr-names", db_, "--add", "A", "--delete", "B"},
+                                    QStringList{"attr-names", db_, "--add", "A", "--add", "B"},
                                     QStringList{"attr-names", db_, "--rename", "A"}})
         EXPECT_EQ(runCli(args).exitCode, 2) << args.join(' ').toStdString();
 }

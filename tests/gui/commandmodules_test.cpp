@@ -28,6 +28,8 @@ const QList<MenuCommand> kOffered = {
     MenuCommand::KeepSorted, MenuCommand::SortYearsDescending, MenuCommand::SortMonthsDescending,
     MenuCommand::IgnoreCase, MenuCommand::Back, MenuCommand::Forward, MenuCommand::ClearHistory,
     MenuCommand::ShowAttributes, MenuCommand::MoveableAttributesPanel, MenuCommand::CustomAttributes,
+    MenuCommand::SpecifyAutoTagging,
+    MenuCommand::AutoTagImportedFiles, MenuCommand::AutoTagSelectedFiles,
     MenuCommand::ZoomIn, MenuCommand::ZoomOut, MenuCommand::ZoomReset, MenuCommand::RotateLeft,
     MenuCommand::RotateRight, MenuCommand::ToggleEnhance, MenuCommand::ShowPdfAsText, MenuCommand::OpenShownFile,
     MenuCommand::OpenShownFileWith, MenuCommand::OpenInPdfViewer};

@@ -34,7 +34,7 @@ public:
     QString checkUsage(const Invocation& call) const override
     {
         const Options& o = call.options;
-        if (int(o.addName.has_value()) + int(o.renameName.has_value()) + int(o.deleteName.has_value()) > 1)
+        if (int(o.addTags.size()) + int(o.renameName.has_value()) + int(o.deleteName.has_value()) > 1)
             return QStringLiteral("attr-names takes one of --add, --rename and --delete at a time.");
         return {};
     }
@@ -43,26 +43,27 @@ protected:
     Access access(const Invocation& call) const override
     {
         const Options& o = call.options;
-        return o.addName || o.renameName || o.deleteName ? Access::Writing : Access::Reading;
+        return !o.addTags.isEmpty() || o.renameName || o.deleteName ? Access::Writing : Access::Reading;
     }
     int runOn(Invocation& call, MyDocument& doc, TerminalUi&) const override
     {
         Console& console = call.console;
         const Options& o = call.options;
         QStringList names = doc.customAttributeNames();
-        if (!o.addName && !o.renameName && !o.deleteName) {
+        if (o.addTags.isEmpty() && !o.renameName && !o.deleteName) {
             for (const QString& n : names)
                 console.outLine(n);
             return 0;
         }
-        if (o.addName) {
-            if (const QString problem = newNameProblem(names, *o.addName); !problem.isEmpty()) {
+        if (!o.addTags.isEmpty()) {
+            const QString& name = o.addTags.first();
+            if (const QString problem = newNameProblem(names, name); !problem.isEmpty()) {
                 console.err(problem);
                 return 1;
             }
-            addAttributeName(names, *o.addName);
+            addAttributeName(names, name);
             doc.customAttributes().setNames(doc, names);
-            console.outLine(QStringLiteral("Added %1").arg(*o.addName));
+            console.outLine(QStringLiteral("Added %1").arg(name));
             return save(console, doc);
         }
         const QString& old = o.renameName ? o.renameName->first : *o.deleteName;

@@ -286,7 +286,14 @@ AutoTagOutcome autoTagItem(MyDocument& doc, IndexItem& item, const AutoTagSettin
 {
     if (!item.isFile() || !doc.canChange())
         return AutoTagOutcome::Refused;
-    const std::optional<QString> text = searchTextOfItem(doc, item.path());
+    return autoTagItemWithText(doc, item, settings, searchTextOfItem(doc, item.path()));
+}
+
+AutoTagOutcome autoTagItemWithText(MyDocument& doc, IndexItem& item, const AutoTagSettings& settings,
+                                   const std::optional<QString>& text)
+{
+    if (!item.isFile() || !doc.canChange())
+        return AutoTagOutcome::Refused;
     if (!text)
         return AutoTagOutcome::NoTags;
     const QStringList found = tagsFromText(*text, settings.prefixes, settings.separatorChar());
@@ -295,6 +302,50 @@ AutoTagOutcome autoTagItem(MyDocument& doc, IndexItem& item, const AutoTagSettin
     if (found == tagsOf(item))
         return AutoTagOutcome::Unchanged;
     return storeTags(doc, item, found) ? AutoTagOutcome::Tagged : AutoTagOutcome::Refused;
+}
+
+namespace {
+
+void collectFilesToAutoTag(const IndexItem* item, QStringList& out)
+{
+    if (!item || item->isSmartFolder() || item->isSmartFile())
+        return;
+    if (item->hasChildren()) {
+        for (const auto& child : item->children())
+            collectFilesToAutoTag(child.get(), out);
+    } else if (item->isFile()) {
+        out << item->path();
+    }
+}
+
+} // namespace
+
+QStringList filesToAutoTag(const std::vector<IndexItem*>& items)
+{
+    QStringList out;
+    for (const IndexItem* item : items)
+        collectFilesToAutoTag(item, out);
+    return out;
+}
+
+QStringList allFileTags(MyDocument& doc)
+{
+    QSet<QString> seen;
+    QStringList out;
+    for (const IndexItem* item : doc.tree().flatArray()) {
+        if (!item->isFile() || item->isSmartFile())
+            continue;
+        for (const QString& t : tagsOf(*item))
+            if (!seen.contains(t)) {
+                seen.insert(t);
+                out << t;
+            }
+    }
+    std::sort(out.begin(), out.end(), [](const QString& a, const QString& b) {
+        const int c = QString::compare(a, b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return out;
 }
 
 int autoTagItems(MyDocument& doc, const std::vector<IndexItem*>& items, const AutoTagSettings& settings)

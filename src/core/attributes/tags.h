@@ -89,6 +89,15 @@ enum class AutoTagOutcome {
 // Auto-tags one file. Its text is read through the document, so an encrypted database's
 // file is deciphered in memory only; the attributes file is written at most once.
 AutoTagOutcome autoTagItem(MyDocument& doc, IndexItem& item, const AutoTagSettings& settings);
+// The same with the file's text already read (normalised), as an import has it in hand.
+AutoTagOutcome autoTagItemWithText(MyDocument& doc, IndexItem& item, const AutoTagSettings& settings,
+                                   const std::optional<QString>& text);
+// The files auto-tagging `items` reaches, in order: folders give the files beneath them;
+// smart folders and smart files are skipped. A window walks this list one file at a time.
+QStringList filesToAutoTag(const std::vector<IndexItem*>& items);
+// Every tag the database's files carry (no date tags), each once, case-insensitively sorted:
+// what the tags field completes.
+QStringList allFileTags(MyDocument& doc);
 // Auto-tags files, descending into folders; smart folders and smart files are skipped.
 // Answers how many files were tagged.
 int autoTagItems(MyDocument& doc, const std::vector<IndexItem*>& items, const AutoTagSettings& settings);

@@ -1,4 +1,5 @@
 #include "filing/importpipeline.h"
+#include "attributes/tags.h"
 
 #include "filing/messages.h"
 #include "find/filetext.h"
@@ -222,6 +223,13 @@ bool ImportPipeline::importFileAtPath(const QString& path, const std::optional<Q
 
     FilingDecision decision;
     decision.folder = folder;
+    // The source's text, read at most once: the filing rules and auto-tagging both look at it.
+    std::optional<std::optional<QString>> sourceText;
+    const auto textOfSource = [&]() -> const std::optional<QString>& {
+        if (!sourceText)
+            sourceText = data ? textOfData(*data) : textOfFile(QFileInfo(path).absoluteFilePath());
+        return *sourceText;
+    };
     if (autoFile) {
         FilingInput input;
         input.fileName = data ? path : QFileInfo(path).fileName();
@@ -230,9 +238,7 @@ bool ImportPipeline::importFileAtPath(const QString& path, const std::optional<Q
         input.today = context_.today;
         if (!context_.selectedReminder.isEmpty())
             input.selectedReminder = doc_.tree().itemForPath(context_.selectedReminder);
-        input.text = [&]() -> std::optional<QString> {
-            return data ? textOfData(*data) : textOfFile(QFileInfo(path).absoluteFilePath());
-        };
+        input.text = [&]() -> std::optional<QString> { return textOfSource(); };
         // Gathered once per import: the tree's match strings do not change while it runs.
         if (!matchIndex_)
             matchIndex_.emplace(doc_.tree().categoriesArray());
@@ -254,6 +260,8 @@ bool ImportPipeline::importFileAtPath(const QString& path, const std::optional<Q
         // Each stored file is a step the person can go back to; the import log is not.
         if (!storingLog_)
             doc_.history().addItem(doc_.tree().itemForPath(r.resultPath));
+        if (!storingLog_)
+            autoTagStored(r.resultPath, textOfSource);
         // The reminder that chose the folder has been answered by this import.
         if (decision.reminderChosen && decision.folder) {
             decision.folder->setValue(keys::ReminderChecked, true);
@@ -267,6 +275,21 @@ bool ImportPipeline::importFileAtPath(const QString& path, const std::optional<Q
     }
     out_.entries << entry;
     return true;
+}
+
+void ImportPipeline::autoTagStored(const QString& storedPath,
+                                   const std::function<const std::optional<QString>&()>& text)
+{
+    if (!autoTag_)
+        autoTag_ = autoTagSettingsOf(doc_);
+    if (!autoTag_->tagsImports())
+        return;
+    if (IndexItem* item = doc_.tree().itemForPath(storedPath)) {
+        std::optional<QString> normalised = text();
+        if (normalised)
+            *normalised = normalised->normalized(QString::NormalizationForm_C);
+        autoTagItemWithText(doc_, *item, *autoTag_, normalised);
+    }
 }
 
 bool ImportPipeline::stopRequested()

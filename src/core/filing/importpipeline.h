@@ -4,6 +4,7 @@
 // stored by one recorded import, optionally written to an import log, and remembered in the
 // "Last Import" smart folder.
 
+#include "attributes/tags.h"
 #include "filing/filingrules.h"
 #include "store/dboperation.h"
 #include "store/promptid.h"
@@ -104,6 +105,8 @@ private:
     void noteFailure(ImportedEntry& entry, const OperationResult& result);
     void storeLog(const QDateTime& started);
     void maintainLastImport();
+    // Tags a stored file from the source's text when the database tags its imports.
+    void autoTagStored(const QString& storedPath, const std::function<const std::optional<QString>&()>& text);
     bool pref(const QString& key) const;
 
     MyDocument& doc_;
@@ -113,6 +116,7 @@ private:
     ImportOutcome out_;
     QSet<QString> visitedDirs_;
     std::optional<CategoryMatchIndex> matchIndex_;
+    std::optional<AutoTagSettings> autoTag_; // read at the first stored file
     bool stop_ = false;
     bool stoppedByRequest_ = false;
     bool storingLog_ = false; // the import log is being stored: not a file of the request

@@ -34,7 +34,8 @@ std::vector<MyDocument*>& allDocuments()
 MyDocument::MyDocument(DocumentUi& ui, const PrefsSource* prefs) : ui_(ui), prefs_(prefs)
 {
     allDocuments().push_back(this);
-    parts_ = {&customAttributeNames_, &historyFile_};
+    parts_ = {&customAttributeNames_, &historyFile_, &reminders_};
+    addOperationObserver(&reminders_);
 }
 
 MyDocument::~MyDocument()

@@ -8,6 +8,7 @@
 #include "crypto/documentcrypto.h"
 #include "history/history.h"
 #include "history/historyfile.h"
+#include "reminders/reminders.h"
 #include "store/dboperation.h"
 #include "store/documenthooks.h"
 #include "store/dbsettings.h"
@@ -139,6 +140,8 @@ public:
     History& history() { return history_; }
     // The custom attribute names of the database (".customAttributeNames").
     CustomAttributeNames& customAttributes() { return customAttributeNames_; }
+    // The folders with reminders, due and future; collected after every open.
+    Reminders& reminders() { return reminders_; }
     DocumentUi& ui() { return ui_; }
     // The encryption of the database: its key and the stored forms of its items.
     DocumentCrypto& crypto() { return crypto_; }
@@ -347,6 +350,7 @@ private:
     DocumentCrypto crypto_{*this};
     HistoryFile historyFile_{history_};
     CustomAttributeNames customAttributeNames_;
+    Reminders reminders_{*this}; // after the tree, which it observes
     std::vector<DocumentPart*> parts_;
     std::vector<OperationObserver*> operationObservers_;
 

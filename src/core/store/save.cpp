@@ -100,7 +100,9 @@ SaveOutcome MyDocument::saveChanges(bool fromTimer)
     }
     BusyScope guard(*this);
 
-    // The reminders are brought up to date here (not for the timer) once they exist.
+    // Ticked reminders advance, and reminders that fell due move to the due list, with
+    // every save.
+    reminders_.update();
     bool complete = saveDBSpecificPreferences();
     if (!complete)
         out.error = QStringLiteral("The preferences of the database could not be saved: %1").arg(fs::lastError());

@@ -8,6 +8,8 @@
 #include "customattributestable.h"
 
 #include "attributes/notes.h"
+#include "attributes/tags.h"
+#include "tagsfield.h"
 #include "filing/filingrules.h"
 #include "filing/ktdate.h"
 #include "prefs/ktprefs.h"
@@ -139,10 +141,18 @@ QWidget* AttributesArea::buildFilePage()
     auto* layout = new QVBoxLayout(page);
     layout->addLayout(dates);
     auto* tags = new QHBoxLayout;
-    tags->addWidget(new QLabel(attrmsg::Tags, page));
-    // The tags field and the table of custom attributes take these places.
-    tags->addWidget(placeholder(QStringLiteral("tagsField"), QString(), page), 1);
+    tagsField_ = new TagsField(page);
+    auto* tagsLabel = new QLabel(attrmsg::Tags, page);
+    tagsLabel->setBuddy(tagsField_->editor());
+    tags->addWidget(tagsLabel, 0, Qt::AlignTop);
+    tags->addWidget(tagsField_, 1);
     layout->addLayout(tags);
+    connect(tagsField_, &TagsField::tagsCommitted, this, &AttributesArea::storeTags);
+    connect(tagsField_, &TagsField::completionsWanted, this, [this] {
+        MyDocument& doc = window_.document();
+        if (doc.dbOpen())
+            tagsField_->setCompletions(allFileTags(doc));
+    });
     customAttributes_ = new CustomAttributesTable(window_, page);
     layout->addWidget(customAttributes_, 1);
 
@@ -358,17 +368,35 @@ void AttributesArea::fillFilePage()
     resetDates_->setEnabled(editable);
     dateWarning_->setVisible(false);
     dateWarning_->clear();
+    tagsField_->setEditable(editable && !config_.filePath.isEmpty());
     customAttributes_->showItem(config_.filePath, config_.datesEditable);
     if (config_.filePath.isEmpty()) {
         setDatesShown({}, {});
+        tagsField_->setTags({});
         return;
     }
     const MyDocument& doc = window_.document();
+    {
+        const IndexItem* file = doc.tree().itemForPath(config_.filePath);
+        tagsField_->setTags(file ? tagsOf(*file) : QStringList());
+    }
     const bool european = europeanDisplay();
     const auto shown = [&](const std::optional<QDate>& d) {
         return d ? displayDate(KTDate::atMidnight(*d), european) : QString();
     };
     setDatesShown(shown(storedDay(doc, config_.filePath, true)), shown(storedDay(doc, config_.filePath, false)));
+}
+
+void AttributesArea::storeTags(const QStringList& tags)
+{
+    MyDocument& doc = window_.document();
+    if (!doc.dbOpen() || config_.filePath.isEmpty())
+        return;
+    setTags(doc, config_.filePath, tags);
+    // What the field shows is what was stored: a refused store shows the file's tags again.
+    if (const IndexItem* file = doc.tree().itemForPath(config_.filePath); file && tagsOf(*file) != tags)
+        tagsField_->setTags(tagsOf(*file));
+    window_.refreshActions();
 }
 
 void AttributesArea::fillFolderPage()
@@ -418,6 +446,7 @@ void AttributesArea::commitNotes()
 
 void AttributesArea::commitPending()
 {
+    tagsField_->commitTyped();
     commitNotes();
     commitMatch();
     commitPhrases();

@@ -24,6 +24,7 @@ class QTimer;
 
 namespace folivo::gui {
 
+class TagsField;
 class CustomAttributesTable;
 class WindowContext;
 
@@ -63,6 +64,7 @@ public:
     QLabel* dateWarning() const { return dateWarning_; }
     QPushButton* resetDatesButton() const { return resetDates_; }
     QPlainTextEdit* notesField() const { return notes_; }
+    TagsField* tagsField() const { return tagsField_; }
     CustomAttributesTable* customAttributesTable() const { return customAttributes_; }
     QLineEdit* matchField() const { return match_; }
     QLineEdit* startPhraseField() const { return startPhrase_; }
@@ -92,6 +94,7 @@ private:
     void fillFolderPage();
     void setDatesShown(const QString& from, const QString& to);
 
+    void storeTags(const QStringList& tags);
     void notesEdited();
     void commitNotes();
     void checkDates();
@@ -131,6 +134,7 @@ private:
     QPushButton* resetDates_ = nullptr;
     CustomAttributesTable* customAttributes_ = nullptr;
     QPlainTextEdit* notes_;
+    TagsField* tagsField_ = nullptr;
     QLabel* notesLabel_;
 
     QLineEdit* match_ = nullptr;

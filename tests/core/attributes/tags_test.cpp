@@ -3,6 +3,7 @@
 
 #include "attributes/messages.h"
 #include "attributes/tags.h"
+#include "filing/importpipeline.h"
 #include "store/dboperation.h"
 #include "store/dbsettings.h"
 #include "store/indexitem.h"
@@ -12,6 +13,7 @@
 #include "support/packagefixtures.h"
 #include "support/testsupport.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -303,6 +305,29 @@ TEST_F(Tags, AutoTaggingReplacesTagsOnceAndKeepsThemWithoutAMatch)
     EXPECT_EQ(tagsOf(item(file)), QStringList({"rent", "tax", "rent"}));
 }
 
+// An import tags what it stores only while "Auto Tag Imported Files" is on, reading the
+// source's text once for the filing rules and the tags.
+TEST_F(Tags, ImportsAreTaggedOnlyWhileTheSwitchIsOn)
+{
+    const QString source = scratch_.file("in/Statement.txt");
+    QDir().mkpath(QFileInfo(source).path());
+    ASSERT_TRUE(writeAll(source, "Bank statement\r\nKeywords: rent, heating\n"));
+    for (const bool on : {false, true}) {
+        AutoTagSettings s = autoTagSettingsOf(doc_);
+        s.scanImported = on;
+        setAutoTagSettings(doc_, s);
+        ImportPipeline pipeline(doc_, nullptr);
+        ImportRequest request;
+        request.paths = {source};
+        request.parentPath = "Bank";
+        request.ignoreUserSelection = true;
+        const ImportOutcome out = pipeline.doImport(request);
+        ASSERT_EQ(out.itemsToSelect.size(), 1);
+        EXPECT_EQ(tagsOf(item(out.itemsToSelect.first())), on ? QStringList({"rent", "heating"}) : QStringList())
+            << "switch " << on;
+    }
+}
+
 TEST_F(Tags, AutoTaggingAFolderTagsEveryFileBeneathIt)
 {
     const QString dated = import("Dated.txt", "Keywords: a", day(2024, 5, 2));
@@ -314,6 +339,20 @@ TEST_F(Tags, AutoTaggingAFolderTagsEveryFileBeneathIt)
     EXPECT_EQ(tagsOf(item(flat)), QStringList({"b"}));
     EXPECT_FALSE(item(none).has(keys::Tags));
     EXPECT_FALSE(item(unfiled).has(keys::Tags)) << "outside the folder";
+}
+
+TEST_F(Tags, TheFilesAWindowTagsOneByOneAndTheTagsItCompletes)
+{
+    ASSERT_EQ(doc_.recordNewCategory("Bank/2024", doc_.tree().itemForPath("Bank"), -1).status,
+              OperationResult::Status::Done);
+    const QString a = import("A.txt", "x");
+    const QString b = doc_.recordImport("B.txt", QByteArray("y"), "Bank/2024", -1, {}, {}).resultPath;
+    ASSERT_TRUE(setTags(doc_, a, {"rent", "Tax"}));
+    ASSERT_TRUE(setTags(doc_, b, {"tax", "rent", "alpha"}));
+    // In the tree's order: the folder "2024" stands before the file.
+    EXPECT_EQ(filesToAutoTag({doc_.tree().itemForPath("Bank")}), QStringList({b, a}));
+    EXPECT_EQ(filesToAutoTag({doc_.tree().itemForPath(b), nullptr}), QStringList({b}));
+    EXPECT_EQ(allFileTags(doc_), QStringList({"alpha", "rent", "Tax", "tax"}));
 }
 
 TEST_F(Tags, AnEmptyPrefixDoesNotTagEveryFile)

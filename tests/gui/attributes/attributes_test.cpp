@@ -5,6 +5,7 @@
 #include "gui/guitest.h"
 
 #include "attributes/attributesarea.h"
+#include "attributes/tagsfield.h"
 #include "content/contentarea.h"
 #include "content/shownfile.h"
 #include "mainwindow.h"
@@ -188,6 +189,7 @@ TEST_F(Attributes, AReadOnlyDatabaseShowsButWritesNothing)
     EXPECT_FALSE(a->resetDatesButton()->isEnabled());
     EXPECT_TRUE(a->matchField()->isReadOnly());
     EXPECT_FALSE(a->dayFirstSwitch()->isEnabled());
+    EXPECT_FALSE(a->tagsField()->isEditable());
     EXPECT_EQ(a->notesField()->toolTip(), "You can view the notes for the selected file or folder \"Bank\".");
     EXPECT_EQ(a->tabs()->toolTip(), "You can view the attributes for the selected file or folder \"Bank\".");
     shown_.path = file_;
