@@ -120,6 +120,9 @@ CustomAttributesTable::CustomAttributesTable(WindowContext& window, QWidget* par
     table_->verticalHeader()->hide();
     // A line of text per row: the table sits in a small area.
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 8);
+    // At least two rows show without scrolling.
+    table_->setMinimumHeight(table_->horizontalHeader()->sizeHint().height()
+                             + 2 * table_->verticalHeader()->defaultSectionSize() + 2 * table_->frameWidth());
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setItemDelegateForColumn(NameColumn, new NameDelegate([this] { return names(); }, table_));
     table_->setToolTip(attrmsg::CustomAttributesToolTip);
@@ -132,11 +135,12 @@ CustomAttributesTable::CustomAttributesTable(WindowContext& window, QWidget* par
     table_->addAction(remove);
     connect(remove, &QAction::triggered, this, &CustomAttributesTable::deleteSelectedRows);
 
-    auto* buttons = new QHBoxLayout;
+    // The buttons beside the table: the area is short and the table wants its height.
+    auto* buttons = new QVBoxLayout;
     buttons->addWidget(add_);
     buttons->addWidget(delete_);
     buttons->addStretch(1);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(table_, 1);
     layout->addLayout(buttons);
