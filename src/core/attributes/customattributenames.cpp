@@ -83,8 +83,10 @@ void CustomAttributeNames::read(MyDocument& doc)
         doc.notePendingRepair(attributesmsg::PendingDamagedNames);
         return;
     }
-    if (!doc.dbWriteable())
+    if (!doc.dbWriteable()) {
+        doc.ui().alert(DamagedNamesPrompt, attributesmsg::NamesFileDamagedTitle, attributesmsg::NamesFileUnreadable);
         return;
+    }
     QString error;
     if (const auto aside = moveAside(file, &error)) {
         appendDebugInfo(QStringLiteral("\n\nUnreadable custom attribute names of %1 moved to %2").arg(doc.dbPath(), *aside));

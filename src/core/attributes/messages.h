@@ -63,7 +63,10 @@ inline const QString NamesFileDamagedTitle = QStringLiteral("Custom Attribute Na
 inline const QString NamesFileDamaged = QStringLiteral(
     "The list of custom attribute names of this database (\".customAttributeNames\") could not be read. It was "
     "kept as \"%1\" and an empty list was started; the attributes of your files are unchanged. Add the names "
-    "again with Custom Attributes... in the Edit menu.");
+    "again with Custom Attributes... in the Edit menu (or folivo-cli attr-names DB --add NAME).");
+inline const QString NamesFileUnreadable = QStringLiteral(
+    "The list of custom attribute names of this database (\".customAttributeNames\") could not be read, so no "
+    "names are offered. The database cannot be changed, so the file is left as it is.");
 inline const QString NamesFileDamagedKept = QStringLiteral(
     "The list of custom attribute names of this database (\".customAttributeNames\") could not be read, and it "
     "could not be moved aside either: %1. It is left as it is, and names added now are not saved until it is "
