@@ -11,9 +11,12 @@
 #include "store/keys.h"
 #include "store/mydocument.h"
 #include "support/fakeui.h"
+#include "support/packagefixtures.h"
 #include "support/testsupport.h"
 
+#include <QDirIterator>
 #include <QFile>
+#include <QJsonObject>
 #include <gtest/gtest.h>
 
 using namespace folivo;
@@ -500,6 +503,41 @@ TEST_F(NamesFile, AnOpenForReadingOnlyNotesWhatItWouldDo)
     ASSERT_TRUE(doc.openDatabase(db_, options).ok());
     EXPECT_TRUE(doc.pendingRepairs().contains(attributesmsg::PendingDamagedNames));
     EXPECT_EQ(listingDifferences(before, packageListing(db_)), QString());
+}
+
+// ---- An encrypted database -------------------------------------------------------------------------
+
+class EncryptedAttributes : public Fixtures {};
+
+// Values are the owner's words: set, renamed and rebuilt, they reach the package only enciphered.
+TEST_F(EncryptedAttributes, ValuesReachThePackageOnlyEncipheredAndARenameSurvivesARebuild)
+{
+    const QString pkg = copyOf("Encrypted.fvdb");
+    const QString password = manifest_.value("Encrypted.fvdb").toObject().value("password").toString();
+    const QByteArray secret = "IBAN-SECRET-4411";
+    {
+        FakeUi ui;
+        ui.passwords = {password};
+        MyDocument doc(ui);
+        ASSERT_TRUE(doc.openDatabase(pkg).ok());
+        doc.customAttributes().setNames(doc, {"Account"});
+        ASSERT_TRUE(setCustomAttribute(doc, "Bank/Letter.pdf", "Account", QString::fromUtf8(secret)));
+        doc.customAttributes().setNames(doc, {"Iban"});
+        ASSERT_TRUE(customAttributeRename(doc, "Account", "Iban", nullptr));
+        doc.close(); // no save: the next open rebuilds from the attributes files
+    }
+    QDirIterator it(pkg, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString f = it.next();
+        EXPECT_FALSE(readAll(f).contains(secret)) << f.toStdString();
+    }
+    FakeUi ui;
+    ui.passwords = {password};
+    MyDocument doc(ui);
+    ASSERT_TRUE(doc.openDatabase(pkg).ok());
+    EXPECT_TRUE(doc.rebuiltAtOpen());
+    EXPECT_EQ(customAttributesOf(*doc.tree().itemForPath("Bank/Letter.pdf")),
+              (QList<AttributeEntry>{{"Iban", QString::fromUtf8(secret)}}));
 }
 
 } // namespace

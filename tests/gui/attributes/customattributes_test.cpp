@@ -243,8 +243,12 @@ TEST_F(CustomAttributesWindow, TheEditMenuRunsTheEditorAndTheTableFollowsARename
 {
     ASSERT_TRUE(window_->commandState(MenuCommand::CustomAttributes).enabled);
     ModalScript<CustomAttributesDialog> script({
-        [](CustomAttributesDialog* d) { d->editRow(1, "Total"); },
-        [](CustomAttributesDialog* d) { d->accept(); },
+        // As a typed cell: stored once the cell's editor has closed.
+        [](CustomAttributesDialog* d) { d->table()->item(1, 0)->setText("Total"); },
+        [](CustomAttributesDialog* d) {
+            EXPECT_EQ(d->names(), (QStringList{"Account", "amount", "Total"}));
+            d->accept();
+        },
     });
     window_->runCommand(MenuCommand::CustomAttributes);
     settle();
