@@ -8,6 +8,7 @@
 
 #include "attributes/attributesarea.h"
 #include "browser/browserpane.h"
+#include "attributes/customattributesdialog.h"
 #include "browser/itemicons.h"
 #include "find/finddialog.h"
 #include "mainwindow.h"
@@ -19,6 +20,7 @@
 #include "browser/treemodel.h"
 
 #include "browser/menuvalidation.h"
+#include "attributes/customattributes.h"
 #include "attributes/notes.h"
 #include "attributes/tags.h"
 #include "filing/filedates.h"
@@ -274,12 +276,25 @@ int main(int argc, char** argv)
     }
     settle();
     ok &= save(window.grab(), out + "/attributes-folder-autofiling.png");
-    window.selectItems({QStringLiteral("Bank/Visa/2024/March/Visa+3-31-2024.txt")});
+    const QString march = QStringLiteral("Bank/Visa/2024/March/Visa+3-31-2024.txt");
+    doc.customAttributes().setNames(doc, {QStringLiteral("Account"), QStringLiteral("Amount")});
+    setCustomAttribute(doc, march, QStringLiteral("Account"), QStringLiteral("Visa Platinum"));
+    setCustomAttribute(doc, march, QStringLiteral("Amount"), QStringLiteral("412.80"));
+    window.selectItems({march});
     settle(200);
     if (area)
         area->tabs()->setCurrentWidget(area->filePage());
     settle();
     ok &= save(window.grab(), out + "/attributes-file.png");
+
+    // The editor of the custom attribute names.
+    QTimer::singleShot(500, [&] {
+        if (auto* editor = qobject_cast<CustomAttributesDialog*>(QApplication::activeModalWidget())) {
+            ok &= save(screenAround(editor), out + "/custom-attribute-names.png");
+            editor->accept();
+        }
+    });
+    window.runCommand(MenuCommand::CustomAttributes);
 
     // The window as it is used every day: a statement shown, its dates and notes below the tree.
     saveNotes(doc, QStringLiteral("House/Statement March.pdf"), QStringLiteral("Card paid off on April 2."));

@@ -38,7 +38,10 @@ struct Options {
     bool trailing = false;
     std::optional<QString> textFile;
     std::optional<int> settle;
-    QStringList addTags, removeTags; // tag: --add and --remove, each as often as wanted
+    QStringList addTags, removeTags; // tag: --add and --remove, each as often as wanted; attr-names: --add NAME
+    // attr, attr-names: the custom attribute name to remove, and a rename (old, new).
+    std::optional<QString> deleteName;
+    std::optional<std::pair<QString, QString>> renameName;
     // The options only one command knows, in the order given, each with its values.
     QList<std::pair<QString, QStringList>> own;
 };

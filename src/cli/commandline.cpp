@@ -109,11 +109,20 @@ int runCommandLine(const QStringList& args, Console& console)
             given << QStringLiteral("--repair");
             continue;
         }
+        if (a == "--rename") {
+            if (i + 2 >= args.size())
+                return usageError(console, QStringLiteral("--rename needs the old and the new name."));
+            o.renameName = std::make_pair(args[i + 1], args[i + 2]);
+            i += 2;
+            given << a;
+            continue;
+        }
         static const QStringList flags{"--rebuild",     "--password-stdin", "--from-password-stdin",
                                        "--no-autofile", "--european",       "--trailing"};
         static const QStringList valued{"--password-file", "--from-password-file", "--index",      "--from",
                                         "--to",            "--keep",               "--start-date", "--end-date",
-                                        "--text-file",     "--settle",             "--add",        "--remove"};
+                                        "--text-file",     "--settle",             "--add",        "--remove",
+                                        "--delete"};
         if (!flags.contains(a) && !valued.contains(a)) {
             // An option of the command named so far.
             const Command* command = positional.isEmpty() ? nullptr : CommandRegistry::instance().find(positional.first());
@@ -176,6 +185,8 @@ int runCommandLine(const QStringList& args, Console& console)
             o.addTags << value;
         } else if (a == "--remove") {
             o.removeTags << value;
+        } else if (a == "--delete") {
+            o.deleteName = value;
         } else if (a == "--text-file") {
             o.textFile = value;
         } else if (a == "--from") {

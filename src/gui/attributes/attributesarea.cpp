@@ -5,6 +5,7 @@
 #include "commandmodule.h"
 #include "content/contentarea.h"
 #include "content/shownfile.h"
+#include "customattributestable.h"
 
 #include "attributes/notes.h"
 #include "attributes/tags.h"
@@ -154,8 +155,8 @@ QWidget* AttributesArea::buildFilePage()
         if (doc.dbOpen())
             tagsField_->setCompletions(allFileTags(doc));
     });
-    // The table of custom attributes takes this place.
-    layout->addWidget(placeholder(QStringLiteral("customAttributesTable"), attrmsg::CustomAttributes, page), 1);
+    customAttributes_ = new CustomAttributesTable(window_, page);
+    layout->addWidget(customAttributes_, 1);
 
     connect(startDate_, &QLineEdit::editingFinished, this, &AttributesArea::checkDates);
     connect(endDate_, &QLineEdit::editingFinished, this, &AttributesArea::checkDates);
@@ -373,6 +374,7 @@ void AttributesArea::fillFilePage()
     dateWarning_->setVisible(false);
     dateWarning_->clear();
     tagsField_->setEditable(editable && !config_.filePath.isEmpty());
+    customAttributes_->showItem(config_.filePath, config_.datesEditable);
     if (config_.filePath.isEmpty()) {
         setDatesShown({}, {});
         tagsField_->setTags({});

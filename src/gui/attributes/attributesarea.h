@@ -27,6 +27,7 @@ namespace folivo::gui {
 class LoginPage;
 class ReminderPage;
 class TagsField;
+class CustomAttributesTable;
 class WindowContext;
 
 class AttributesArea : public QWidget {
@@ -70,6 +71,7 @@ public:
     LoginPage* loginPage() const { return loginPage_; }
     // Brings the folder page's reminder tab to the front (when a folder is shown).
     void showReminderPage();
+    CustomAttributesTable* customAttributesTable() const { return customAttributes_; }
     QLineEdit* matchField() const { return match_; }
     QLineEdit* startPhraseField() const { return startPhrase_; }
     QLineEdit* endPhraseField() const { return endPhrase_; }
@@ -136,6 +138,7 @@ private:
     QLineEdit* endDate_ = nullptr;
     QLabel* dateWarning_ = nullptr;
     QPushButton* resetDates_ = nullptr;
+    CustomAttributesTable* customAttributes_ = nullptr;
     QPlainTextEdit* notes_;
     TagsField* tagsField_ = nullptr;
     ReminderPage* reminderPage_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include "attributesarea.h"
 #include "attributesmessages.h"
+#include "customattributesdialog.h"
 #include "content/contentarea.h"
 
 #include "store/mydocument.h"
@@ -58,6 +59,25 @@ void AttributesCommands::registerCommands(CommandRegistry& registry)
         r.run = [this] { toggleMoveable(); };
         registry.add(std::move(r));
     }
+    {
+        CommandRow r;
+        r.command = MenuCommand::CustomAttributes;
+        r.menu = MenuId::Edit;
+        r.section = 60;
+        r.text = attrmsg::CustomAttributesCommand;
+        r.run = [this] { editCustomAttributeNames(); };
+        registry.add(std::move(r));
+    }
+}
+
+void AttributesCommands::editCustomAttributeNames()
+{
+    if (!window_.document().canChange() || window_.inTheMiddleOfAStep())
+        return;
+    area_->commitPending();
+    CustomAttributesDialog::run(window_);
+    // The names and what a rename or deletion changed show at once.
+    area_->refresh();
 }
 
 void AttributesCommands::fillMenuContext(MenuContext& context) const

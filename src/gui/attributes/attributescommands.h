@@ -32,6 +32,8 @@ public:
 
     void toggleShown();
     void toggleMoveable();
+    // Runs the editor of the database's custom attribute names.
+    void editCustomAttributeNames();
 
 private:
     // Puts the area where the settings say, shown or hidden.

@@ -30,6 +30,18 @@ inline const QString ApplyDates = QStringLiteral("Apply Dates to File");
 inline const QString NoDateAfterPhrase = QStringLiteral("No date found after this text in the shown file.");
 inline const QString ReportPlaceholder = QStringLiteral("The report of this smart folder.");
 
+// The custom attributes of a file, and the editor of the database's names.
+inline const QString AddAttribute = QStringLiteral("&Add");
+inline const QString DeleteAttribute = QStringLiteral("&Delete");
+inline const QString AttributeNameColumn = QStringLiteral("Name");
+inline const QString AttributeValueColumn = QStringLiteral("Value");
+inline const QString CustomAttributesToolTip = QStringLiteral(
+    "Custom attributes of this file: choose a name from the database's names (Edit > Custom Attributes...) and "
+    "type its value.");
+inline const QString NewAttributeName = QStringLiteral("&New");
+inline const QString DeleteAttributeName = QStringLiteral("&Delete");
+inline const QString CustomAttributesCommand = QStringLiteral("Custom Attributes\u2026");
+
 inline const QString ShowAttributes = QStringLiteral("Show Attributes");
 inline const QString AttributesIconText = QStringLiteral("Attributes");
 inline const QString MoveableAttributesPanel = QStringLiteral("Use Moveable Attributes Panel");
