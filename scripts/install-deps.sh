@@ -15,7 +15,7 @@ PACKAGES=(
   xvfb xauth xdotool x11-utils openbox
   xdg-utils dbus-daemon
   ccache
-  python3 fonts-dejavu-core
+  python3 fonts-dejavu-core locales
   openssl zip unzip poppler-utils
 )
 

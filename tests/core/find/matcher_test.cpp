@@ -10,7 +10,11 @@
 #include "store/keys.h"
 #include "store/tree.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QHash>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <clocale>
 #include <cstdlib>
@@ -276,18 +280,35 @@ TEST(Matcher, LeadingNumbers)
 
 TEST(Matcher, NumbersDoNotFollowTheNumericLocale)
 {
-    // A locale with a decimal comma must not change how "3.5" reads.
+    // A locale with a decimal comma must not change how "3.5" reads. Systems without a
+    // German locale get one built for this test from the locale sources.
     const char* german = nullptr;
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE"})
-        if (std::setlocale(LC_NUMERIC, name)) {
-            german = name;
-            break;
-        }
-    if (!german)
+    const auto tryGerman = [&] {
+        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE"})
+            if (std::setlocale(LC_NUMERIC, name)) {
+                german = name;
+                return;
+            }
+    };
+    tryGerman();
+    QTemporaryDir built;
+    if (!german && QFileInfo::exists("/usr/share/i18n/locales/de_DE")) {
+        QProcess::execute(QStringLiteral("localedef"),
+                          {"-i", "de_DE", "-f", "UTF-8", built.filePath("de_DE.UTF-8")});
+        qputenv("LOCPATH", QFile::encodeName(built.path()));
+        tryGerman();
+    }
+    if (!german) {
+        qunsetenv("LOCPATH");
         GTEST_SKIP() << "no German locale on this system";
+    }
+    ASSERT_EQ(std::localeconv()->decimal_point[0], ',') << "the locale is in force";
+    ASSERT_EQ(std::strtod("3,5", nullptr), 3.5);
     EXPECT_EQ(leadingNumber(u"3.5"), 3.5);
     EXPECT_EQ(leadingNumber(u"3,5"), 3.0);
+    EXPECT_EQ(leadingNumber(u"16777217"), 16777217.0);
     std::setlocale(LC_NUMERIC, "C");
+    qunsetenv("LOCPATH");
 }
 
 TEST(Matcher, CustomAttributeMatchTypes)
