@@ -9,6 +9,8 @@
 #                                                             [--dir D] [--keep] [--repeat R]
 #   scripts/bench.sh window [options]      window_bench only: [--items N] [--dir D] [--keep] [--repeat R]
 #   scripts/bench.sh viewer [options]      viewer_bench only: [--repeat R] [--dir D] [--keep]
+#   scripts/bench.sh find [options]        find_bench only:   [--items N] [--repeat R]
+#   scripts/bench.sh textcache [options]   textcache_bench only: [--files N] [--repeat R] [--dir D] [--keep]
 # Options go to the benchmark unchanged; with no name they go to open_bench, and
 # the others run with their defaults. See bench/README.md.
 # The exit status is 1 when a benchmark broke (not when it missed a target).
@@ -17,7 +19,7 @@ cd "$(dirname "$0")/.."
 
 which=all
 case "${1:-}" in
-  open | crypto | ops | import | window | viewer | all) which=$1; shift ;;
+  open | crypto | ops | import | window | viewer | find | textcache | all) which=$1; shift ;;
 esac
 
 scripts/install-deps.sh
@@ -50,8 +52,17 @@ case "$which" in
     ninja -C build/bench viewer_bench
     exec build/bench/bench/viewer_bench "$@"
     ;;
+  find)
+    ninja -C build/bench find_bench
+    exec build/bench/bench/find_bench "$@"
+    ;;
+  textcache)
+    ninja -C build/bench textcache_bench
+    exec build/bench/bench/textcache_bench "$@"
+    ;;
   all)
-    ninja -C build/bench open_bench crypto_bench ops_bench import_bench window_bench viewer_bench
+    ninja -C build/bench open_bench crypto_bench ops_bench import_bench window_bench viewer_bench find_bench \
+      textcache_bench
     status=0
     build/bench/bench/open_bench "$@" || status=$?
     echo
@@ -64,6 +75,10 @@ case "$which" in
     build/bench/bench/window_bench || { s=$?; [ "$status" -ne 0 ] || status=$s; }
     echo
     build/bench/bench/viewer_bench || { s=$?; [ "$status" -ne 0 ] || status=$s; }
+    echo
+    build/bench/bench/find_bench || { s=$?; [ "$status" -ne 0 ] || status=$s; }
+    echo
+    build/bench/bench/textcache_bench || { s=$?; [ "$status" -ne 0 ] || status=$s; }
     exit "$status"
     ;;
 esac
