@@ -11,7 +11,14 @@
 #include "attributes/customattributesdialog.h"
 #include "browser/itemicons.h"
 #include "find/finddialog.h"
+#include "logins/loginpage.h"
 #include "mainwindow.h"
+#include "reminders/reminderpage.h"
+
+#include "logins/loginedits.h"
+#include "logins/loginrecord.h"
+#include "reminders/reminders.h"
+#include "store/indexitem.h"
 
 #include "find/documentmatch.h"
 #include "find/messages.h"
@@ -339,6 +346,46 @@ int main(int argc, char** argv)
         window.browser().selectItems(found, folivo::findmsg::foundSelected(found.size()));
         settle(400);
         ok &= save(window.grab(), out + "/find-select-all.png");
+    }
+
+    // A folder's reminder and the list of those due; then the same folder's website login.
+    {
+        ReminderDefinition monthly;
+        monthly.when = 1;
+        monthly.day = QString::number(QDate::currentDate().day() + 1 > 28 ? 1 : QDate::currentDate().day() + 1);
+        doc.reminders().setDefinition(*doc.tree().itemForPath(QStringLiteral("Bank/Visa")), monthly);
+        ReminderDefinition yearly;
+        yearly.when = 5;
+        yearly.day = QString::number(QDate::currentDate().day());
+        yearly.month = std::int64_t(QDate::currentDate().month() - 1); // due today
+        yearly.textType = 2;
+        yearly.text = QStringLiteral("Renew the car insurance");
+        if (IndexItem* car = doc.tree().itemForPath(QStringLiteral("Car")))
+            doc.reminders().setDefinition(*car, yearly);
+        window.selectItems({QStringLiteral("Bank/Visa")});
+        settle(200);
+        if (area)
+            area->showReminderPage();
+        settle();
+        ok &= save(window.grab(), out + "/reminders.png");
+
+        editLogin(doc, QStringLiteral("Bank/Visa"), [](IndexItem& f) {
+            setLoginField(f, loginkeys::URL, QStringLiteral("https://bank.example/login"));
+            setLoginField(f, loginkeys::UserID, QStringLiteral("jane.doe"));
+            setLoginField(f, loginkeys::Password, QStringLiteral("not-a-real-one"));
+            setUserIDOption(f, 1);
+            return true;
+        });
+        window.selectItems({QStringLiteral("Bank")});
+        settle(100);
+        window.selectItems({QStringLiteral("Bank/Visa")});
+        settle(200);
+        if (area) {
+            area->tabs()->setCurrentWidget(area->folderPage());
+            area->folderTabs()->setCurrentWidget(area->loginPage());
+        }
+        settle();
+        ok &= save(window.grab(), out + "/login-page.png");
     }
 
     window.close();

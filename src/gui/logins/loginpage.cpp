@@ -195,20 +195,15 @@ void LoginPage::commitPending()
 {
     if (loading_ || folder_.isEmpty() || !editable_)
         return;
-    const IndexItem* f = doc_.tree().itemForPath(folder_);
-    if (!f)
-        return;
-    const LoginRecord r = LoginRecord::of(*f);
+    // Only what was typed since the page was filled: a field the person did not touch must
+    // not write its old text over a change made elsewhere (another window, the command line).
     const struct {
         QLineEdit* field;
         const QString& key;
-        QString stored;
-    } fields[] = {{url_, loginkeys::URL, r.url},
-                  {userID_, loginkeys::UserID, r.userID},
-                  {userID2_, loginkeys::UserID2, r.userID2},
-                  {password_, loginkeys::Password, r.password}};
+    } fields[] = {{url_, loginkeys::URL}, {userID_, loginkeys::UserID}, {userID2_, loginkeys::UserID2},
+                  {password_, loginkeys::Password}};
     for (const auto& x : fields)
-        if (x.field->text() != x.stored)
+        if (x.field->isModified())
             fieldEdited(x.field, x.key);
 }
 

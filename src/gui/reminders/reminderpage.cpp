@@ -82,6 +82,7 @@ ReminderPage::ReminderPage(MyDocument& doc, const KTPrefs* prefs, QWidget* paren
     what_->addButton(scanIn_, 1);
     what_->addButton(other_, 2);
     custom_->setObjectName(QStringLiteral("reminderText"));
+    custom_->setMinimumWidth(140);
     next_->setObjectName(QStringLiteral("reminderNextDue"));
     none_->setWordWrap(true);
 

@@ -99,6 +99,18 @@ TEST_F(LoginWindow, FieldsAreStoredWhenLeftAndSecretsShowAsDots)
     r = LoginRecord::of(folder("Bank"));
     EXPECT_EQ(r.password, "s3cret") << "the attributes file holds it";
     EXPECT_TRUE(r.userID.isEmpty());
+
+    // A change made elsewhere while the page shows the folder is not undone by leaving it.
+    select("Bank");
+    folder("Bank").setValue(loginkeys::URL, QStringLiteral("https://elsewhere.example"));
+    select("Tax");
+    EXPECT_EQ(LoginRecord::of(folder("Bank")).url, "https://elsewhere.example");
+    // What was typed and not yet stored is stored when the page moves on.
+    select("Bank");
+    page()->addressField()->setFocus();
+    QTest::keyClicks(page()->addressField(), "/login");
+    select("Tax");
+    EXPECT_EQ(LoginRecord::of(folder("Bank")).url, "https://elsewhere.example/login");
 }
 
 TEST_F(LoginWindow, OptionsFollowTheirRulesAndAGeneratedPasswordKeepsTheOldOne)
