@@ -179,6 +179,7 @@ bool TextCache::openFile(const QString& path)
 
 void TextCache::closeFile()
 {
+    commitWrites();
     if (db_)
         sqlite3_close_v2(db_);
     db_ = nullptr;
@@ -251,12 +252,20 @@ std::optional<TextCache::Row> TextCache::lookup(const QString& storedPath)
 void TextCache::store(const QString& storedPath, const Key& key, const std::optional<QString>& text)
 {
     open();
-    probe_.valid = false;
+    // The needle asked about follows the new row, so that a search that fills the cache as
+    // it goes does not ask the index again for every file.
+    if (probe_.valid) {
+        probe_.keys.insert(storedPath, key);
+        if (text && text->contains(probe_.needle, Qt::CaseInsensitive))
+            probe_.candidates.insert(storedPath);
+        else
+            probe_.candidates.remove(storedPath);
+    }
     if (!db_) {
         memory_.insert(storedPath, Row{key, text});
         return;
     }
-    exec(db_, "BEGIN");
+    beginWrite();
     {
         Statement old(db_, "DELETE FROM texts WHERE rowid IN (SELECT textid FROM files WHERE path = ? AND hastext)");
         old.bind(1, storedPath);
@@ -279,10 +288,26 @@ void TextCache::store(const QString& storedPath, const Key& key, const std::opti
     const int rc = row.step();
     if (rc != SQLITE_DONE) {
         exec(db_, "ROLLBACK");
+        pendingWrites_ = 0;
         if (damaged(rc))
             discardDamaged();
         return;
     }
+    if (++pendingWrites_ >= 500)
+        commitWrites();
+}
+
+void TextCache::beginWrite()
+{
+    if (pendingWrites_ == 0 && !exec(db_, "BEGIN"))
+        exec(db_, "ROLLBACK");
+}
+
+void TextCache::commitWrites()
+{
+    if (!db_ || pendingWrites_ == 0)
+        return;
+    pendingWrites_ = 0;
     // A cache that cannot be written costs only a re-read next time.
     if (!exec(db_, "COMMIT"))
         exec(db_, "ROLLBACK");
@@ -348,13 +373,16 @@ bool TextCache::mayContain(const QString& storedPath, const QString& needle, boo
                 discardDamaged();
             return true;
         }
+        Statement keys(db_, "SELECT path, form, size, mtime FROM files");
+        while (keys && keys.step() == SQLITE_ROW)
+            probe_.keys.insert(keys.text(0), Key{int(keys.integer(1)), keys.integer(2), keys.integer(3)});
         probe_.valid = true;
     }
     if (probe_.candidates.contains(storedPath))
         return true;
-    // Not a candidate: certain only when the row is there and describes this content.
-    const std::optional<Row> row = lookup(storedPath);
-    return !row || !(row->key == *key);
+    // Not a candidate: certain only when the row describes this content.
+    const auto row = probe_.keys.constFind(storedPath);
+    return row == probe_.keys.constEnd() || !(*row == *key);
 }
 
 qint64 TextCache::rowCount()
@@ -374,7 +402,7 @@ void TextCache::forget(const QString& path)
             it = inside(it.key(), path) ? memory_.erase(it) : std::next(it);
         return;
     }
-    exec(db_, "BEGIN");
+    beginWrite();
     for (const char* sql : {"DELETE FROM texts WHERE rowid IN (SELECT textid FROM files WHERE hastext AND"
                             " (path = ?1 OR substr(path, 1, length(?1) + 1) = ?1 || '/'))",
                             "DELETE FROM files WHERE path = ?1 OR substr(path, 1, length(?1) + 1) = ?1 || '/'"}) {
@@ -382,7 +410,8 @@ void TextCache::forget(const QString& path)
         q.bind(1, path);
         q.step();
     }
-    exec(db_, "COMMIT");
+    ++pendingWrites_;
+    commitWrites();
 }
 
 void TextCache::operationFinished(const DBOperation& operation, const OperationResult& result)

@@ -92,8 +92,14 @@ private:
         QString needle;
         bool ignoreCase = false;
         QSet<QString> candidates;
+        QHash<QString, Key> keys; // every row's key, read with the candidates
         bool valid = false;
     } probe_;
+    // Rows are written in transactions of many, committed every so often and at close: one
+    // commit per file would make the first search of a large database crawl.
+    void beginWrite();
+    void commitWrites();
+    int pendingWrites_ = 0;
 };
 
 } // namespace folivo
