@@ -169,13 +169,20 @@ bool Reminders::setChecked(IndexItem& folder, bool checked)
 
 std::vector<ReminderNotice> Reminders::wantedNotices() const
 {
-    std::vector<ReminderNotice> out;
     const QDateTime now = clock();
+    std::vector<ReminderNotice> out = noticesFrom(now);
+    std::erase_if(out, [&](const ReminderNotice& n) { return n.when <= now; });
+    return out;
+}
+
+std::vector<ReminderNotice> Reminders::noticesFrom(const QDateTime& from) const
+{
+    std::vector<ReminderNotice> out;
     const QString db = doc_.dbPath();
     const QString title = QFileInfo(db).completeBaseName();
     for (const IndexItem* folder : all_) {
         const QDateTime when = KTDate::atMidnight(*dueDateOf(*folder));
-        if (when <= now)
+        if (when < from)
             continue;
         const QString path = folder->path();
         const qsizetype slash = path.lastIndexOf(u'/');

@@ -64,6 +64,9 @@ public:
 
     // The notifications the future reminders want, in date order.
     std::vector<ReminderNotice> wantedNotices() const;
+    // The notifications of every reminder whose time is `from` or later, in date order (the
+    // desktop's schedule keeps those of today until they are ticked off or shown).
+    std::vector<ReminderNotice> noticesFrom(const QDateTime& from) const;
 
     // TreeObserver
     void itemWillBeRemoved(const IndexItem& item) override;

@@ -3,6 +3,7 @@
 #include "platform/desktop.h"
 #include "platform/hotkeys.h"
 #include "platform/linux/linuxdesktop.h"
+#include "platform/linux/linuxnotifications.h"
 #include "platform/notifications.h"
 #include "platform/typing.h"
 
@@ -10,7 +11,7 @@ namespace folivo::platform {
 
 std::unique_ptr<Platform> makeLinuxPlatform()
 {
-    return std::make_unique<Platform>(makeLinuxDesktop());
+    return std::make_unique<Platform>(makeLinuxDesktop(), std::make_unique<LinuxNotifications>());
 }
 
 } // namespace folivo::platform
