@@ -64,7 +64,7 @@ protected:
             addAttributeName(names, name);
             doc.customAttributes().setNames(doc, names);
             console.outLine(QStringLiteral("Added %1").arg(name));
-            return save(console, doc);
+            return saveChange(console, doc);
         }
         const QString& old = o.renameName ? o.renameName->first : *o.deleteName;
         if (!names.contains(old)) {
@@ -95,7 +95,7 @@ protected:
         doc.customAttributes().setNames(doc, names);
         if (!(prefs.prefsMutableDictionary() == before) && !prefs.synchronize())
             console.err(QStringLiteral("The last search in the preferences could not be updated."));
-        return save(console, doc);
+        return saveChange(console, doc);
     }
 
 private:
@@ -106,16 +106,6 @@ private:
         if (names.contains(name))
             return QStringLiteral("\"%1\" is a custom attribute name of this database already.").arg(name);
         return {};
-    }
-    static int save(Console& console, MyDocument& doc)
-    {
-        console.flushOut();
-        const SaveOutcome saved = doc.saveChanges(false);
-        if (!saved.error.isEmpty()) {
-            console.err(QStringLiteral("The database was not completely saved: %1").arg(saved.error));
-            return 1;
-        }
-        return 0;
     }
 };
 

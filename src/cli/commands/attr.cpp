@@ -77,7 +77,7 @@ protected:
             if (!removeCustomAttribute(doc, path, name))
                 return notChanged(console);
             console.outLine(QStringLiteral("Removed %1 from %2").arg(name, path));
-            return save(console, doc);
+            return saveChange(console, doc);
         }
         const QString& name = call.arguments[2];
         const QString& value = call.arguments[3];
@@ -94,7 +94,7 @@ protected:
         if (!setCustomAttribute(doc, path, name, value))
             return notChanged(console);
         console.outLine(QStringLiteral("Set %1 of %2").arg(name, path));
-        return save(console, doc);
+        return saveChange(console, doc);
     }
 
 private:
@@ -102,16 +102,6 @@ private:
     {
         console.err(QStringLiteral("The change was not made."));
         return 1;
-    }
-    static int save(Console& console, MyDocument& doc)
-    {
-        console.flushOut();
-        const SaveOutcome saved = doc.saveChanges(false);
-        if (!saved.error.isEmpty()) {
-            console.err(QStringLiteral("The database was not completely saved: %1").arg(saved.error));
-            return 1;
-        }
-        return 0;
     }
 };
 

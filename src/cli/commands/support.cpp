@@ -75,6 +75,17 @@ int finishOperation(Invocation& call, MyDocument& doc, TerminalUi& ui, const Ope
     return r.status == Status::Failed ? 1 : 0;
 }
 
+int saveChange(Console& console, MyDocument& doc)
+{
+    console.flushOut();
+    const SaveOutcome saved = doc.saveChanges(false);
+    if (!saved.error.isEmpty()) {
+        console.err(QStringLiteral("The database was not completely saved: %1").arg(saved.error));
+        return 1;
+    }
+    return 0;
+}
+
 QString isoDay(const std::optional<QDate>& d)
 {
     return d ? d->toString(QStringLiteral("yyyy-MM-dd")) : QString();

@@ -40,6 +40,10 @@ IndexItem* folderArgument(MyDocument& doc, const QString& typed, bool* found);
 int finishOperation(Invocation& call, MyDocument& doc, TerminalUi& ui, const OperationResult& r,
                     const std::function<QString()>& line);
 
+// Saves a change made without a recorded operation (tags, attributes, names); a save that
+// did not complete is said on standard error and answers 1.
+int saveChange(Console& console, MyDocument& doc);
+
 QString isoDay(const std::optional<QDate>& d);
 QString datesText(const std::optional<QDate>& start, const std::optional<QDate>& end);
 

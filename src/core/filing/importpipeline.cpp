@@ -230,6 +230,17 @@ bool ImportPipeline::importFileAtPath(const QString& path, const std::optional<Q
             sourceText = data ? textOfData(*data) : textOfFile(QFileInfo(path).absoluteFilePath());
         return *sourceText;
     };
+    // The same text in normalisation form C, as searches and tags compare it; made once.
+    std::optional<std::optional<QString>> normalisedText;
+    const auto normalisedSource = [&]() -> const std::optional<QString>& {
+        if (!normalisedText) {
+            std::optional<QString> text = textOfSource();
+            if (text)
+                *text = text->normalized(QString::NormalizationForm_C);
+            normalisedText = std::move(text);
+        }
+        return *normalisedText;
+    };
     if (autoFile) {
         FilingInput input;
         input.fileName = data ? path : QFileInfo(path).fileName();
@@ -264,13 +275,9 @@ bool ImportPipeline::importFileAtPath(const QString& path, const std::optional<Q
             // The text the filing rules read goes into the cache, so searching and tagging
             // need not read the stored file again. Only a text already read is kept: an
             // import that filed by name alone does not parse every file for it.
-            if (sourceText) {
-                std::optional<QString> normalised = *sourceText;
-                if (normalised)
-                    *normalised = normalised->normalized(QString::NormalizationForm_C);
-                doc_.textCache().put(r.resultPath, normalised);
-            }
-            autoTagStored(r.resultPath, textOfSource);
+            if (sourceText)
+                doc_.textCache().put(r.resultPath, normalisedSource());
+            autoTagStored(r.resultPath, normalisedSource);
         }
         // The reminder that chose the folder has been answered by this import.
         if (decision.reminderChosen && decision.folder) {
@@ -294,12 +301,8 @@ void ImportPipeline::autoTagStored(const QString& storedPath,
         autoTag_ = autoTagSettingsOf(doc_);
     if (!autoTag_->tagsImports())
         return;
-    if (IndexItem* item = doc_.tree().itemForPath(storedPath)) {
-        std::optional<QString> normalised = text();
-        if (normalised)
-            *normalised = normalised->normalized(QString::NormalizationForm_C);
-        autoTagItemWithText(doc_, *item, *autoTag_, normalised);
-    }
+    if (IndexItem* item = doc_.tree().itemForPath(storedPath))
+        autoTagItemWithText(doc_, *item, *autoTag_, text());
 }
 
 bool ImportPipeline::stopRequested()

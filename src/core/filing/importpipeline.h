@@ -105,7 +105,7 @@ private:
     void noteFailure(ImportedEntry& entry, const OperationResult& result);
     void storeLog(const QDateTime& started);
     void maintainLastImport();
-    // Tags a stored file from the source's text when the database tags its imports.
+    // Tags a stored file from the source's text (normalised) when the database tags its imports.
     void autoTagStored(const QString& storedPath, const std::function<const std::optional<QString>&()>& text);
     bool pref(const QString& key) const;
 
