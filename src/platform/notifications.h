@@ -3,8 +3,8 @@
 // action button ("Go"). Clicking the notification or its button hands it back to the program,
 // which then shows what it is about.
 //
-// Only the interface and the fake for tests exist so far; the backend over the desktop's
-// notification service (org.freedesktop.Notifications) comes with the reminders.
+// The Linux backend is the desktop's notification service (org.freedesktop.Notifications);
+// the fake records what it is asked for, for tests.
 
 #include <QDateTime>
 #include <QList>
@@ -39,6 +39,8 @@ public:
     virtual QList<Notification> pending() const = 0;
 
 signals:
+    // The desktop shows the notification now (its time came).
+    void delivered(const QString& identifier);
     // The person clicked the notification or its action button.
     void activated(const folivo::platform::Notification& notification);
 };

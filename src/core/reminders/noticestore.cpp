@@ -188,6 +188,13 @@ Result<NoticeChanges> NoticeStore::forgetDatabase(const QString& dbPath)
     return reconcile(dbPath, {});
 }
 
+Result<bool> NoticeStore::forgetAll()
+{
+    if (entries().empty())
+        return false;
+    return save({});
+}
+
 std::vector<ReminderNotice> NoticeStore::due(const QDateTime& now) const
 {
     std::vector<ReminderNotice> out;

@@ -52,6 +52,9 @@ public:
     Result<NoticeChanges> reconcile(const QString& dbPath, const std::vector<ReminderNotice>& wanted);
     // Forgets every entry of the database (notifications switched off).
     Result<NoticeChanges> forgetDatabase(const QString& dbPath);
+    // Forgets every entry of every database (notifications switched off in the
+    // preferences); true when there was something to forget.
+    Result<bool> forgetAll();
 
     // The entries not shown yet whose time has come, in time order.
     std::vector<ReminderNotice> due(const QDateTime& now) const;

@@ -143,6 +143,7 @@ public:
     CustomAttributeNames& customAttributes() { return customAttributeNames_; }
     // The folders with reminders, due and future; collected after every open.
     Reminders& reminders() { return reminders_; }
+    const Reminders& reminders() const { return reminders_; }
     // The text of the files, kept for searches of contents.
     TextCache& textCache() { return textCache_; }
     DocumentUi& ui() { return ui_; }

@@ -38,4 +38,15 @@ bool FakeNotifications::click(const QString& identifier)
     return false;
 }
 
+bool FakeNotifications::deliver(const QString& identifier)
+{
+    for (const Notification& n : std::as_const(pending_)) {
+        if (n.identifier == identifier) {
+            emit delivered(identifier);
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace folivo::platform

@@ -18,6 +18,9 @@ public:
     // The person clicks the pending notification: it goes, and `activated` hands it back.
     // False when none has the identifier.
     bool click(const QString& identifier);
+    // The desktop shows the pending notification: `delivered` tells of it. False when none
+    // has the identifier.
+    bool deliver(const QString& identifier);
 
     QStringList scheduled; // identifiers, in the order they were scheduled
     QStringList removed;   // identifiers asked to be withdrawn, pending or not

@@ -172,6 +172,7 @@ void LinuxNotifications::show(const Notification& notification)
         shownIds_[identifier] = id;
         shownById_[id] = notification;
         emit shownOnDesktop(identifier, QString());
+        emit delivered(identifier);
     });
 }
 
