@@ -13,7 +13,7 @@ PACKAGES=(
   libplist-dev libzip-dev libssl-dev libpoppler-cpp-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils openbox
-  xdg-utils dbus-daemon
+  xdg-utils dbus-daemon dunst
   ccache
   python3 fonts-dejavu-core locales
   openssl zip unzip poppler-utils

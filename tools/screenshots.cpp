@@ -14,6 +14,9 @@
 #include "logins/loginpage.h"
 #include "mainwindow.h"
 #include "reminders/reminderpage.h"
+#include "reminders/reminderscheduler.h"
+#include "platform/linux/linuxnotifications.h"
+#include "filing/ktdate.h"
 
 #include "logins/loginedits.h"
 #include "logins/loginrecord.h"
@@ -37,6 +40,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -368,6 +373,25 @@ int main(int argc, char** argv)
             area->showReminderPage();
         settle();
         ok &= save(window.grab(), out + "/reminders.png");
+
+        // The notification of the reminder due today, as the desktop's notification daemon
+        // shows it (scripts/screenshots.sh runs one on a session bus of its own).
+        if (qEnvironmentVariable("FOLIVO_SCREENSHOT_NOTIFICATION") == QLatin1String("1")) {
+            folivo::platform::LinuxNotifications notifications;
+            for (const ReminderNotice& n : doc.reminders().noticesFrom(KTDate::atMidnight(QDate::currentDate())))
+                if (n.when <= QDateTime::currentDateTime())
+                    notifications.schedule(ReminderScheduler::notificationFor(n));
+            settle(1500);
+            window.hide();
+            settle(300);
+            if (QScreen* screen = QGuiApplication::primaryScreen()) {
+                const QPixmap desktop = screen->grabWindow(0);
+                // The corner the daemon draws in, not the whole empty screen.
+                ok &= save(desktop.copy(desktop.width() - 520, 0, 520, 160), out + "/reminder-notification.png");
+            }
+            window.show();
+            settle(300);
+        }
 
         editLogin(doc, QStringLiteral("Bank/Visa"), [](IndexItem& f) {
             setLoginField(f, loginkeys::URL, QStringLiteral("https://bank.example/login"));

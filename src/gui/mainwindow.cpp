@@ -13,6 +13,7 @@
 #include "content/contentarea.h"
 #include "database/databasecommands.h"
 #include "find/findcommands.h"
+#include "logins/loginscommands.h"
 #include "import/importcommands.h"
 #include "preferences/preferencescommands.h"
 #if FOLIVO_WITH_VIEWER
@@ -165,6 +166,7 @@ void MainWindow::addModules()
     modules_.push_back(std::make_unique<TagsCommands>(context, area));
     modules_.push_back(std::make_unique<RemindersCommands>(context, attributesCommands));
     modules_.push_back(std::make_unique<FindCommands>(context));
+    modules_.push_back(std::make_unique<LoginsCommands>(context));
 #if FOLIVO_WITH_VIEWER
     modules_.push_back(std::make_unique<ViewerCommands>(context));
 #endif
@@ -527,6 +529,20 @@ void MainWindow::selectItems(const QStringList& paths, const QString& message)
 QStringList MainWindow::selectedPaths() const
 {
     return browser_->selectedPaths();
+}
+
+void MainWindow::reminderNotification(const QString& folderPath)
+{
+    if (auto* reminders = qobject_cast<RemindersCommands*>(module(QStringLiteral("reminders"))))
+        reminders->gotReminderNotification(folderPath);
+}
+
+CommandModule* MainWindow::module(const QString& name) const
+{
+    for (const auto& m : modules_)
+        if (m->name() == name)
+            return m.get();
+    return nullptr;
 }
 
 void MainWindow::expandAll()

@@ -104,6 +104,11 @@ public:
     void expandAll();
     void collapseAll();
 
+    // A clicked reminder notification of this database names the folder.
+    void reminderNotification(const QString& folderPath);
+    // The module with the name, if the window has one.
+    CommandModule* module(const QString& name) const;
+
     // Saves now (the timer, deactivation), unless the document is in the middle of a step.
     SaveOutcome saveNow(bool fromTimer);
     QTimer* saveTimer() const { return saveTimer_; }

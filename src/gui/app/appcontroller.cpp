@@ -4,6 +4,8 @@
 
 #include "app/appmessages.h"
 #include "preferences/preferencesdialog.h"
+#include "reminders/reminderscheduler.h"
+#include "reminders/reminders.h"
 #include "platform/linux/linuxplatform.h"
 #include "prefs/ktprefs.h"
 #include "prefs/prefkeys.h"
@@ -139,11 +141,62 @@ void reportOpenFailure(QWidget* parent, const OpenResult& result, bool creating)
 AppController::AppController(KTPrefs* prefs, QObject* parent)
     : QObject(parent), prefs_(prefs), ownPlatform_(platform::makeLinuxPlatform()), platform_(ownPlatform_.get())
 {
+    makeScheduler(NoticeStore());
 }
 
 AppController::AppController(KTPrefs* prefs, platform::Platform& platform, QObject* parent)
     : QObject(parent), prefs_(prefs), platform_(&platform)
 {
+    makeScheduler(NoticeStore());
+}
+
+void AppController::makeScheduler(NoticeStore store)
+{
+    scheduler_.reset();
+    if (!platform_->notifications())
+        return;
+    scheduler_ = std::make_unique<ReminderScheduler>(*platform_->notifications(), prefs_, std::move(store));
+    connect(scheduler_.get(), &ReminderScheduler::requested, this,
+            [this](const ReminderNotice& notice) { openReminderNotice(notice, false); });
+}
+
+void AppController::useNoticeStore(NoticeStore store)
+{
+    makeScheduler(std::move(store));
+}
+
+void AppController::startReminders()
+{
+    if (scheduler_)
+        scheduler_->start();
+}
+
+void AppController::openReminder(const QString& identifier, bool launched)
+{
+    if (launched)
+        appendDebugInfo(QStringLiteral("\n\nWhile NOT open, got notification: %1").arg(identifier));
+    const std::optional<ReminderNotice> notice = scheduler_ ? scheduler_->request(identifier) : std::nullopt;
+    if (!notice) {
+        // Not one of ours (or no longer): nothing opens, but a launch still leaves a window.
+        if (launched && windows().isEmpty())
+            openUntitled();
+        return;
+    }
+    openReminderNotice(*notice, launched);
+}
+
+void AppController::openReminderNotice(const ReminderNotice& notice, bool launched)
+{
+    if (!launched)
+        appendDebugInfo(QStringLiteral("\n\ndidActivateNotification called:%1").arg(notice.identifier));
+    MainWindow* window = openDatabase(notice.dbPath);
+    if (!window) {
+        if (launched && windows().isEmpty())
+            showStartDialog();
+        return;
+    }
+    appendDebugInfo(QStringLiteral("\n\ngotReminderNotificationForFolderPath called:%1").arg(notice.folderPath));
+    window->reminderNotification(notice.folderPath);
 }
 
 AppController::~AppController()
@@ -341,6 +394,13 @@ void AppController::preferencesChanged()
 {
     for (MainWindow* w : windows())
         w->preferencesChanged();
+    if (scheduler_) {
+        QList<const MyDocument*> open;
+        for (MainWindow* w : windows())
+            if (w->document().dbOpen())
+                open << &w->document();
+        scheduler_->preferencesChanged(open);
+    }
 }
 
 void AppController::quit()

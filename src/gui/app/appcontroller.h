@@ -15,6 +15,8 @@
 
 namespace folivo {
 class KTPrefs;
+class NoticeStore;
+struct ReminderNotice;
 }
 
 namespace folivo::platform {
@@ -24,6 +26,7 @@ class Platform;
 namespace folivo::gui {
 
 class MainWindow;
+class ReminderScheduler;
 
 // Shown when the application starts without a database to open.
 class StartDialog : public QDialog {
@@ -104,6 +107,19 @@ public:
     // True while "No Database" was shown and no database window has opened since.
     bool noDatabaseWarned() const { return warnedOnceAlready_; }
 
+    // The notifications of reminders, for every database; none without a notification
+    // service.
+    ReminderScheduler* reminderScheduler() const { return scheduler_.get(); }
+    // Keeps the schedule in `store` instead of the person's (tests).
+    void useNoticeStore(NoticeStore store);
+    // Hands the schedule to the desktop: at the start of the run.
+    void startReminders();
+    // A reminder notification was clicked (`launched`: it started this run, through
+    // `folivo --reminder ID`): when the schedule holds the identifier, its database opens
+    // (asking for its password when it is encrypted) and shows the folder.
+    void openReminder(const QString& identifier, bool launched);
+    void openReminderNotice(const ReminderNotice& notice, bool launched);
+
     // True when "backupFolderPath" is unset or a folder backups can go to; otherwise says
     // "Backup Folder Not Found" and answers false.
     bool checkBackupFolder();
@@ -121,6 +137,7 @@ protected:
 
 private:
     MainWindow* adopt(MainWindow* window);
+    void makeScheduler(NoticeStore store);
     // The one-time advice to keep backups of an encrypted database, then its settings.
     void warnAboutBackupsOnce(MainWindow* window);
     void checkFinished();
@@ -144,6 +161,7 @@ private:
     KTPrefs* prefs_ = nullptr;
     std::unique_ptr<platform::Platform> ownPlatform_; // when the controller made them
     platform::Platform* platform_;
+    std::unique_ptr<ReminderScheduler> scheduler_;
     // Files waiting for the next pass of the event loop, to be imported together.
     QStringList dropImportFilesOnOpenedDatabase_;
     QStringList dropImportFilesOnUnopenedDatabase_;

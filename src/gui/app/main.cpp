@@ -1,11 +1,14 @@
 // folivo: the desktop application.
 //
 //   folivo [--rebuild] [FILE...]
+//   folivo --reminder ID
 //
 // A FILE ending in ".fvdb" is a database to open; any other is imported into the database
 // in front. Without files the database used last is opened, else the start dialog shown.
 // While Folivo runs, a later "folivo FILE..." hands its files to the running program and
-// ends (FOLIVO_SEPARATE_INSTANCE=1 runs it on its own instead).
+// ends (FOLIVO_SEPARATE_INSTANCE=1 runs it on its own instead). "--reminder ID" is how a
+// clicked reminder notification reaches Folivo when `folivo-cli notify-due` showed it: the
+// database of the notification opens at its folder, if the schedule holds the identifier.
 //
 // Setting FOLIVO_SCREENSHOT=FILE.png makes the run save a picture of the first window it
 // opens, fully expanded, and end (FOLIVO_SCREENSHOT_SELECT=ITEMPATH picks the item selected
@@ -85,6 +88,10 @@ int main(int argc, char** argv)
     QCommandLineOption rebuild(QStringLiteral("rebuild"),
                                QStringLiteral("Offer to rebuild the index from the attributes files while opening."));
     parser.addOption(rebuild);
+    QCommandLineOption reminder(QStringLiteral("reminder"),
+                                QStringLiteral("Show the folder of a clicked reminder notification."),
+                                QStringLiteral("ID"));
+    parser.addOption(reminder);
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A database (a .fvdb folder) to open, or files to import."),
                                  QStringLiteral("[FILE...]"));
@@ -98,7 +105,7 @@ int main(int argc, char** argv)
     std::unique_ptr<SingleInstance> instance;
     if (screenshot.isEmpty() && !SingleInstance::disabledByEnvironment()) {
         instance = std::make_unique<SingleInstance>();
-        if (instance->handOver(args))
+        if (parser.isSet(reminder) ? instance->handOverReminder(parser.value(reminder)) : instance->handOver(args))
             return 0;
         if (!instance->listen())
             std::fprintf(stderr, "folivo: cannot listen for later launches at %s\n", qPrintable(instance->name()));
@@ -131,6 +138,12 @@ int main(int argc, char** argv)
                              controller.openFiles(paths);
                              controller.bringToFront();
                          });
+    if (instance)
+        QObject::connect(instance.get(), &SingleInstance::reminderReceived, &controller,
+                         [&controller](const QString& identifier) {
+                             controller.openReminder(identifier, false);
+                             controller.bringToFront();
+                         });
 
     if (!screenshot.isEmpty())
         arrangeScreenshot(controller, screenshot);
@@ -147,7 +160,11 @@ int main(int argc, char** argv)
         if (args.isEmpty() || !controller.openDatabase(args.first(), options))
             return 1;
     } else {
-        controller.launch(args, options);
+        controller.startReminders();
+        if (parser.isSet(reminder))
+            controller.openReminder(parser.value(reminder), true);
+        else
+            controller.launch(args, options);
     }
     const int status = app.exec();
     // Windows close through the controller; anything still open (a session that ended)

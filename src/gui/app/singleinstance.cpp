@@ -45,6 +45,16 @@ bool SingleInstance::disabledByEnvironment()
 
 bool SingleInstance::handOver(const QStringList& paths, int timeoutMs)
 {
+    return send(paths, QString(), timeoutMs);
+}
+
+bool SingleInstance::handOverReminder(const QString& identifier, int timeoutMs)
+{
+    return send({}, identifier, timeoutMs);
+}
+
+bool SingleInstance::send(const QStringList& paths, const QString& reminder, int timeoutMs)
+{
     QLocalSocket socket;
     socket.connectToServer(name_);
     if (!socket.waitForConnected(timeoutMs))
@@ -56,7 +66,7 @@ bool SingleInstance::handOver(const QStringList& paths, int timeoutMs)
     {
         QDataStream out(&message, QIODevice::WriteOnly);
         out.setVersion(QDataStream::Qt_6_0);
-        out << Magic << absolute;
+        out << Magic << absolute << reminder;
     }
     // The running program reads it from its event loop, perhaps only after this launch has
     // ended: once the bytes are in the socket, they have been handed over.
@@ -138,6 +148,17 @@ void SingleInstance::readFrom(QLocalSocket* socket)
     body >> magic >> paths;
     if (body.status() != QDataStream::Ok || magic != Magic)
         return;
+    QString reminder;
+    if (!body.atEnd()) {
+        body >> reminder;
+        if (body.status() != QDataStream::Ok)
+            return;
+    }
+    if (!reminder.isEmpty()) {
+        // The program checks it against its own schedule before it opens anything.
+        emit reminderReceived(reminder);
+        return;
+    }
     // Only absolute paths: a relative one would be read against this program's folder.
     paths.removeIf([](const QString& p) { return !QDir::isAbsolutePath(p); });
     emit pathsReceived(paths);

@@ -31,6 +31,8 @@ public:
     // Hands `paths` (made absolute here) to a program listening on the name; true when one
     // took them. An empty list asks the running program only to come forward.
     bool handOver(const QStringList& paths, int timeoutMs = 3000);
+    // Hands a clicked reminder notification (its identifier) to the running program.
+    bool handOverReminder(const QString& identifier, int timeoutMs = 3000);
 
     // Listens for later launches. A socket left by a run that crashed is removed first (the
     // caller tried handOver, which no one answered). False when it could not listen.
@@ -41,8 +43,11 @@ public:
 signals:
     // A later launch handed these paths over (possibly none).
     void pathsReceived(const QStringList& paths);
+    // A later launch was started by a click on a reminder notification.
+    void reminderReceived(const QString& identifier);
 
 private:
+    bool send(const QStringList& paths, const QString& reminder, int timeoutMs);
     void readFrom(QLocalSocket* socket);
 
     QString name_;

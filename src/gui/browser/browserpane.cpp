@@ -14,6 +14,7 @@
 #include "store/keys.h"
 #include "store/mydocument.h"
 
+#include <functional>
 #include <QHeaderView>
 #include <QScopedValueRollback>
 #include <QTimer>
@@ -412,6 +413,28 @@ void BrowserPane::collapseAll()
 void BrowserPane::collapse(const QString& path)
 {
     view_->collapse(model_->indexForItem(doc_.tree().itemForPath(path)));
+}
+
+bool BrowserPane::toggleExpandedWithChildren(const QString& path)
+{
+    const QModelIndex index = model_->indexForItem(doc_.tree().itemForPath(path));
+    if (!index.isValid() || !model_->hasChildren(index))
+        return false;
+    if (!view_->isExpanded(index)) {
+        view_->expandRecursively(index);
+        return true;
+    }
+    // Closed with everything beneath it, so that opening it again shows only its own rows.
+    std::function<void(const QModelIndex&)> close = [&](const QModelIndex& parent) {
+        for (int row = 0; row < model_->rowCount(parent); ++row) {
+            const QModelIndex child = model_->index(row, 0, parent);
+            if (view_->isExpanded(child))
+                close(child);
+        }
+        view_->collapse(parent);
+    };
+    close(index);
+    return false;
 }
 
 } // namespace folivo::gui

@@ -61,6 +61,9 @@ public:
     void expandAll();
     void collapseAll();
     void collapse(const QString& path);
+    // Opens the folder with every folder beneath it when it is closed, else closes it with
+    // them; true when it is open afterwards.
+    bool toggleExpandedWithChildren(const QString& path);
 
     // Starts editing the name of the row, whatever a double-click means.
     void editWithButton(const QModelIndex& index);
