@@ -13,5 +13,7 @@ cmake --build --preset asan -j "$(nproc)"
 # Tests run in a private runtime folder so temporary folders never mix with a real session.
 export XDG_RUNTIME_DIR="$(mktemp -d)"
 export XDG_STATE_HOME="$XDG_RUNTIME_DIR/state"
+# The reminder notice store and other per-person data of test runs stay in there too.
+export XDG_DATA_HOME="$XDG_RUNTIME_DIR/data"
 trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 ctest --preset asan "$@"
