@@ -19,6 +19,7 @@
 #include "store/indexitem.h"
 #include "util/debuglog.h"
 
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <gtest/gtest.h>
@@ -30,6 +31,14 @@ namespace {
 
 using Status = OperationResult::Status;
 
+// A controller whose messages are written down instead of shown.
+class RecordingController : public AppController {
+public:
+    using AppController::AppController;
+    void alert(const QString& title, const QString& text) override { alerts << title + ": " + text; }
+    QStringList alerts;
+};
+
 class ReminderNotifications : public ::testing::Test {
 protected:
     void SetUp() override
@@ -38,13 +47,19 @@ protected:
         qputenv("XDG_CONFIG_HOME", scratch_.file("config").toLocal8Bit());
         prefs_ = std::make_unique<KTPrefs>(QStringLiteral("org.folivo.ReminderSchedulerTest"));
         prefs_->setBool(true, prefkeys::UserNotificationsForReminders);
-        controller_ = std::make_unique<AppController>(prefs_.get(), fake_.platform());
+        prefs_->setBool(false, prefkeys::NotifyOpenIndexCheck); // the once-only notice of the check at opening
+        controller_ = std::make_unique<RecordingController>(prefs_.get(), fake_.platform());
         controller_->useNoticeStore(NoticeStore(storeFile_));
         ASSERT_NE(scheduler(), nullptr);
         scheduler()->clock = [this] { return now_; };
     }
     void TearDown() override
     {
+        for (const auto& b : responder_.seen())
+            ADD_FAILURE() << "unexpected box: " << qPrintable(b.title) << " " << qPrintable(b.text);
+        if (controller_)
+            for (const QString& a : controller_->alerts)
+                ADD_FAILURE() << "unexpected alert: " << qPrintable(a);
         controller_.reset();
         prefs_.reset();
         qputenv("XDG_CONFIG_HOME", previousConfig_);
@@ -99,7 +114,8 @@ protected:
     QByteArray previousConfig_;
     std::unique_ptr<KTPrefs> prefs_;
     platform::FakePlatform fake_;
-    std::unique_ptr<AppController> controller_;
+    std::unique_ptr<RecordingController> controller_;
+    test::ModalResponder responder_{[](QMessageBox* box) { box->accept(); }};
 };
 
 TEST_F(ReminderNotifications, TheDesktopGetsTodaysAndFutureRemindersOnceAndFollowsTheirChanges)
