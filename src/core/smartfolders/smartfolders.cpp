@@ -337,8 +337,17 @@ void SmartFolders::operationFinished(const DBOperation& operation, const Operati
         return;
     if (result.status == Status::Done
         && (operation.code() == OperationCode::Rename || operation.code() == OperationCode::Move)
-        && !result.resultPath.isEmpty() && result.resultPath != operation.path)
+        && !result.resultPath.isEmpty() && result.resultPath != operation.path) {
         followMove(operation.path, result.resultPath);
+        // A "Last Import" given another name is the person's own folder from then on: the
+        // import makes a new one.
+        IndexItem* renamed = doc_.tree().itemForPath(result.resultPath);
+        if (operation.code() == OperationCode::Rename && renamed && renamed->has(keys::SystemLastImportFolder)) {
+            renamed->removeValue(keys::SystemLastImportFolder);
+            if (!doc_.writeAttributesFileForItem(renamed))
+                doc_.diskError(step::WritingAttributes, MyDocument::attributesPathForPath(renamed->path()));
+        }
+    }
     invalidateAll();
 }
 

@@ -106,6 +106,10 @@ void SmartFolderCommands::expanded(const QModelIndex& index)
     const IndexItem* item = window_.browser().model()->itemFromIndex(index);
     if (!item || !item->isSmartFolder() || !window_.document().smartFolders().needsLoading(*item))
         return;
+    // The browser opens again what was open after the stopped load reset it: that is not
+    // the person asking for the load once more.
+    if (justStopped_.contains(item->path()))
+        return;
     // After the view has finished expanding: the load resets the model.
     const QString path = item->path();
     QTimer::singleShot(0, this, [this, path] {
@@ -116,7 +120,7 @@ void SmartFolderCommands::expanded(const QModelIndex& index)
 
 void SmartFolderCommands::selectionChanged(const QStringList& paths)
 {
-    if (paths.size() != 1 || loading_)
+    if (paths.size() != 1 || loading_ || justStopped_.contains(paths.front()))
         return;
     const IndexItem* item = window_.document().tree().itemForPath(paths.front());
     if (!item || !item->isSmartFolder() || !window_.document().smartFolders().needsLoading(*item))
@@ -164,8 +168,14 @@ bool SmartFolderCommands::load(const QString& folderPath)
     stopped = run->stopped();
     run.reset();
     loading_ = false;
-    if (stopped)
+    if (stopped) {
         QApplication::beep();
+        // Until the browser has shown the reset (two turns: its restore, then this).
+        justStopped_.insert(folderPath);
+        QTimer::singleShot(0, this, [this, folderPath] {
+            QTimer::singleShot(0, this, [this, folderPath] { justStopped_.remove(folderPath); });
+        });
+    }
     doc.ui().reloadBrowser();
     window_.refreshActions();
     // A stopped load shows what it found, and loads again the next time it is opened.

@@ -11,6 +11,7 @@
 #include "find/criteria.h"
 
 #include <QModelIndex>
+#include <QSet>
 #include <QString>
 #include <functional>
 
@@ -62,6 +63,7 @@ private:
     std::optional<FindCriteria> findDialog(const FindCriteria& criteria, const QString& name);
 
     const QWidget* widget_ = nullptr;
+    QSet<QString> justStopped_;
     bool loading_ = false;
     bool expandingOwn_ = false;
     bool connected_ = false;

@@ -123,8 +123,9 @@ protected:
     {
         const OperationResult r = doc().recordImport(name, QByteArray("text of ") + name.toUtf8(), parent, -1, {}, end);
         EXPECT_TRUE(r.ok()) << r.message.toStdString();
-        if (!tags.isEmpty())
+        if (!tags.isEmpty()) {
             EXPECT_TRUE(setTags(doc(), r.resultPath, tags));
+        }
         return r.resultPath;
     }
     bool load(IndexItem& folder)
@@ -300,8 +301,12 @@ TEST_F(SmartFoldersTest, SelectedItemsFolderListsItsReferencesNewestFirst)
     ASSERT_TRUE(doc().recordMovePath(lone, doc().tree().itemForPath("Paid/Gas"), -1).ok());
     ASSERT_TRUE(smart().needsLoading(*f));
     ASSERT_TRUE(load(*f));
-    EXPECT_EQ(targetsOf(*f), (QStringList{"Paid/b1 paid.txt", "Paid/Gas/g1.txt", "Paid/Gas/lone.txt",
-                                          "Paid/b2.txt"}));
+    // The folder's files in its own order, wherever the move put the moved one.
+    QStringList gas;
+    for (const auto& c : doc().tree().itemForPath("Paid/Gas")->children())
+        gas << c->path();
+    ASSERT_EQ(gas.size(), 2);
+    EXPECT_EQ(targetsOf(*f), QStringList{"Paid/b1 paid.txt"} + gas + QStringList{"Paid/b2.txt"});
     EXPECT_EQ(smart().referencedPaths(*f), (QStringList{"Paid/Gas/lone.txt", "Paid", "Paid/b1 paid.txt"}));
 
     // The followed references reach the attributes file, so a rebuilt index has them too.
@@ -457,6 +462,7 @@ TEST_F(SmartFoldersTest, AStoppedLoadKeepsWhatItFoundAndLoadsAgain)
 TEST_F(SmartFoldersTest, OperationsBetweenTheStepsOfAScan)
 {
     KTPrefs prefs(QStringLiteral("org.folivo.FolivoSmartFolderTest"));
+    prefs.setBool(true, QStringLiteral("MaintainLastImport"));
     doc().setApplicationPreferences(&prefs);
     const QString box = scratch_.file("box");
     QDir().mkpath(box);
@@ -505,6 +511,13 @@ TEST_F(SmartFoldersTest, OperationsBetweenTheStepsOfAScan)
     EXPECT_TRUE(got.contains("Bills/bill renamed.txt"));
     EXPECT_EQ(got.filter("bill new").size(), 1);
     EXPECT_EQ(childPaths(*scanned).first(), "Scanned/SF1");
+    // The drain kept what it imported in "Last Import", which loads like any folder of
+    // chosen items.
+    IndexItem* last = doc().tree().itemForPath(pkg::LastImport);
+    ASSERT_TRUE(last);
+    ASSERT_TRUE(this->load(*last));
+    ASSERT_EQ(targetsOf(*last).size(), 1);
+    EXPECT_TRUE(targetsOf(*last).first().endsWith("bill new.txt"));
     doc().setApplicationPreferences(nullptr);
 }
 
@@ -573,6 +586,27 @@ TEST_F(SmartFoldersTest, AttributesFilesKeepTheDefinitionOnly)
     EXPECT_EQ(doc().tree().itemForPath("Bills/SF1"), nullptr);
     ASSERT_TRUE(load(*again));
     EXPECT_EQ(targetsOf(*again), QStringList{bill});
+}
+
+TEST_F(SmartFoldersTest, ARenamedLastImportIsTheUsersOwnFolder)
+{
+    const QString lone = file("lone.txt");
+    IndexItem* last = doc().tree().insert(
+        nullptr, std::make_unique<IndexItem>(plist::Dict{{keys::Path, pkg::LastImport},
+                                                         {keys::SystemLastImportFolder, true},
+                                                         {keys::SmartFolderType, std::int64_t(2)},
+                                                         {keys::SmartFolder, plist::Dict{{findkeys::SmartFolderName, pkg::LastImport},
+                                                                                         {findkeys::Conditions, plist::Array{referenceEntryForStoredPath(lone)}}}},
+                                                         {keys::NeedsLoading, true}},
+                                             true));
+    ASSERT_TRUE(load(*last));
+    ASSERT_TRUE(doc().recordRename(pkg::LastImport, "March imports").ok());
+    EXPECT_FALSE(last->has(keys::SystemLastImportFolder));
+    // Its definition follows its name, its smart files went with the old one.
+    EXPECT_EQ(last->value(keys::SmartFolder)->dict().find(findkeys::SmartFolderName)->string(), "March imports");
+    EXPECT_EQ(doc().tree().itemForPath("Last Import/SF1"), nullptr);
+    ASSERT_TRUE(load(*last));
+    EXPECT_EQ(targetsOf(*last), QStringList{lone});
 }
 
 } // namespace
