@@ -1,8 +1,11 @@
 #include "smartfolders/smartfolders.h"
 
 #include "attributes/tags.h"
+#include "filing/filedates.h"
+#include "store/months.h"
 #include "find/matcher.h"
 #include "smartfolders/references.h"
+#include "store/bookmark.h"
 #include "store/keys.h"
 #include "store/messages.h"
 #include "store/mydocument.h"
@@ -68,6 +71,25 @@ QString cutToUtf8Bytes(const QString& text, int bytes)
         i += len;
     }
     return text.left(i);
+}
+
+// Whether a reference entry may name `old` or something inside it (or its enciphered
+// form): false only when it surely does not. Legacy data is always a maybe.
+bool mayNameInside(const plist::Value& entry, const QString& old, const QByteArray& oldUtf8)
+{
+    if (!entry.isDict())
+        return false;
+    const auto after = [](QStringView rest) { return rest.isEmpty() || rest.front() == u'/' || rest.front() == u'.'; };
+    if (const plist::Value* ours = entry.dict().find(refkeys::FolivoPath); ours && ours->isString())
+        return ours->string().startsWith(old) && after(QStringView(ours->string()).mid(old.size()));
+    const plist::Value* data = entry.dict().find(refkeys::BookMarkData);
+    if (data && data->isData() && isPackagePathBookmark(data->data())) {
+        static const qsizetype magic = bookmarkDataForStoredPath(QString()).size();
+        const QByteArrayView path = QByteArrayView(data->data()).sliced(magic);
+        return path.startsWith(oldUtf8)
+               && (path.size() == oldUtf8.size() || path[oldUtf8.size()] == '/' || path[oldUtf8.size()] == '.');
+    }
+    return true;
 }
 
 } // namespace
@@ -355,12 +377,22 @@ void SmartFolders::followMove(const QString& oldPath, const QString& newPath)
 {
     const QString package = packageNameOf(doc_);
     const QString oldPrefix = oldPath + QLatin1Char('/');
+    const QByteArray oldUtf8 = oldPath.toUtf8();
     for (IndexItem* folder : folders()) {
         if (smartFolderKind(*folder) != SmartFolderKind::SelectedItems)
             continue;
         const plist::Value* smart = folder->value(keys::SmartFolder);
         if (!smart || !smart->isDict())
             continue;
+        // Most entries name something else: a look at their bytes tells, without copying
+        // the definition or reading every reference in full.
+        {
+            const plist::Value* current = smart->dict().find(findkeys::Conditions);
+            if (!current || !current->isArray()
+                || std::none_of(current->array().begin(), current->array().end(),
+                                [&](const plist::Value& e) { return mayNameInside(e, oldPath, oldUtf8); }))
+                continue;
+        }
         plist::Dict criteria = smart->dict();
         plist::Value* conditions = criteria.find(findkeys::Conditions);
         if (!conditions || !conditions->isArray())
@@ -493,11 +525,27 @@ void SmartFolderLoad::begin()
     }
 
     if (kind_ == SmartFolderKind::Tags) {
+        // Each title once; what a date token stands for is worked out here, not per file.
+        QSet<QString> seen;
         if (smart && smart->isArray())
-            for (const plist::Value& v : smart->array())
-                if (v.isString())
-                    required_.insert(v.string());
-        if (required_.isEmpty()) {
+            for (const plist::Value& v : smart->array()) {
+                if (!v.isString() || seen.contains(v.string()))
+                    continue;
+                seen.insert(v.string());
+                Title t{v.string()};
+                if (t.text.size() > 2 && t.text.startsWith('<') && t.text.endsWith('>')) {
+                    const QString inner = t.text.mid(1, t.text.size() - 2);
+                    for (int m = 1; m <= 12; ++m)
+                        if (KTMonths::nameOf(m) == inner)
+                            t.month = m;
+                    bool number = false;
+                    const int year = inner.toInt(&number);
+                    if (number && QString::number(year) == inner)
+                        t.year = year;
+                }
+                required_.push_back(std::move(t));
+            }
+        if (required_.empty()) {
             end(false); // nothing selected: the folder stays empty
             return;
         }
@@ -528,11 +576,9 @@ bool SmartFolderLoad::step(int count)
         case SmartFolderKind::Conditions:
             wanted = matches(*item, criteria_, context_);
             break;
-        case SmartFolderKind::Tags: {
-            const QSet<QString> tags = tagsSetForItem(*item, true);
-            wanted = std::all_of(required_.begin(), required_.end(), [&](const QString& t) { return tags.contains(t); });
+        case SmartFolderKind::Tags:
+            wanted = carriesAll(*item);
             break;
-        }
         case SmartFolderKind::SelectedItems: // a type this version does not know: every file
             wanted = true;
             break;
@@ -545,6 +591,32 @@ bool SmartFolderLoad::step(int count)
     if (next_ >= snapshot_.size())
         end(false);
     return !ended_;
+}
+
+bool SmartFolderLoad::carriesAll(const IndexItem& item) const
+{
+    // The same answer as the item's tags and date tokens (tagsSetForItem with dates)
+    // holding every title, without building that set for each of many files.
+    const plist::Value* tags = item.value(keys::Tags);
+    const plist::Array* array = tags && tags->isArray() ? &tags->array() : nullptr;
+    std::optional<std::optional<QDate>> end;
+    for (const Title& t : required_) {
+        bool found = false;
+        if (array)
+            for (const plist::Value& v : *array)
+                if (v.isString() && v.string() == t.text) {
+                    found = true;
+                    break;
+                }
+        if (!found && (t.month || t.year)) {
+            if (!end)
+                end = itemEndDate(item);
+            found = *end && ((t.month && (*end)->month() == t.month) || (t.year && (*end)->year() == t.year));
+        }
+        if (!found)
+            return false;
+    }
+    return true;
 }
 
 void SmartFolderLoad::stop()

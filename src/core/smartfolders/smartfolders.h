@@ -23,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace folivo {
 
@@ -75,7 +76,14 @@ private:
     MatchContext& context_;
     std::optional<SmartFolderKind> kind_;
     FindCriteria criteria_;
-    QSet<QString> required_;
+    // A tag folder's titles, each with what it means as a date token of the ending date.
+    struct Title {
+        QString text;
+        int month = 0; // "<March>": 3
+        int year = 0;  // "<2024>": 2024
+    };
+    std::vector<Title> required_;
+    bool carriesAll(const IndexItem& item) const;
     QStringList snapshot_; // paths of the items to test, in the flat list's order
     qsizetype next_ = 0;
     QStringList found_; // the real files' paths, in order
