@@ -13,6 +13,7 @@
 #include "content/contentarea.h"
 #include "database/databasecommands.h"
 #include "find/findcommands.h"
+#include "smartfolders/tagpanelcommands.h"
 #include "import/importcommands.h"
 #include "preferences/preferencescommands.h"
 #if FOLIVO_WITH_VIEWER
@@ -165,6 +166,7 @@ void MainWindow::addModules()
     modules_.push_back(std::make_unique<TagsCommands>(context, area));
     modules_.push_back(std::make_unique<RemindersCommands>(context, attributesCommands));
     modules_.push_back(std::make_unique<FindCommands>(context));
+    modules_.push_back(std::make_unique<TagPanelCommands>(context));
 #if FOLIVO_WITH_VIEWER
     modules_.push_back(std::make_unique<ViewerCommands>(context));
 #endif

@@ -3,6 +3,7 @@
 #include "attributes/tagpanelmessages.h"
 #include "attributes/tags.h"
 #include "find/smartfoldername.h"
+#include "smartfolders/smartfolders.h"
 #include "store/keys.h"
 #include "store/mydocument.h"
 #include "store/packagepath.h"
@@ -128,44 +129,88 @@ QStringList offeredFor(MyDocument& doc, const QStringList& selected)
 
 } // namespace
 
+namespace {
+
+class SmartFoldersMaker : public TagFolderMaker {
+public:
+    explicit SmartFoldersMaker(SmartFolders& folders) : folders_(folders) {}
+    IndexItem* createTagFolder(const QStringList& titles, const QString& name) override
+    {
+        return folders_.createTagFolder(titles, name);
+    }
+    void setTagFolderTitles(IndexItem& folder, const QStringList& titles) override
+    {
+        folders_.setTagFolderTitles(folder, titles);
+    }
+
+private:
+    SmartFolders& folders_;
+};
+
+} // namespace
+
+std::unique_ptr<TagPanelSession> TagPanelSession::openNew(MyDocument& doc, QString* problem)
+{
+    return open(std::unique_ptr<TagPanelSession>(
+                    new TagPanelSession(doc, std::make_unique<SmartFoldersMaker>(doc.smartFolders()))),
+                QString(), problem);
+}
+
+std::unique_ptr<TagPanelSession> TagPanelSession::openExisting(MyDocument& doc, const QString& path, QString* problem)
+{
+    return open(std::unique_ptr<TagPanelSession>(
+                    new TagPanelSession(doc, std::make_unique<SmartFoldersMaker>(doc.smartFolders()))),
+                path, problem);
+}
+
 std::unique_ptr<TagPanelSession> TagPanelSession::openNew(MyDocument& doc, TagFolderMaker& maker, QString* problem)
 {
-    if (tagsForAllFilesWithTags(doc, {}).isEmpty()) {
-        if (problem)
-            *problem = tagpanelmsg::NothingToSelect;
-        return nullptr;
-    }
-    std::unique_ptr<TagPanelSession> s(new TagPanelSession(doc, maker));
-    s->isNew_ = true;
-    const QString name = proposedTagFolderName({}, doc.tree());
-    IndexItem* folder = maker.createTagFolder({}, name);
-    if (!folder) {
-        if (problem)
-            *problem = tagpanelmsg::FolderGone;
-        return nullptr;
-    }
-    s->path_ = folder->path();
-    s->nameBeingEdited_ = s->path_;
-    s->name_ = s->path_;
-    s->offered_ = offeredFor(doc, {});
-    return s;
+    return open(std::unique_ptr<TagPanelSession>(new TagPanelSession(doc, maker)), QString(), problem);
 }
 
 std::unique_ptr<TagPanelSession> TagPanelSession::openExisting(MyDocument& doc, TagFolderMaker& maker,
                                                                const QString& path, QString* problem)
 {
-    IndexItem* folder = doc.tree().itemForPath(path);
-    if (!folder || !isTagSmartFolder(*folder)) {
+    if (path.isEmpty()) {
         if (problem)
             *problem = tagpanelmsg::FolderGone;
         return nullptr;
     }
-    if (tagsForAllFilesWithTags(doc, {}).isEmpty()) {
+    return open(std::unique_ptr<TagPanelSession>(new TagPanelSession(doc, maker)), path, problem);
+}
+
+// An empty `path` makes a new folder.
+std::unique_ptr<TagPanelSession> TagPanelSession::open(std::unique_ptr<TagPanelSession> s, const QString& path,
+                                                       QString* problem)
+{
+    auto refuse = [&](const QString& why) -> std::unique_ptr<TagPanelSession> {
         if (problem)
-            *problem = tagpanelmsg::NothingToSelect;
+            *problem = why;
         return nullptr;
+    };
+    MyDocument& doc = s->doc_;
+    IndexItem* folder = nullptr;
+    if (!path.isEmpty()) {
+        folder = doc.tree().itemForPath(path);
+        if (!folder || !isTagSmartFolder(*folder))
+            return refuse(tagpanelmsg::FolderGone);
     }
-    std::unique_ptr<TagPanelSession> s(new TagPanelSession(doc, maker));
+    if (!doc.canChange())
+        return refuse(QString());
+    if (tagsForAllFilesWithTags(doc, {}).isEmpty())
+        return refuse(tagpanelmsg::NothingToSelect);
+    if (!folder) {
+        s->isNew_ = true;
+        folder = s->maker_.createTagFolder({}, proposedTagFolderName({}, doc.tree()));
+        if (!folder)
+            return refuse(QString());
+        // A new folder shows at the top while it is being made, beside the panel; OK puts
+        // it where it belongs.
+        if (!doc.tree().sorting.keepSorted && doc.tree().indexOf(folder) != 0) {
+            doc.tree().moveItem(folder, nullptr, 0);
+            doc.writeAttributesFileForItem(nullptr);
+        }
+    }
     s->path_ = folder->path();
     s->nameBeingEdited_ = s->path_;
     s->name_ = s->path_;

@@ -74,6 +74,9 @@ public:
     static std::unique_ptr<TagPanelSession> openNew(MyDocument& doc, TagFolderMaker& maker, QString* problem);
     static std::unique_ptr<TagPanelSession> openExisting(MyDocument& doc, TagFolderMaker& maker, const QString& path,
                                                          QString* problem);
+    // The same with the database's own smart folders.
+    static std::unique_ptr<TagPanelSession> openNew(MyDocument& doc, QString* problem);
+    static std::unique_ptr<TagPanelSession> openExisting(MyDocument& doc, const QString& path, QString* problem);
 
     bool isNew() const { return isNew_; }
     // "Create a smart folder named:" or "Modify smart folder:".
@@ -104,10 +107,17 @@ public:
 
 private:
     TagPanelSession(MyDocument& doc, TagFolderMaker& maker) : doc_(doc), maker_(maker) {}
+    TagPanelSession(MyDocument& doc, std::unique_ptr<TagFolderMaker> maker)
+        : doc_(doc), ownMaker_(std::move(maker)), maker_(*ownMaker_)
+    {
+    }
+    static std::unique_ptr<TagPanelSession> open(std::unique_ptr<TagPanelSession> s, const QString& path,
+                                                 QString* problem);
     IndexItem* folder() const;
     void setUserSetNameKey(IndexItem& folder, bool on);
 
     MyDocument& doc_;
+    std::unique_ptr<TagFolderMaker> ownMaker_;
     TagFolderMaker& maker_;
     bool isNew_ = false;
     QString path_;
