@@ -2,6 +2,7 @@
 
 #include "tagpanel.h"
 
+#include "browser/browserdrops.h"
 #include "browser/browserpane.h"
 #include "browser/treemodel.h"
 #include "database/qtdocumentui.h"

@@ -5,6 +5,7 @@
 // without holding up the window.
 
 #include "commandmodule.h"
+#include "tagpanel.h"
 
 #include <QPointer>
 #include <memory>
@@ -17,8 +18,6 @@ class SmartFolderLoad;
 }
 
 namespace folivo::gui {
-
-class TagPanel;
 
 class TagPanelCommands : public CommandModule {
     Q_OBJECT
