@@ -59,13 +59,16 @@ protected:
     }
     void TearDown() override { window_->close(); }
     MyDocument& doc() { return window_->document(); }
-    void import(const QString& name, const QStringList& tags)
+    void import(const QString& name, const QStringList& tags, bool dated = true)
     {
-        const QDateTime march(QDate(2024, 3, 31), QTime(0, 0));
+        std::optional<QDateTime> march;
+        if (dated)
+            march = QDateTime(QDate(2024, 3, 31), QTime(0, 0));
         const QString path = doc().recordImport(name, QByteArray("x"), "Bank", -1, march, march).resultPath;
         ASSERT_FALSE(path.isEmpty());
-        if (!tags.isEmpty())
+        if (!tags.isEmpty()) {
             ASSERT_TRUE(setTags(doc(), path, tags));
+        }
     }
     TagPanel* openNew()
     {
@@ -73,6 +76,7 @@ protected:
         EXPECT_TRUE(row);
         if (!row)
             return nullptr;
+        window_->refreshActions();
         EXPECT_TRUE(row->isEnabled());
         row->trigger();
         settle();
@@ -171,7 +175,7 @@ TEST_F(TagPanelWindow, CancelTakesANewFolderAway)
 
 TEST_F(TagPanelWindow, NothingToSelectIsSaidBesideTheBrowser)
 {
-    import("A.txt", {});
+    import("A.txt", {}, false); // no tags, and no ending date to give date tags
     const std::size_t before = doc().tree().categoriesArray().size();
     EXPECT_EQ(openNew(), nullptr);
     Callout* callout = nullptr;
