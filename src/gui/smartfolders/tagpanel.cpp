@@ -34,6 +34,7 @@ TagPanel::TagPanel(std::unique_ptr<TagPanelSession> session, QWidget* parent)
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setFrameShape(QFrame::NoFrame);
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    box_ = box;
     layout->addWidget(message_);
     layout->addWidget(name_);
     layout->addWidget(error_);
@@ -50,6 +51,7 @@ TagPanel::TagPanel(std::unique_ptr<TagPanelSession> session, QWidget* parent)
     connect(view_, &ButtonSelectView::heightChanged, this, &TagPanel::fitHeight);
     resize(420, 200);
     showSession();
+    fitHeight(view_->heightForWidth(400));
 }
 
 // The session is not touched here: the document may already be gone when the window's
@@ -79,12 +81,17 @@ void TagPanel::setMaximumPanelHeight(int height)
 
 void TagPanel::fitHeight(int viewHeight)
 {
-    // The panel grows with its buttons up to the window's height; beyond that they scroll.
-    const int chrome = height() - scroll_->height();
-    int wanted = chrome + viewHeight + 2;
+    // The panel is as tall as its buttons need, up to the window's height; beyond that
+    // they scroll.
+    const QMargins m = layout()->contentsMargins();
+    int chrome = m.top() + m.bottom() + 4 * layout()->spacing() + message_->sizeHint().height()
+                 + name_->sizeHint().height() + box_->sizeHint().height();
+    if (!error_->isHidden())
+        chrome += error_->sizeHint().height();
+    int wanted = std::max(chrome + viewHeight + 4, 140);
     if (maxHeight_ > 0)
         wanted = std::min(wanted, maxHeight_);
-    if (wanted > height() || (maxHeight_ > 0 && height() > maxHeight_))
+    if (wanted != height())
         resize(width(), wanted);
 }
 

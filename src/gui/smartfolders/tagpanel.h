@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <memory>
 
+class QDialogButtonBox;
 class QLabel;
 class QLineEdit;
 class QScrollArea;
@@ -51,6 +52,7 @@ private:
     QLineEdit* name_;
     QLabel* error_;
     QScrollArea* scroll_;
+    QDialogButtonBox* box_;
     ButtonSelectView* view_;
     int maxHeight_ = 0;
 };
