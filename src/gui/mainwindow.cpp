@@ -16,6 +16,7 @@
 #include "smartfolders/tagpanelcommands.h"
 #include "import/importcommands.h"
 #include "preferences/preferencescommands.h"
+#include "smartfolders/smartfoldercommands.h"
 #if FOLIVO_WITH_VIEWER
 #include "viewer/viewercommands.h"
 #endif
@@ -166,7 +167,12 @@ void MainWindow::addModules()
     modules_.push_back(std::make_unique<TagsCommands>(context, area));
     modules_.push_back(std::make_unique<RemindersCommands>(context, attributesCommands));
     modules_.push_back(std::make_unique<FindCommands>(context));
-    modules_.push_back(std::make_unique<TagPanelCommands>(context));
+    auto smartFolders = std::make_unique<SmartFolderCommands>(context);
+    auto tagPanel = std::make_unique<TagPanelCommands>(context);
+    // Editing a tag smart folder's row opens the tag panel for it.
+    smartFolders->editTagFolder = [panel = tagPanel.get()](const QString& path) { panel->editTagSmartFolder(path); };
+    modules_.push_back(std::move(smartFolders));
+    modules_.push_back(std::move(tagPanel));
 #if FOLIVO_WITH_VIEWER
     modules_.push_back(std::make_unique<ViewerCommands>(context));
 #endif

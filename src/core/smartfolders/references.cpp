@@ -155,10 +155,12 @@ ResolvedReference resolveReference(const plist::Value& entry, const QString& pac
         return r;
     }
     if (const plist::Value* data = d.find(refkeys::BookMarkData); data && data->isData()) {
-        if (const auto path = storedPathFromBookmarkData(data->data())) {
+        if (isPackagePathBookmark(data->data())) {
+            // One of ours that leaves the package names nothing.
             r.source = ReferenceSource::Folivo;
-            if (const auto p = PackagePath::fromString(*path); p && !p->isRoot())
-                r.storedPath = p->str();
+            if (const auto path = storedPathFromBookmarkData(data->data()))
+                if (const auto p = PackagePath::fromString(*path); p && !p->isRoot())
+                    r.storedPath = p->str();
             return r;
         }
         r.source = ReferenceSource::MacBookmark;
@@ -178,7 +180,7 @@ void retargetReference(plist::Dict& entry, const QString& storedPath)
 {
     const plist::Value* data = entry.find(refkeys::BookMarkData);
     const bool ours = !entry.contains(refkeys::FolivoPath) && data && data->isData()
-                      && storedPathFromBookmarkData(data->data()).has_value();
+                      && isPackagePathBookmark(data->data());
     if (ours)
         entry.set(refkeys::BookMarkData, bookmarkDataForStoredPath(storedPath));
     else

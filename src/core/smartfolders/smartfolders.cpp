@@ -258,9 +258,13 @@ bool SmartFolders::loadToCompletion(IndexItem& folder, MatchContext& context, co
     std::unique_ptr<SmartFolderLoad> load = startLoad(folder, context);
     if (!load)
         return false;
-    while (load->step(256))
-        if (stopRequested && stopRequested())
+    while (!load->finished()) {
+        if (stopRequested && stopRequested()) {
             load->stop();
+            break;
+        }
+        load->step(256);
+    }
     return !load->stopped();
 }
 
@@ -333,8 +337,17 @@ void SmartFolders::operationFinished(const DBOperation& operation, const Operati
         return;
     if (result.status == Status::Done
         && (operation.code() == OperationCode::Rename || operation.code() == OperationCode::Move)
-        && !result.resultPath.isEmpty() && result.resultPath != operation.path)
+        && !result.resultPath.isEmpty() && result.resultPath != operation.path) {
         followMove(operation.path, result.resultPath);
+        // A "Last Import" given another name is the person's own folder from then on: the
+        // import makes a new one.
+        IndexItem* renamed = doc_.tree().itemForPath(result.resultPath);
+        if (operation.code() == OperationCode::Rename && renamed && renamed->has(keys::SystemLastImportFolder)) {
+            renamed->removeValue(keys::SystemLastImportFolder);
+            if (!doc_.writeAttributesFileForItem(renamed))
+                doc_.diskError(step::WritingAttributes, MyDocument::attributesPathForPath(renamed->path()));
+        }
+    }
     invalidateAll();
 }
 
@@ -393,13 +406,22 @@ void SmartFolders::itemWillBeRemoved(const IndexItem& item)
 void SmartFolders::itemPathChanged(const IndexItem& item, const QString& oldPath)
 {
     (void)oldPath;
+    if (!item.isSmartFolder() || item.parent())
+        return;
+    IndexItem& folder = const_cast<IndexItem&>(item);
+    // The definition names its folder; the rename writes the attributes file after this.
+    if (const plist::Value* smart = folder.value(keys::SmartFolder); smart && smart->isDict()) {
+        const plist::Value* name = smart->dict().find(findkeys::SmartFolderName);
+        if (name && name->isString() && name->string() != folder.path()) {
+            plist::Dict criteria = smart->dict();
+            criteria.set(findkeys::SmartFolderName, folder.path());
+            folder.setValue(keys::SmartFolder, std::move(criteria));
+        }
+    }
     // The smart files are named below the folder: after a rename their paths would name
     // the old folder, so they go and the folder loads again when it is next shown.
-    if (!item.isSmartFolder() || item.parent() || item.children().empty())
-        return;
-    if (active_ && active_->folder_ == &item)
-        return; // its load replaces them under the new name
-    IndexItem& folder = const_cast<IndexItem&>(item);
+    if (folder.children().empty() || (active_ && active_->folder_ == &item))
+        return; // a load in progress replaces them under the new name
     doc_.tree().replaceChildren(&folder, {});
     folder.setValue(keys::NeedsLoading, true);
 }

@@ -173,6 +173,28 @@ TEST_F(TagPanelWindow, CancelTakesANewFolderAway)
     EXPECT_EQ(window_->selectedPaths(), QStringList({"Bank"})) << "the selection before the panel";
 }
 
+TEST_F(TagPanelWindow, EditingATagFolderModifiesIt)
+{
+    import("A.txt", {"rent", "tax"});
+    IndexItem* folder = doc().smartFolders().createTagFolder({"rent"}, "Rent");
+    ASSERT_TRUE(folder);
+    settle();
+    ASSERT_TRUE(window_->selectPath("Rent"));
+    window_->refreshActions();
+    QAction* edit = menuRow(window_->menuBar(), tagpanelmsg::EditTagSmartFolder);
+    ASSERT_TRUE(edit);
+    edit->trigger();
+    settle();
+    TagPanel* panel = window_->findChild<TagPanel*>();
+    ASSERT_TRUE(panel);
+    EXPECT_FALSE(panel->session().isNew());
+    EXPECT_EQ(panel->session().message(), tagpanelmsg::ModifyMessage);
+    EXPECT_EQ(panel->buttons()->selectedTitles(), QStringList({"rent"}));
+    panel->reject();
+    settle();
+    EXPECT_TRUE(doc().tree().itemForPath("Rent")) << "Cancel keeps an existing folder";
+}
+
 TEST_F(TagPanelWindow, NothingToSelectIsSaidBesideTheBrowser)
 {
     import("A.txt", {}, false); // no tags, and no ending date to give date tags
