@@ -17,6 +17,7 @@
 #include "reminders/reminderscheduler.h"
 #include "platform/linux/linuxnotifications.h"
 #include "filing/ktdate.h"
+#include "smartfolders/tagpanel.h"
 
 #include "logins/loginedits.h"
 #include "logins/loginrecord.h"
@@ -32,6 +33,7 @@
 #include "browser/menuvalidation.h"
 #include "attributes/customattributes.h"
 #include "attributes/notes.h"
+#include "attributes/tagpanelmessages.h"
 #include "attributes/tags.h"
 #include "filing/filedates.h"
 #include "filing/filingrules.h"
@@ -410,6 +412,23 @@ int main(int argc, char** argv)
         }
         settle();
         ok &= save(window.grab(), out + "/login-page.png");
+    }
+
+    // The tag panel making a smart folder of the files that carry a tag.
+    {
+        for (QAction* a : window.findChildren<QAction*>())
+            if (a->text() == tagpanelmsg::NewTagSmartFolder) {
+                a->trigger();
+                break;
+            }
+        settle(300);
+        if (auto* panel = window.findChild<TagPanel*>()) {
+            panel->toggle(QStringLiteral("travel"));
+            settle(400);
+            ok &= save(panel->grab(), out + "/tag-panel.png");
+            panel->reject();
+            settle(200);
+        }
     }
 
     window.close();

@@ -14,6 +14,7 @@
 #include "database/databasecommands.h"
 #include "find/findcommands.h"
 #include "logins/loginscommands.h"
+#include "smartfolders/tagpanelcommands.h"
 #include "import/importcommands.h"
 #include "preferences/preferencescommands.h"
 #include "smartfolders/smartfoldercommands.h"
@@ -168,7 +169,12 @@ void MainWindow::addModules()
     modules_.push_back(std::make_unique<RemindersCommands>(context, attributesCommands));
     modules_.push_back(std::make_unique<FindCommands>(context));
     modules_.push_back(std::make_unique<LoginsCommands>(context));
-    modules_.push_back(std::make_unique<SmartFolderCommands>(context));
+    auto smartFolders = std::make_unique<SmartFolderCommands>(context);
+    auto tagPanel = std::make_unique<TagPanelCommands>(context);
+    // Editing a tag smart folder's row opens the tag panel for it.
+    smartFolders->editTagFolder = [panel = tagPanel.get()](const QString& path) { panel->editTagSmartFolder(path); };
+    modules_.push_back(std::move(smartFolders));
+    modules_.push_back(std::move(tagPanel));
 #if FOLIVO_WITH_VIEWER
     modules_.push_back(std::make_unique<ViewerCommands>(context));
 #endif

@@ -35,7 +35,7 @@ const QList<MenuCommand> kOffered = {
     MenuCommand::ZoomIn, MenuCommand::ZoomOut, MenuCommand::ZoomReset, MenuCommand::RotateLeft,
     MenuCommand::RotateRight, MenuCommand::ToggleEnhance, MenuCommand::ShowPdfAsText, MenuCommand::OpenShownFile,
     MenuCommand::OpenShownFileWith, MenuCommand::OpenInPdfViewer};
-const QStringList kOtherRows = {"ImportFolder", "ImportLogins", "About"};
+const QStringList kOtherRows = {"ImportFolder", "ImportLogins", "About", "NewTagSmartFolder", "EditTagSmartFolder"};
 
 QString rowName(const CommandRow& row)
 {
