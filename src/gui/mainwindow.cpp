@@ -15,6 +15,7 @@
 #include "find/findcommands.h"
 #include "import/importcommands.h"
 #include "preferences/preferencescommands.h"
+#include "smartfolders/smartfoldercommands.h"
 #if FOLIVO_WITH_VIEWER
 #include "viewer/viewercommands.h"
 #endif
@@ -165,6 +166,7 @@ void MainWindow::addModules()
     modules_.push_back(std::make_unique<TagsCommands>(context, area));
     modules_.push_back(std::make_unique<RemindersCommands>(context, attributesCommands));
     modules_.push_back(std::make_unique<FindCommands>(context));
+    modules_.push_back(std::make_unique<SmartFolderCommands>(context));
 #if FOLIVO_WITH_VIEWER
     modules_.push_back(std::make_unique<ViewerCommands>(context));
 #endif

@@ -168,6 +168,8 @@ bool storeTags(MyDocument& doc, IndexItem& item, const QStringList& tags)
         return false;
     }
     doc.changed();
+    // What a tag folder holds may have changed.
+    doc.smartFolders().invalidateAll();
     return true;
 }
 

@@ -136,6 +136,11 @@ MenuState menuState(MenuCommand command, const MenuContext& c)
     case MenuCommand::EditName:
         enabled = writeable && singleNameEditable(c);
         break;
+    case MenuCommand::NewSmartFolderFromSelection:
+        // References to files and folders; a smart folder or smart file has no place of its own.
+        enabled = writeable && c.counts.selectedFileCount + c.counts.selectedFolderCount > 0
+                  && c.counts.selectedSmartFileCount == 0 && c.counts.selectedSmartFolderCount == 0;
+        break;
 
     case MenuCommand::Copy:
         enabled = c.displayingReport || c.canCopySelectedFile;

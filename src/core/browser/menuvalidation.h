@@ -48,6 +48,8 @@ enum class MenuCommand {
     SortYearsDescending,
     SortMonthsDescending,
     IgnoreCase,
+    // Smart folders
+    NewSmartFolderFromSelection,
     // Find and history
     Find,
     FindNext,

@@ -5,7 +5,7 @@
 #include "find/filetext.h"
 #include "prefs/ktprefs.h"
 #include "prefs/prefkeys.h"
-#include "store/bookmark.h"
+#include "smartfolders/references.h"
 #include "store/indexitem.h"
 #include "store/keys.h"
 #include "store/mydocument.h"
@@ -443,7 +443,7 @@ void ImportPipeline::maintainLastImport()
         if (!item || item->hasChildren())
             continue;
         const QString rel = doc_.encryptedPath(stored);
-        conditions.push_back(plist::Dict{{QStringLiteral("BookMarkData"), bookmarkDataForStoredPath(rel)}});
+        conditions.push_back(referenceEntryForStoredPath(rel));
     }
     smart.set(QStringLiteral("Conditions"), std::move(conditions));
 

@@ -13,6 +13,11 @@ QByteArray bookmarkDataForStoredPath(const QString& storedPath)
     return Magic + storedPath.toUtf8();
 }
 
+bool isPackagePathBookmark(const QByteArray& data)
+{
+    return data.startsWith(Magic);
+}
+
 std::optional<QString> storedPathFromBookmarkData(const QByteArray& data)
 {
     if (!data.startsWith(Magic))

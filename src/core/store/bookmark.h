@@ -10,6 +10,8 @@
 namespace folivo {
 
 QByteArray bookmarkDataForStoredPath(const QString& storedPath);
+// Whether the data is a reference of ours, whatever path it names.
+bool isPackagePathBookmark(const QByteArray& data);
 // The stored path a reference names; nullopt for data that is not one of ours.
 std::optional<QString> storedPathFromBookmarkData(const QByteArray& data);
 

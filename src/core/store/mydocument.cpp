@@ -37,6 +37,7 @@ MyDocument::MyDocument(DocumentUi& ui, const PrefsSource* prefs) : ui_(ui), pref
     parts_ = {&customAttributeNames_, &historyFile_, &reminders_, &textCache_};
     addOperationObserver(&reminders_);
     addOperationObserver(&textCache_);
+    addOperationObserver(&smartFolders_);
 }
 
 MyDocument::~MyDocument()

@@ -10,6 +10,7 @@
 #include "history/historyfile.h"
 #include "find/textcache.h"
 #include "reminders/reminders.h"
+#include "smartfolders/smartfolders.h"
 #include "store/dboperation.h"
 #include "store/documenthooks.h"
 #include "store/dbsettings.h"
@@ -145,6 +146,9 @@ public:
     Reminders& reminders() { return reminders_; }
     // The text of the files, kept for searches of contents.
     TextCache& textCache() { return textCache_; }
+    // The smart folders: creation, invalidation after every operation, loading.
+    SmartFolders& smartFolders() { return smartFolders_; }
+    const SmartFolders& smartFolders() const { return smartFolders_; }
     DocumentUi& ui() { return ui_; }
     // The encryption of the database: its key and the stored forms of its items.
     DocumentCrypto& crypto() { return crypto_; }
@@ -355,6 +359,7 @@ private:
     CustomAttributeNames customAttributeNames_;
     Reminders reminders_{*this}; // after the tree, which it observes
     TextCache textCache_{*this};
+    SmartFolders smartFolders_{*this}; // after the tree, which it observes
     std::vector<DocumentPart*> parts_;
     std::vector<OperationObserver*> operationObservers_;
 

@@ -189,6 +189,27 @@ void IndexTree::moveItem(IndexItem* item, IndexItem* newParent, int index)
     flat_.clear();
 }
 
+void IndexTree::replaceChildren(IndexItem* folder, ItemList children)
+{
+    if (!folder)
+        return;
+    for (const auto& c : folder->children_)
+        notifyRemoval(*c);
+    ItemList old = std::move(folder->children_);
+    folder->children_.clear();
+    for (const auto& c : old)
+        uncacheSubtree(c.get());
+    folder->children_ = std::move(children);
+    for (auto& c : folder->children_) {
+        c->parent_ = folder;
+        setParents(c.get());
+        cacheSubtree(c.get());
+    }
+    // The flat list leaves a smart folder's contents out, so it stays as it is for one.
+    if (!folder->isSmartFolder())
+        flat_.clear();
+}
+
 void IndexTree::setPath(IndexItem* item, const QString& path)
 {
     const QString old = item->path();

@@ -84,6 +84,9 @@ public:
     // tree, so observers hear nothing: whoever holds it keeps it (paths change later
     // through setPath).
     void moveItem(IndexItem* item, IndexItem* newParent, int index);
+    // Replaces all children of `folder` at once (a smart folder's computed contents): the
+    // old ones leave the path cache after the observers heard of it, the new ones enter it.
+    void replaceChildren(IndexItem* folder, ItemList children);
     // Changes one item's path (its descendants are the caller's business).
     void setPath(IndexItem* item, const QString& path);
     int indexOf(const IndexItem* item) const;

@@ -6,6 +6,7 @@
 #include "browser/treemodel.h"
 #include "content/contentarea.h"
 #include "database/qtdocumentui.h"
+#include "smartfolders/smartfoldercommands.h"
 #include "widgets/busymode.h"
 
 #include "browser/commands.h"
@@ -272,6 +273,10 @@ void BrowserCommands::toggleSorting(MenuCommand command)
 void BrowserCommands::editName()
 {
     BrowserPane& pane = window_.browser();
+    // A smart folder's row opens its editor instead (a smart file shows its real file).
+    if (const IndexItem* single = pane.singleSelected(); single && (single->isSmartFolder() || single->isSmartFile()))
+        if (SmartFolderCommands* smart = SmartFolderCommands::of(window_); smart && smart->edit(single->path()))
+            return;
     const QModelIndex index = pane.model()->indexForItem(pane.singleSelected());
     if (!index.isValid())
         return;

@@ -1,5 +1,8 @@
 #include "treemodel.h"
 
+#include "smartfolders/messages.h"
+#include "smartfolders/smartfolders.h"
+
 #include "browser/droprules.h"
 #include "browser/messages.h"
 #include "browser/renamerules.h"
@@ -176,6 +179,10 @@ int TreeModel::columnCount(const QModelIndex&) const
 bool TreeModel::hasChildren(const QModelIndex& parent) const
 {
     const ItemList* list = childrenOf(parent);
+    if (list && list->empty() && parent.isValid())
+        // A smart folder that has not been loaded yet opens, and opening loads it.
+        if (const IndexItem* item = itemFromIndex(parent); item && item->isSmartFolder())
+            return doc_.smartFolders().needsLoading(*item);
     return list && !list->empty();
 }
 
@@ -186,6 +193,10 @@ QVariant TreeModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
+        // A smart folder whose load runs says so beside its name.
+        if (const SmartFolderLoad* load = doc_.smartFolders().activeLoad(); load && load->folder() == item)
+            return shownNameForItem(*item) + smartmsg::LoadingMark;
+        return shownNameForItem(*item);
     case Qt::EditRole:
         return shownNameForItem(*item);
     case Qt::DecorationRole: {

@@ -5,6 +5,7 @@
 
 #include "browser/browserdrops.h"
 #include "browser/browserpane.h"
+#include "smartfolders/smartfoldercommands.h"
 #include "widgets/busymode.h"
 
 #include "attributes/customattributenames.h"
@@ -87,6 +88,7 @@ FindDialog* FindCommands::dialog()
         MyDocument& doc = window_.document();
         dialog_ = new FindDialog(doc.customAttributes().names(), DocumentMatchContext::europeanDatesOf(doc),
                                  window_.window());
+        dialog_->setTree(&doc.tree());
     }
     return dialog_;
 }
@@ -110,7 +112,10 @@ void FindCommands::find()
     window_.refreshActions();
     if (criteria.type == int(FindType::FindForward) || criteria.type == int(FindType::FindBackward))
         findNext(false);
-    else
+    else if (criteria.type == int(FindType::SmartFolder)) {
+        if (SmartFolderCommands* smart = SmartFolderCommands::of(window_))
+            smart->createConditionFolder(criteria);
+    } else
         selectAll(criteria);
 }
 

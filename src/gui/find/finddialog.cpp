@@ -4,6 +4,8 @@
 
 #include "filing/filingrules.h"
 #include "find/messages.h"
+#include "find/smartfoldername.h"
+#include "store/tree.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -186,20 +188,34 @@ FindDialog::FindDialog(const QStringList& attributeNames, bool european, QWidget
     type_->addItem(findmsg::FindForward, int(FindType::FindForward));
     type_->addItem(findmsg::FindBackward, int(FindType::FindBackward));
     type_->addItem(findmsg::SelectAll, int(FindType::SelectAll));
+    type_->addItem(findmsg::MakeSmartFolder, int(FindType::SmartFolder));
     expand_ = new QCheckBox(findmsg::ExpandFound, this);
-    // The expand switch belongs to the finding types.
-    connect(type_, &QComboBox::currentIndexChanged, this, [this] {
-        const int t = type_->currentData().toInt();
-        expand_->setVisible(t == int(FindType::FindForward) || t == int(FindType::FindBackward));
-        warning_->hide();
-    });
-    tail->addWidget(new QLabel(findmsg::TypeLead, this));
+    connect(type_, &QComboBox::currentIndexChanged, this, [this] { typeChanged(); });
+    typeLead_ = new QLabel(findmsg::TypeLead, this);
+    tail->addWidget(typeLead_);
     tail->addWidget(type_);
     tail->addWidget(expand_);
     tail->addStretch(1);
     layout->addLayout(tail);
+    // The name of the smart folder the search is kept as.
+    smartArea_ = new QWidget(this);
+    smartArea_->setObjectName(QStringLiteral("smartFolderArea"));
+    auto* smart = new QVBoxLayout(smartArea_);
+    smart->setContentsMargins(0, 0, 0, 0);
+    editMessage_ = new QLabel(findmsg::EditSmartFolder, smartArea_);
+    smart->addWidget(editMessage_);
+    auto* nameLine = new QHBoxLayout;
+    nameLine->addWidget(new QLabel(findmsg::SmartFolderNameLead, smartArea_));
+    smartName_ = new QLineEdit(smartArea_);
+    smartName_->setObjectName(QStringLiteral("smartFolderName"));
+    nameLine->addWidget(smartName_, 1);
+    smart->addLayout(nameLine);
+    connect(smartName_, &QLineEdit::textEdited, this, [this] { warning_->hide(); });
+    smartArea_->hide();
+    layout->addWidget(smartArea_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(findmsg::FindButton);
+    ok_ = buttons->button(QDialogButtonBox::Ok);
+    ok_->setText(findmsg::FindButton);
     connect(buttons, &QDialogButtonBox::accepted, this, &FindDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &FindDialog::reject);
     layout->addWidget(buttons);
@@ -212,15 +228,25 @@ FindDialog::FindDialog(const QStringList& attributeNames, bool european, QWidget
     };
 }
 
-void FindDialog::setup(const FindCriteria& criteria)
+void FindDialog::setup(const FindCriteria& criteria, const QString& beingEdited)
 {
     base_ = criteria;
+    beingEdited_ = beingEdited;
+    const bool editing = !beingEdited.isEmpty();
+    ok_->setText(editing ? findmsg::SaveButton : findmsg::FindButton);
+    typeLead_->setVisible(!editing);
+    type_->setVisible(!editing);
+    editMessage_->setVisible(editing);
+    // The name proposed is free, unless it is the edited folder's own.
+    QString name = editing ? beingEdited : criteria.smartFolderName;
+    if (!editing && !name.isEmpty() && tree_)
+        name = tree_->uniqueSmartFolderNameFor(name);
+    smartName_->setText(name);
     all_->setCurrentIndex(criteria.all ? 0 : 1);
     expand_->setChecked(criteria.expand);
-    const int type = type_->findData(int(criteria.type));
+    const int type = type_->findData(int(editing ? std::int64_t(FindType::SmartFolder) : criteria.type));
     type_->setCurrentIndex(type >= 0 ? type : type_->findData(int(FindType::SelectAll)));
-    expand_->setVisible(type_->currentData().toInt() < int(FindType::SelectAll));
-    warning_->hide();
+    typeChanged();
     while (!rows_.empty()) {
         delete rows_.back();
         rows_.pop_back();
@@ -233,6 +259,21 @@ void FindDialog::setup(const FindCriteria& criteria)
     }
     relinkRows();
     rows_.front()->setFocus();
+}
+
+void FindDialog::typeChanged()
+{
+    const int t = type_->currentData().toInt();
+    // The expand switch belongs to the finding types, the name to the smart folder.
+    expand_->setVisible(t == int(FindType::FindForward) || t == int(FindType::FindBackward));
+    const bool smart = t == int(FindType::SmartFolder);
+    smartArea_->setVisible(smart);
+    if (smart && smartName_->text().isEmpty())
+        smartName_->setText(tree_ ? tree_->uniqueSmartFolderNameFor(findmsg::SmartFolderDefaultName)
+                                  : findmsg::SmartFolderDefaultName);
+    if (smart && isVisible())
+        smartName_->setFocus();
+    warning_->hide();
 }
 
 FindConditionRow* FindDialog::addRow(FindConditionRow* after)
@@ -366,6 +407,20 @@ std::optional<FindCriteria> FindDialog::criteriaFromDialog()
     // A record kept with a type this dialog does not offer keeps it.
     if (type_->findData(int(base_.type)) >= 0 || base_.type < 0 || base_.type > 3)
         out.type = type_->currentData().toInt();
+    if (type_->currentData().toInt() == int(FindType::SmartFolder)) {
+        const QString name = smartName_->text();
+        std::optional<QString> problem;
+        if (tree_)
+            problem = smartFolderNameProblem(name, *tree_, beingEdited_);
+        else if (name.isEmpty())
+            problem = folivo::findmsg::MissingSmartFolderName;
+        if (problem) {
+            showWarning(*problem);
+            smartName_->setFocus();
+            return std::nullopt;
+        }
+        out.smartFolderName = name.normalized(QString::NormalizationForm_C);
+    }
     warning_->hide();
     return out;
 }

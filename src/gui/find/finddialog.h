@@ -15,8 +15,13 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QToolButton;
 class QVBoxLayout;
+
+namespace folivo {
+class IndexTree;
+}
 
 namespace folivo::gui {
 
@@ -74,8 +79,14 @@ public:
     FindDialog(const QStringList& attributeNames, bool european, QWidget* parent);
 
     // Fills the dialog from a record (findSetupDialogFor); a record without conditions gets
-    // one empty name row.
-    void setup(const FindCriteria& criteria);
+    // one empty name row. With `beingEdited`, the dialog edits that condition smart folder:
+    // its button says "Save", the type is fixed and the folder may keep its own name.
+    void setup(const FindCriteria& criteria, const QString& beingEdited = QString());
+    // The tree whose names a new smart folder's name must not take.
+    void setTree(const IndexTree* tree) { tree_ = tree; }
+    QLineEdit* smartFolderNameField() const { return smartName_; }
+    QWidget* smartFolderArea() const { return smartArea_; }
+    QPushButton* findButton() const { return ok_; }
     // The record the dialog describes, or nothing with the reason on the warning line.
     std::optional<FindCriteria> criteriaFromDialog();
     // What the confirmed dialog answered.
@@ -101,6 +112,7 @@ public:
 private:
     void showWarning(const QString& text);
     void relinkRows();
+    void typeChanged();
 
     QStringList attributeNames_;
     bool european_;
@@ -110,6 +122,13 @@ private:
     QComboBox* type_;
     QCheckBox* expand_;
     QLabel* warning_;
+    QLabel* typeLead_ = nullptr;
+    QWidget* smartArea_ = nullptr;
+    QLineEdit* smartName_ = nullptr;
+    QLabel* editMessage_ = nullptr;
+    QPushButton* ok_ = nullptr;
+    const IndexTree* tree_ = nullptr;
+    QString beingEdited_;
     FindCriteria base_;
     FindCriteria accepted_;
     bool warnedOnce_ = false;

@@ -30,6 +30,12 @@ inline const QString To = QStringLiteral("to");
 inline const QString AttributeLead = QStringLiteral("Attribute");
 inline const QString StoredCondition = QStringLiteral("Stored condition");
 inline const QString Searching = QStringLiteral("Selecting all matching items…");
+// Keeping the search as a smart folder.
+inline const QString MakeSmartFolder = QStringLiteral("Create a Smart Folder of all matching files");
+inline const QString SmartFolderNameLead = QStringLiteral("Smart Folder name:");
+inline const QString SmartFolderDefaultName = QStringLiteral("Smart Folder");
+inline const QString EditSmartFolder = QStringLiteral("Change the conditions of this Smart Folder:");
+inline const QString SaveButton = QStringLiteral("Save");
 
 // Entries of a row's condition menu.
 inline const QString NameContains = QStringLiteral("Name contains");
