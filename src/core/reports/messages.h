@@ -37,6 +37,5 @@ inline const QString LoadStopped =
     QStringLiteral("The smart folder \"%1\" was not loaded completely, so its report was not exported.");
 inline const QString NothingToExport = QStringLiteral("The smart folder \"%1\" has no report to export.");
 inline const QString ExportFailed = QStringLiteral("The report could not be written to \"%1\": %2");
-inline const QString Exported = QStringLiteral("Report of \"%1\" exported to \"%2\"");
 
 } // namespace folivo::reportmsg
