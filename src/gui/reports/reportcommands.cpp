@@ -125,7 +125,9 @@ void ReportCommands::scheduleProduce()
             return;
         const MyDocument& doc = window_.document();
         const IndexItem* folder = doc.tree().itemForPath(folder_);
-        if (folder && page_->criteria().hasCompleteLine() && doc.smartFolders().needsLoading(*folder) &&
+        // A load that runs (the one opening the folder started) has not yet given the folder
+        // its files: the report waits for its end.
+        if (folder && page_->criteria().hasCompleteLine() &&
             (doc.smartFolders().loading() || window_.inTheMiddleOfAStep() || BusyMode::userInteractionDisabled())) {
             QTimer::singleShot(kRetryMs, this, [this, generation] {
                 if (generation == generation_)
@@ -142,6 +144,9 @@ bool ReportCommands::ensureLoaded(const QString& folderPath)
     MyDocument& doc = window_.document();
     IndexItem* folder = doc.tree().itemForPath(folderPath);
     if (!folder || !folder->isSmartFolder())
+        return false;
+    // While its load runs the folder holds what it had before.
+    if (const SmartFolderLoad* running = doc.smartFolders().activeLoad(); running && running->folder() == folder)
         return false;
     if (!doc.smartFolders().needsLoading(*folder))
         return true;
