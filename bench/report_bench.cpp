@@ -30,6 +30,8 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <sys/resource.h>
+#include <ctime>
 
 using namespace folivo;
 using plist::Array;

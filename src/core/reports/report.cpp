@@ -13,6 +13,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace folivo {
 
@@ -186,7 +188,11 @@ Report produceReportLinesAndHeaders(const ReportCriteria& criteria, const QList<
         first = today.addDays(-730);
 
     const int places = std::clamp(criteria.precision, 0, ReportCriteria::MaxPrecision);
-    report.lines.reserve(members.size());
+    // Each line's instant, read once: comparing local date-times converts them every time.
+    std::vector<std::pair<qint64, qsizetype>> order;
+    order.reserve(std::size_t(members.size()));
+    QList<ReportLine> lines;
+    lines.reserve(members.size());
     for (const IndexItem* member : members) {
         if (!member)
             continue;
@@ -204,11 +210,16 @@ Report produceReportLinesAndHeaders(const ReportCriteria& criteria, const QList<
         bool data = false;
         for (int i = 0; i < ReportCriteria::LineCount; ++i)
             line.values[std::size_t(i)] = valueFor(criteria.values[std::size_t(i)], entries, places, data);
-        if (data)
-            report.lines.push_back(std::move(line));
+        if (data) {
+            order.emplace_back(line.date.toMSecsSinceEpoch(), lines.size());
+            lines.push_back(std::move(line));
+        }
     }
-    std::stable_sort(report.lines.begin(), report.lines.end(),
-                     [](const ReportLine& a, const ReportLine& b) { return a.date < b.date; });
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    report.lines.reserve(lines.size());
+    for (const auto& [key, index] : order)
+        report.lines.push_back(std::move(lines[index]));
     return report;
 }
 
