@@ -37,6 +37,7 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <sys/resource.h>
 
 using namespace folivo;
 using namespace folivo::findbits;
