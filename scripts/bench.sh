@@ -12,6 +12,7 @@
 #   scripts/bench.sh find [options]        find_bench only:   [--items N] [--repeat R]
 #   scripts/bench.sh textcache [options]   textcache_bench only: [--files N] [--repeat R] [--dir D] [--keep]
 #   scripts/bench.sh smartfolders [options] smartfolders_bench only: [--items N] [--files F] [--repeat R] [--dir D] [--keep]
+#   scripts/bench.sh report [options]      report_bench only: [--members N] [--items M] [--repeat R] [--dir D] [--keep]
 # Options go to the benchmark unchanged; with no name they go to open_bench, and
 # the others run with their defaults. See bench/README.md.
 # The exit status is 1 when a benchmark broke (not when it missed a target).
@@ -20,7 +21,7 @@ cd "$(dirname "$0")/.."
 
 which=all
 case "${1:-}" in
-  open | crypto | ops | import | window | viewer | find | textcache | smartfolders | all) which=$1; shift ;;
+  open | crypto | ops | import | window | viewer | find | textcache | smartfolders | report | all) which=$1; shift ;;
 esac
 
 scripts/install-deps.sh
@@ -65,9 +66,13 @@ case "$which" in
     ninja -C build/bench smartfolders_bench
     exec build/bench/bench/smartfolders_bench "$@"
     ;;
+  report)
+    ninja -C build/bench report_bench
+    exec build/bench/bench/report_bench "$@"
+    ;;
   all)
     ninja -C build/bench open_bench crypto_bench ops_bench import_bench window_bench viewer_bench find_bench \
-      textcache_bench smartfolders_bench
+      textcache_bench smartfolders_bench report_bench
     status=0
     build/bench/bench/open_bench "$@" || status=$?
     echo
@@ -86,6 +91,7 @@ case "$which" in
     build/bench/bench/textcache_bench || { s=$?; [ "$status" -ne 0 ] || status=$s; }
     echo
     build/bench/bench/smartfolders_bench || { s=$?; [ "$status" -ne 0 ] || status=$s; }
+    build/bench/bench/report_bench || { s=$?; [ "$status" -ne 0 ] || status=$s; }
     exit "$status"
     ;;
 esac

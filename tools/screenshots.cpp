@@ -18,6 +18,8 @@
 #include "platform/linux/linuxnotifications.h"
 #include "filing/ktdate.h"
 #include "smartfolders/tagpanel.h"
+#include "reports/reportcriteria.h"
+#include "smartfolders/smartfolders.h"
 
 #include "logins/loginedits.h"
 #include "logins/loginrecord.h"
@@ -428,6 +430,34 @@ int main(int argc, char** argv)
             ok &= save(panel->grab(), out + "/tag-panel.png");
             panel->reject();
             settle(200);
+    // A smart folder of the electricity bills with a report of their amounts and fees.
+    {
+        doc.customAttributes().setNames(doc, {QStringLiteral("Amount"), QStringLiteral("Fees")});
+        FindCriteria bills;
+        FindCondition word;
+        word.tag = findbits::LegacyNameContainsIgnoringCase;
+        word.name = QStringLiteral("electricity");
+        bills.conditions = {word};
+        bills.type = 3;
+        bills.smartFolderName = QStringLiteral("Electricity Bills");
+        if (IndexItem* folder = doc.smartFolders().createConditionFolder(bills)) {
+            DocumentMatchContext loading(doc);
+            doc.smartFolders().loadToCompletion(*folder, loading);
+            int n = 0;
+            for (const IndexItem* member : doc.smartFolders().members(*folder)) {
+                const QString path = member->path();
+                setCustomAttribute(doc, path, QStringLiteral("Amount"), QString::number(61.4 + 7.25 * n, 'f', 2));
+                setCustomAttribute(doc, path, QStringLiteral("Fees"), QStringLiteral("2.50"));
+                ++n;
+            }
+            ReportCriteria report;
+            report.values[0] = {QStringLiteral("Amount"), ReportOperator::None, {}};
+            report.values[1] = {QStringLiteral("Fees"), ReportOperator::None, {}};
+            report.values[2] = {QStringLiteral("Amount"), ReportOperator::Subtract, QStringLiteral("Fees")};
+            storeReportCriteria(doc, folder->path(), report);
+            window.selectItems({folder->path()});
+            settle(300);
+            ok &= save(window.grab(), out + "/report.png");
         }
     }
 

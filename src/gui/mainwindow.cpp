@@ -17,6 +17,7 @@
 #include "smartfolders/tagpanelcommands.h"
 #include "import/importcommands.h"
 #include "preferences/preferencescommands.h"
+#include "reports/reportcommands.h"
 #include "smartfolders/smartfoldercommands.h"
 #if FOLIVO_WITH_VIEWER
 #include "viewer/viewercommands.h"
@@ -178,6 +179,8 @@ void MainWindow::addModules()
 #if FOLIVO_WITH_VIEWER
     modules_.push_back(std::make_unique<ViewerCommands>(context));
 #endif
+    // After the viewer: a smart folder's report takes the place the viewer gave up.
+    modules_.push_back(std::make_unique<ReportCommands>(context, area));
 }
 
 // ---- Commands and their rules ------------------------------------------------------

@@ -142,6 +142,10 @@ MenuState menuState(MenuCommand command, const MenuContext& c)
                   && c.counts.selectedSmartFileCount == 0 && c.counts.selectedSmartFolderCount == 0;
         break;
 
+    case MenuCommand::ExportReport:
+        // Writing a report changes nothing in the database: also when it is read-only.
+        enabled = c.displayingReport;
+        break;
     case MenuCommand::Copy:
         enabled = c.displayingReport || c.canCopySelectedFile;
         break;

@@ -50,6 +50,8 @@ enum class MenuCommand {
     IgnoreCase,
     // Smart folders
     NewSmartFolderFromSelection,
+    // Reports
+    ExportReport,
     // Find and history
     Find,
     FindNext,

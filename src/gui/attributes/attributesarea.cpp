@@ -119,6 +119,25 @@ AttributesArea::AttributesArea(WindowContext& window, QWidget* parent)
 
 AttributesArea::~AttributesArea() = default;
 
+void AttributesArea::setReportPage(QWidget* page)
+{
+    if (!page || page == reportPage_)
+        return;
+    const int at = tabs_->indexOf(reportPage_);
+    QWidget* old = reportPage_;
+    reportPage_ = page;
+    page->setParent(this);
+    if (at >= 0) {
+        QSignalBlocker block(tabs_);
+        tabs_->removeTab(at);
+        tabs_->insertTab(at, page, attrmsg::ReportPage);
+        tabs_->setCurrentIndex(at);
+    } else {
+        page->hide();
+    }
+    old->deleteLater();
+}
+
 QWidget* AttributesArea::buildFilePage()
 {
     auto* page = new QWidget(this);

@@ -59,6 +59,8 @@ public:
     QWidget* filePage() const { return filePage_; }
     QWidget* folderPage() const { return folderPage_; }
     QWidget* reportPage() const { return reportPage_; }
+    // The reports put their page in place of the placeholder (the area takes it).
+    void setReportPage(QWidget* page);
     QWidget* noAttributesPage() const { return noAttributesPage_; }
     QWidget* autoFilingPage() const { return autoFilePage_; }
     QLineEdit* startDateField() const { return startDate_; }
