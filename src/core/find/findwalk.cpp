@@ -6,14 +6,10 @@
 namespace folivo {
 
 FindWalk::FindWalk(IndexTree& tree, FindCriteria criteria, MatchContext& context, const QString& selected, bool backward)
-    : tree_(tree), criteria_(std::move(criteria)), context_(context), direction_(backward ? -1 : 1)
+    : tree_(tree), criteria_(std::move(criteria)), context_(context), snapshot_(tree), direction_(backward ? -1 : 1)
 {
-    tree_.rebuildCategoriesFlatArrayIfNeeded();
-    const std::vector<IndexItem*>& flat = tree_.flatArray();
-    paths_.reserve(qsizetype(flat.size()));
-    for (const IndexItem* item : flat)
-        paths_.append(item->path());
-    const qsizetype count = paths_.size();
+    tree_.addObserver(this);
+    const qsizetype count = snapshot_.size();
     if (count == 0) {
         done_ = true;
         return;
@@ -21,14 +17,14 @@ FindWalk::FindWalk(IndexTree& tree, FindCriteria criteria, MatchContext& context
     auto wrap = [count](qsizetype i) { return ((i % count) + count) % count; };
 
     IndexItem* item = selected.isEmpty() ? nullptr : tree_.itemForPath(selected);
-    qsizetype at = item ? paths_.indexOf(item->path()) : -1;
+    qsizetype at = item ? snapshot_.indexOf(item) : -1;
     // An item the walk does not visit (a smart file) stands where the nearest item above it
-    // that it does visit stands; the walk starts over from there.
-    IndexItem* up = item;
-    while (item && at < 0 && up) {
+    // that it does visit stands. Going on from there forward tests the item right after the
+    // smart folder first: a match just below the selection is the next match.
+    for (IndexItem* up = item; item && at < 0 && up;) {
         up = up->parent();
         if (up)
-            at = paths_.indexOf(up->path());
+            at = snapshot_.indexOf(up);
     }
     if (at < 0) {
         start_ = backward ? count - 1 : 0;
@@ -39,23 +35,33 @@ FindWalk::FindWalk(IndexTree& tree, FindCriteria criteria, MatchContext& context
         // A lone file in date folders is shown by selecting the collapsed date folder: the
         // walk goes on after that file.
         int increment = 0;
-        if (item && item->path() == paths_[at] && IndexTree::onlyOneFileInDateFolder(item, &increment))
+        if (snapshot_.at(at) == item && IndexTree::onlyOneFileInDateFolder(item, &increment))
             next += increment;
         start_ = next >= count ? 0 : next;
     }
     index_ = start_;
 }
 
+FindWalk::~FindWalk()
+{
+    tree_.removeObserver(this);
+}
+
+void FindWalk::itemWillBeRemoved(const IndexItem& item)
+{
+    if (&item == found_)
+        found_ = nullptr;
+}
+
 bool FindWalk::step(int count)
 {
+    const qsizetype n = snapshot_.size();
     for (int i = 0; i < count && !finished(); ++i) {
-        const QString& path = paths_[index_];
         ++tested_;
-        if (const IndexItem* item = tree_.itemForPath(path); item && matches(*item, criteria_, context_)) {
-            found_ = path;
+        if (IndexItem* item = snapshot_.at(index_); item && matches(*item, criteria_, context_)) {
+            found_ = item;
             return false;
         }
-        const qsizetype n = paths_.size();
         index_ = ((index_ + direction_) % n + n) % n;
         if (index_ == start_)
             done_ = true;

@@ -35,29 +35,49 @@ const IndexItem* itemToSelectForItem(const IndexItem& item)
     return shown;
 }
 
-SelectAllScan::SelectAllScan(IndexTree& tree, FindCriteria criteria, MatchContext& context)
-    : tree_(tree), criteria_(std::move(criteria)), context_(context)
+const IndexItem* itemToSelectForFound(const IndexItem& item)
 {
-    tree_.rebuildCategoriesFlatArrayIfNeeded();
-    const std::vector<IndexItem*>& flat = tree_.flatArray();
-    paths_.reserve(qsizetype(flat.size()));
-    for (const IndexItem* item : flat)
-        paths_.append(item->path());
+    return item.hasChildren() ? &item : itemToSelectForItem(item);
+}
+
+SelectAllScan::SelectAllScan(IndexTree& tree, FindCriteria criteria, MatchContext& context)
+    : tree_(tree), criteria_(std::move(criteria)), context_(context), snapshot_(tree)
+{
 }
 
 bool SelectAllScan::step(int count)
 {
-    for (int i = 0; i < count && next_ < paths_.size(); ++i) {
-        const IndexItem* item = tree_.itemForPath(paths_[next_++]);
+    for (int i = 0; i < count && next_ < snapshot_.size(); ++i) {
+        const IndexItem* item = snapshot_.at(next_++);
         if (!item || !matches(*item, criteria_, context_))
             continue;
-        const IndexItem* shown = item->hasChildren() ? item : itemToSelectForItem(*item);
-        if (!taken_.contains(shown->path())) {
-            taken_.insert(shown->path());
-            found_.append(shown->path());
+        // The date folders a lone file is shown by come before it in the walk, so they are
+        // in the snapshot too.
+        const qsizetype shown = snapshot_.indexOf(itemToSelectForFound(*item));
+        if (shown >= 0 && !taken_.contains(shown)) {
+            taken_.insert(shown);
+            found_.push_back(shown);
         }
     }
     return !finished();
+}
+
+std::vector<IndexItem*> SelectAllScan::foundItems() const
+{
+    std::vector<IndexItem*> items;
+    items.reserve(found_.size());
+    for (qsizetype i : found_)
+        if (IndexItem* item = snapshot_.at(i))
+            items.push_back(item);
+    return items;
+}
+
+QStringList SelectAllScan::found() const
+{
+    QStringList paths;
+    for (const IndexItem* item : foundItems())
+        paths << item->path();
+    return paths;
 }
 
 QStringList selectAllMatching(IndexTree& tree, const FindCriteria& criteria, MatchContext& context)

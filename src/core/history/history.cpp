@@ -96,6 +96,8 @@ void History::add(Entry entry)
         }
     }
     entries_.push_back(std::move(entry));
+    if (count() > MaxEntries)
+        entries_.erase(entries_.begin(), entries_.begin() + (count() - MaxEntries));
     historyIndex_ = count();
     enableBackForwardButtons();
 }
@@ -382,6 +384,13 @@ bool History::restore(const std::optional<plist::Value>& stored)
         // The current entry stays current when entries before it could not be read.
         if (position <= wanted)
             historyIndex_ = count();
+    }
+    // A history stored by an edition without a bound keeps its newest entries; when the
+    // current one was older, the oldest kept one becomes current.
+    if (count() > MaxEntries) {
+        const int dropped = count() - MaxEntries;
+        entries_.erase(entries_.begin(), entries_.begin() + dropped);
+        historyIndex_ -= dropped;
     }
     if (!entries_.empty())
         historyIndex_ = std::clamp(historyIndex_, 1, count());

@@ -38,6 +38,9 @@ public:
     static inline const QString IndexKey = QStringLiteral("historyIndex");
     static inline const QString GroupDescriptionKey = QStringLiteral("History");
     static inline const QString GroupItemsKey = QStringLiteral("Items");
+    // The most entries kept: a select all adds one for every match, and ".history" must stay
+    // small. The oldest go first.
+    static constexpr int MaxEntries = 1000;
 
     // One item of an entry: a live item, or (item null) the path of one that is not
     // looked up yet or has left the tree.

@@ -404,6 +404,20 @@ void BrowserPane::expandAll()
         view_->scrollTo(selected.front());
 }
 
+void BrowserPane::expandBeneath(const QString& path)
+{
+    const IndexItem* from = doc_.tree().itemForPath(path);
+    if (model_->suspended() || !from)
+        return;
+    QModelIndexList indexes;
+    for (const IndexItem* item : foldersToExpand(doc_.tree(), from)) {
+        indexes << model_->indexForItem(item);
+        expandedPaths_.insert(item->path());
+    }
+    view_->expandMany(indexes);
+    emit commandsChanged();
+}
+
 void BrowserPane::collapseAll()
 {
     view_->collapseAll();

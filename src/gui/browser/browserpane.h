@@ -59,6 +59,8 @@ public:
     void selectionRemoved(const QString& message);
 
     void expandAll();
+    // Opens the folder at `path` and every folder beneath it.
+    void expandBeneath(const QString& path);
     void collapseAll();
     void collapse(const QString& path);
     // Opens the folder with every folder beneath it when it is closed, else closes it with

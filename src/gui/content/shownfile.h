@@ -3,7 +3,10 @@
 // shows it: the filing tools of the attributes area take the selected text as a match string
 // or a date phrase, and look for dates in the whole text.
 
+#include "find/highlight.h"
+
 #include <QString>
+#include <vector>
 
 namespace folivo::gui {
 
@@ -18,6 +21,13 @@ public:
     virtual QString selectedText() const = 0;
     // The whole text of the shown file: the text view's, or for a PDF the document's text.
     virtual QString fullText() const = 0;
+    // Marks every place where the needles stand in the file at `path` once it is shown (at
+    // once when it is shown already): a found file shows why it was found. Showing another
+    // file drops the marks.
+    virtual void markContents(const QString& path, std::vector<ContentsNeedle> needles)
+    {
+        (void)path, (void)needles;
+    }
 };
 
 } // namespace folivo::gui

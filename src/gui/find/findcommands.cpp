@@ -7,10 +7,17 @@
 #include "browser/browserpane.h"
 #include "smartfolders/smartfoldercommands.h"
 #include "widgets/busymode.h"
+#include "widgets/callout.h"
+#include "browser/treemodel.h"
+#include "content/contentarea.h"
+#include "content/shownfile.h"
+#include "database/qtdocumentui.h"
 
 #include "attributes/customattributenames.h"
 #include "find/documentmatch.h"
 #include "find/findwalk.h"
+#include "find/highlight.h"
+#include "history/history.h"
 #include "find/messages.h"
 #include "find/selectall.h"
 #include "prefs/ktprefs.h"
@@ -18,7 +25,7 @@
 #include "store/mydocument.h"
 
 #include <QApplication>
-#include <QMessageBox>
+#include <QElapsedTimer>
 
 namespace folivo::gui {
 
@@ -119,6 +126,47 @@ void FindCommands::find()
         selectAll(criteria);
 }
 
+namespace {
+
+// Runs `step` (one item each call) until it answers false or the slice has had its time.
+template <typename Step>
+bool runSlice(Step&& step, int sliceMs, qint64& longest)
+{
+    QElapsedTimer clock;
+    clock.start();
+    bool more = true;
+    do
+        more = step();
+    while (more && clock.elapsed() < sliceMs);
+    longest = std::max(longest, clock.elapsed());
+    return more;
+}
+
+const PromptId NothingFoundPrompt("find.nothingFound");
+
+} // namespace
+
+void FindCommands::present(const IndexItem& item, const FindCriteria& criteria)
+{
+    BrowserPane& browser = window_.browser();
+    const IndexItem* shown = itemToSelectForFound(item);
+    browser.selectItems({shown->path()});
+    if (item.hasChildren() && criteria.expand)
+        browser.expandBeneath(item.path());
+    else if (shown != &item)
+        browser.collapse(shown->path()); // a lone file's date folder stands for it closed
+    if (BrowserView* view = browser.view()) {
+        const QModelIndex index = browser.model()->indexForItem(shown);
+        if (index.isValid())
+            view->scrollTo(index);
+        view->setFocus();
+    }
+    // The file shown marks why it was found; it comes a moment later, once checked on disk.
+    if (!item.hasChildren())
+        if (ShownFile* file = window_.content().shownFile())
+            file->markContents(item.path(), contentsNeedles(criteria));
+}
+
 std::optional<QString> FindCommands::findNext(bool previous)
 {
     if (!window_.document().dbOpen() || scanning_)
@@ -131,16 +179,19 @@ std::optional<QString> FindCommands::findNext(bool previous)
     MyDocument& doc = window_.document();
     BrowserPane& browser = window_.browser();
     DocumentMatchContext context(doc);
-    FindWalk walk(doc.tree(), criteria, context, browser.selectedPaths().value(0), backward);
+    // A multiple selection walks on from its last row.
+    FindWalk walk(doc.tree(), criteria, context, browser.selectedPaths().value(browser.selectedPaths().size() - 1),
+                  backward);
     const bool contents = criteria.anyContentsCondition();
     const QString title = contents ? findmsg::SearchingContents.arg(backward ? findmsg::Backward : findmsg::Forward)
                                    : findmsg::SearchingItems;
     bool stopped = false;
     scanning_ = true;
+    longestSlice_ = 0;
     {
         BusyMode busy(window_.window(), title);
         BusyMark mark(window_, &busy);
-        while (walk.step(sliceSize)) {
+        while (runSlice([&] { return walk.step(1); }, sliceMs, longestSlice_)) {
             if (busy.stopRequested()) {
                 stopped = true;
                 break;
@@ -151,26 +202,25 @@ std::optional<QString> FindCommands::findNext(bool previous)
     window_.refreshActions();
     if (stopped) {
         QApplication::beep();
-        if (const IndexItem* at = doc.tree().itemForPath(walk.current()))
-            browser.selectItems({itemToSelectForItem(*at)->path()}, findmsg::StoppedHere);
+        // The selection goes where the walk stopped, and says so beside the row.
+        if (const IndexItem* at = walk.current()) {
+            present(*at, criteria);
+            const QModelIndex index = browser.model()->indexForItem(itemToSelectForFound(*at));
+            if (index.isValid())
+                showCallout(browser.view(), index, findmsg::StoppedHere);
+        }
         return std::nullopt;
     }
-    if (!walk.found()) {
+    const IndexItem* item = walk.found();
+    if (!item) {
         if (contents)
-            QMessageBox::information(window_.window(), findmsg::ContentsNothingTitle, findmsg::NothingFound);
+            window_.documentUi().alert(NothingFoundPrompt, findmsg::ContentsNothingTitle, findmsg::NothingFound);
         else
             QApplication::beep();
         return std::nullopt;
     }
-    const IndexItem* item = doc.tree().itemForPath(*walk.found());
-    if (!item)
-        return std::nullopt;
-    // A lone file in date folders is shown by its outermost such date folder.
-    const QString shown = item->hasChildren() ? item->path() : itemToSelectForItem(*item)->path();
-    browser.selectItems({shown});
-    if (QWidget* view = browser.view())
-        view->setFocus();
-    return shown;
+    present(*item, criteria);
+    return itemToSelectForFound(*item)->path();
 }
 
 QStringList FindCommands::selectAll(const FindCriteria& criteria)
@@ -180,25 +230,41 @@ QStringList FindCommands::selectAll(const FindCriteria& criteria)
     SelectAllScan scan(doc.tree(), criteria, context);
     const QString title = criteria.anyContentsCondition() ? folivo::findmsg::SelectingAllContents : findmsg::Searching;
     scanning_ = true;
+    longestSlice_ = 0;
+    bool stopped = false;
     {
         BusyMode busy(window_.window(), title);
         BusyMark mark(window_, &busy);
-        while (scan.step(sliceSize)) {
-            busy.setMessage(title + '\n' + folivo::findmsg::foundSoFar(scan.found().size()));
-            // The window paints and the Stop controls work between slices; a removed item
-            // is passed over by the scan.
-            if (busy.stopRequested())
+        busy.setMessage(title + '\n' + folivo::findmsg::foundSoFar(0));
+        while (runSlice([&] { return scan.step(1); }, sliceMs, longestSlice_)) {
+            busy.setMessage(title + '\n' + folivo::findmsg::foundSoFar(scan.foundCount()));
+            // The window paints and the Stop controls work between slices; an item removed
+            // meanwhile is passed over by the scan.
+            if (busy.stopRequested()) {
+                stopped = true;
                 break;
+            }
         }
     }
     scanning_ = false;
-    const QStringList found = scan.found();
+    if (stopped)
+        QApplication::beep();
+    // Every match is a step of the history, then the selection of them all. The history
+    // keeps only its newest entries, so the older matches would go again at once.
+    const std::vector<IndexItem*> found = scan.foundItems();
+    History& history = doc.history();
+    const std::size_t keep = std::size_t(History::MaxEntries - 1);
+    for (std::size_t i = found.size() > keep ? found.size() - keep : 0; i < found.size(); ++i)
+        history.addItem(found[i]);
+    QStringList paths;
+    for (const IndexItem* item : found)
+        paths << item->path();
     BrowserPane& browser = window_.browser();
-    browser.selectItems(found, folivo::findmsg::foundSelected(found.size()));
+    browser.selectItems(paths, folivo::findmsg::foundSelected(paths.size()));
     if (QWidget* view = browser.view())
         view->setFocus();
     window_.refreshActions();
-    return found;
+    return paths;
 }
 
 } // namespace folivo::gui

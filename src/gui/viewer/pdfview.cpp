@@ -39,6 +39,7 @@ void PdfView::setDocument(QPdfDocument* document)
     cache_.clear();
     rendered_ = 0;
     firstPainted_ = false;
+    marks_.clear();
     if (document_)
         connect(document_, &QPdfDocument::pageCountChanged, this, [this] {
             cache_.clear();
@@ -120,6 +121,41 @@ void PdfView::scrollToTop()
     setScrollPosition({first.isValid() ? std::max(0, first.left() - PageGap) : 0, 0});
 }
 
+void PdfView::setMarks(std::vector<Mark> marks)
+{
+    marks_ = std::move(marks);
+    std::stable_sort(marks_.begin(), marks_.end(), [](const Mark& a, const Mark& b) { return a.page < b.page; });
+    viewport()->update();
+}
+
+QRect PdfView::markRect(const Mark& mark) const
+{
+    const QRect page = pageRect(mark.page);
+    if (!page.isValid() || !document_)
+        return {};
+    const QSizeF points = document_->pagePointSize(mark.page);
+    const double w = points.width(), h = points.height();
+    // Turned the way the page is drawn (clockwise quarters), then scaled onto the page.
+    const auto turn = [&](QPointF p) -> QPointF {
+        switch (clockwiseQuarters(rotation_)) {
+        case 1:
+            return {h - p.y(), p.x()};
+        case 2:
+            return {w - p.x(), h - p.y()};
+        case 3:
+            return {p.y(), w - p.x()};
+        default:
+            return p;
+        }
+    };
+    const QRectF turned = QRectF(turn(mark.rect.topLeft()), turn(mark.rect.bottomRight())).normalized();
+    const bool sideways = clockwiseQuarters(rotation_) % 2 == 1;
+    const double sx = page.width() / (sideways ? h : w), sy = page.height() / (sideways ? w : h);
+    return QRectF(page.left() + turned.left() * sx, page.top() + turned.top() * sy, turned.width() * sx,
+                  turned.height() * sy)
+        .toAlignedRect();
+}
+
 QImage PdfView::pageImage(int page, QSize size)
 {
     if (QImage* cached = cache_.object(page))
@@ -155,11 +191,22 @@ void PdfView::paintEvent(QPaintEvent* event)
         p.fillRect(at, Qt::white);
         if (!image.isNull())
             p.drawImage(at, image);
+        paintMarks(p, page, offset);
         if (page == 0 && !firstPainted_) {
             firstPainted_ = true;
             emit firstPagePainted();
         }
     }
+}
+
+void PdfView::paintMarks(QPainter& p, int page, QPoint offset)
+{
+    const auto first = std::lower_bound(marks_.begin(), marks_.end(), page,
+                                        [](const Mark& m, int pg) { return m.page < pg; });
+    QColor colour = palette().color(QPalette::Highlight);
+    colour.setAlpha(96);
+    for (auto it = first; it != marks_.end() && it->page == page; ++it)
+        p.fillRect(markRect(*it).translated(-offset), colour);
 }
 
 void PdfView::resizeEvent(QResizeEvent* event)

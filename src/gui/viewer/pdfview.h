@@ -6,10 +6,13 @@
 #include <QAbstractScrollArea>
 #include <QCache>
 #include <QImage>
+#include <QRectF>
 #include <QPointer>
 #include <vector>
 
 #include <QPdfDocument>
+
+class QPainter;
 
 namespace folivo::gui {
 
@@ -31,6 +34,16 @@ public:
     QSize contentSize() const { return content_; }
     // The rectangle of a page in the content, at the current scale and rotation.
     QRect pageRect(int page) const;
+    // Marks places on pages (a search's matches): rectangles in page points, origin at the
+    // top left of the unturned page. Setting another document drops them.
+    struct Mark {
+        int page = 0;
+        QRectF rect;
+    };
+    void setMarks(std::vector<Mark> marks);
+    const std::vector<Mark>& marks() const { return marks_; }
+    // Where a mark stands in the content, at the current scale and rotation.
+    QRect markRect(const Mark& mark) const;
     // How many pages were rendered since the document was set (for tests and benchmarks).
     int pagesRendered() const { return rendered_; }
 
@@ -48,11 +61,13 @@ private:
     void layoutPages();
     void updateScrollBars();
     QImage pageImage(int page, QSize size);
+    void paintMarks(QPainter& p, int page, QPoint offset);
 
     QPointer<QPdfDocument> document_;
     double scale_ = 1.0;
     double rotation_ = 0.0;
     std::vector<QRect> pages_; // in content coordinates
+    std::vector<Mark> marks_;
     QSize content_;
     QCache<int, QImage> cache_; // cost: bytes
     int rendered_ = 0;

@@ -30,9 +30,52 @@ void TextView::clearText()
     timer_.stop();
     text_.clear();
     runs_.clear();
+    marks_.clear();
+    marksApplied_ = false;
+    setExtraSelections({});
     run_ = 0;
     at_ = 0;
     clear();
+}
+
+void TextView::setMarks(std::vector<TextRange> ranges)
+{
+    marks_.clear();
+    for (const TextRange& r : ranges)
+        if (r.length > 0 && r.start >= 0 && r.end() <= text_.size())
+            marks_.push_back(r);
+    marksApplied_ = false;
+    setExtraSelections({});
+    applyMarks();
+}
+
+void TextView::applyMarks()
+{
+    // Marks go in once the whole text is in: a selection made on a part would have to be
+    // made again with every slice.
+    if (marksApplied_ || filling() || marks_.empty())
+        return;
+    marksApplied_ = true;
+    QTextCharFormat format;
+    format.setBackground(palette().color(QPalette::Highlight));
+    format.setForeground(palette().color(QPalette::HighlightedText));
+    QList<QTextEdit::ExtraSelection> selections;
+    selections.reserve(qsizetype(marks_.size()));
+    for (const TextRange& r : marks_) {
+        QTextEdit::ExtraSelection s;
+        s.cursor = QTextCursor(document());
+        s.cursor.setPosition(int(r.start));
+        s.cursor.setPosition(int(r.end()), QTextCursor::KeepAnchor);
+        s.format = format;
+        selections << s;
+    }
+    setExtraSelections(selections);
+    // The first match selected and in sight.
+    QTextCursor first(document());
+    first.setPosition(int(marks_.front().start));
+    first.setPosition(int(marks_.front().end()), QTextCursor::KeepAnchor);
+    setTextCursor(first);
+    ensureCursorVisible();
 }
 
 void TextView::showText(QString text, std::vector<RtfRun> runs)
@@ -104,6 +147,7 @@ void TextView::fillSlice()
             timer_.start();
     } else {
         timer_.stop();
+        applyMarks();
         emit filled();
     }
 }

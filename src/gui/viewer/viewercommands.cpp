@@ -1,11 +1,15 @@
 #include "viewer/viewercommands.h"
 
+#include "browser/browserpane.h"
 #include "content/contentarea.h"
 #include "database/qtdocumentui.h"
 #include "viewer/viewermessages.h"
 #include "viewer/viewerpage.h"
 
+#include "find/highlight.h"
 #include "platform/desktop.h"
+#include "store/indexitem.h"
+#include "store/keys.h"
 #include "platform/platform.h"
 #include "prefs/ktprefs.h"
 #include "store/mydocument.h"
@@ -135,6 +139,13 @@ void ViewerCommands::fileReady(const QString& path)
     if (!page_)
         return;
     window_.content().showPage(ViewerPage::PageName);
+    // A smart file of a condition smart folder shows why it is in the folder.
+    if (const IndexItem* selected = window_.browser().singleSelected(); selected && selected->isSmartFile()) {
+        const plist::Value* real = selected->value(keys::SmartFile);
+        if (selected->path() == path || (real && real->isString() && real->string() == path))
+            if (std::vector<ContentsNeedle> needles = contentsNeedlesForSmartFile(*selected); !needles.empty())
+                page_->markContents(path, std::move(needles));
+    }
     page_->showItem(path);
     window_.refreshActions();
 }

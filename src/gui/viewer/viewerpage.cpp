@@ -20,6 +20,8 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QPdfDocument>
+#include <QPdfSearchModel>
+#include <QPdfSelection>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QTimer>
@@ -149,6 +151,7 @@ void ViewerPage::resetState()
     image_ = {};
     textForm_ = 0;
     pdfText_.reset();
+    searches_.clear();
     source_.reset();
     mode_ = Mode::None;
     isPdf_ = false;
@@ -222,6 +225,10 @@ void ViewerPage::showItem(const QString& path)
 {
     resetState();
     shown_ = path;
+    if (path != markPath_) {
+        markPath_.clear();
+        needles_.clear();
+    }
     showPage(blank_);
     if (!loadSource(path)) {
         mode_ = Mode::Unsupported;
@@ -434,6 +441,7 @@ void ViewerPage::loadText()
         mode_ = Mode::Text;
         showPage(textView_);
         textView_->showText(std::move(text.text), std::move(text.runs));
+        applyMarks();
         emit shownChanged();
         emit stateChanged();
     });
@@ -460,6 +468,7 @@ void ViewerPage::showPresentation(Presentation p)
                 pdfView_->scrollToTop();
         });
         pdfView_->scrollToTop();
+        applyMarks();
         break;
     case Presentation::Image:
         // Shown once decoded; until then the page stays blank.
@@ -610,6 +619,7 @@ void ViewerPage::setPdfAsText(bool on)
         textView_->clearText();
         showPage(pdfView_);
     }
+    applyMarks();
     emit shownChanged();
     emit stateChanged();
 }
@@ -634,6 +644,72 @@ QString ViewerPage::fullText() const
         return *pdfText_;
     }
     return {};
+}
+
+void ViewerPage::markContents(const QString& path, std::vector<ContentsNeedle> needles)
+{
+    markPath_ = path;
+    needles_ = std::move(needles);
+    if (path == shown_)
+        applyMarks();
+}
+
+void ViewerPage::applyMarks()
+{
+    searches_.clear();
+    pdfView_->setMarks({});
+    if (needles_.empty() || markPath_ != shown_)
+        return;
+    if (mode_ == Mode::Text || pdfAsText_) {
+        textView_->setMarks(contentsMatchRanges(textView_->text(), needles_));
+        return;
+    }
+    if (mode_ != Mode::Pdf)
+        return;
+    // The PDF's own search finds the places on its pages, page after page between turns of
+    // the event loop; the marks follow as they come.
+    for (const ContentsNeedle& needle : needles_) {
+        auto search = std::make_unique<QPdfSearchModel>();
+        connect(search.get(), &QAbstractItemModel::rowsInserted, this, &ViewerPage::collectPdfMarks);
+        connect(search.get(), &QAbstractItemModel::modelReset, this, &ViewerPage::collectPdfMarks);
+        search->setDocument(pdf_);
+        search->setSearchString(needle.text);
+        searches_.push_back(std::move(search));
+    }
+    collectPdfMarks();
+}
+
+void ViewerPage::collectPdfMarks()
+{
+    std::vector<PdfView::Mark> marks;
+    for (std::size_t n = 0; n < searches_.size() && n < needles_.size(); ++n) {
+        QPdfSearchModel& search = *searches_[n];
+        const ContentsNeedle& needle = needles_[n];
+        const QString wanted = needle.text.normalized(QString::NormalizationForm_C);
+        const int count = search.rowCount(QModelIndex());
+        for (int i = 0; i < count; ++i) {
+            const QPdfLink found = search.resultAtIndex(i);
+            const QList<QRectF> rects = found.rectangles();
+            if (!found.isValid() || rects.isEmpty())
+                continue;
+            // The PDF's search ignores case: a condition that does not is met only where
+            // the text found is the needle letter for letter.
+            if (!needle.ignoreCase) {
+                QString text;
+                for (const QRectF& r : rects) {
+                    const double y = r.center().y();
+                    text += pdf_->getSelection(found.page(), QPointF(r.left() + 0.1, y), QPointF(r.right() - 0.1, y))
+                                .text();
+                }
+                text = text.simplified().normalized(QString::NormalizationForm_C);
+                if (!text.contains(wanted, Qt::CaseSensitive))
+                    continue;
+            }
+            for (const QRectF& r : rects)
+                marks.push_back({found.page(), r});
+        }
+    }
+    pdfView_->setMarks(std::move(marks));
 }
 
 } // namespace folivo::gui

@@ -20,6 +20,7 @@
 class QBuffer;
 class QLabel;
 class QPdfDocument;
+class QPdfSearchModel;
 class QStackedWidget;
 
 namespace folivo {
@@ -83,6 +84,9 @@ public:
     bool showsTextOrPdf() const override { return mode_ == Mode::Text || isPdf_; }
     QString selectedText() const override;
     QString fullText() const override;
+    void markContents(const QString& path, std::vector<ContentsNeedle> needles) override;
+    // The needles the shown file is marked by (none: no marks).
+    const std::vector<ContentsNeedle>& contentsMarks() const { return needles_; }
 
 signals:
     // What is shown changed (another file, or another presentation of it).
@@ -109,6 +113,9 @@ private:
     void redisplay(std::optional<QPointF> keepCorner = {});
     void showPage(QWidget* page);
     void resetState();
+    // Marks the needles in what is shown now: the text, or the PDF's pages.
+    void applyMarks();
+    void collectPdfMarks();
     QByteArray pdfBytes() const;
 
     MyDocument& doc_;
@@ -138,6 +145,10 @@ private:
     QImage image_;                           // the image as read, kept while it is shown
     int textForm_ = 0;                       // how the text probe found the text is to be read
     mutable std::optional<QString> pdfText_; // the PDF's text once read
+    QString markPath_;                        // the file the needles are for
+    std::vector<ContentsNeedle> needles_;
+    // One search of the PDF for each needle, in the needles' order.
+    std::vector<std::unique_ptr<QPdfSearchModel>> searches_;
 };
 
 } // namespace folivo::gui

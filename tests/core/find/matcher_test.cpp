@@ -580,7 +580,7 @@ std::optional<QString> walk(IndexTree& tree, const QString& needle, const QStrin
     }
     if (tested)
         *tested = w.tested();
-    return w.found();
+    return w.found() ? std::optional<QString>(w.found()->path()) : std::nullopt;
 }
 
 } // namespace

@@ -346,6 +346,37 @@ TEST_F(HistoryTest, DeletingRemovesTheItemAndItsDescendantsEverywhere)
     EXPECT_EQ(describe(history), (QStringList{"A", "[A] Mixed", "[] Nothing found *"}));
 }
 
+TEST_F(HistoryTest, TheHistoryKeepsItsNewestThousandEntries)
+{
+    // A select all over many matches adds an entry for each: the oldest go, so that the
+    // stored history stays small.
+    for (int i = 0; i < 10; ++i)
+        tree.insert(nullptr, file(QString("N%1").arg(i)));
+    for (int round = 0; round < 120; ++round)
+        for (int i = 0; i < 10; ++i)
+            history.addItem(at(QString("N%1").arg(i)));
+    ASSERT_EQ(history.count(), History::MaxEntries);
+    EXPECT_EQ(history.historyIndex(), History::MaxEntries);
+    EXPECT_EQ(history.entries().front().members[0].currentPath(), "N0"); // 1200 added, 200 dropped
+    EXPECT_EQ(history.entries().back().members[0].currentPath(), "N9");
+    EXPECT_TRUE(view.back);
+    EXPECT_FALSE(view.forward);
+
+    // A longer stored history keeps its newest entries; a current entry among the dropped
+    // ones gives the oldest kept one.
+    plist::Array many;
+    for (int i = 0; i < History::MaxEntries + 5; ++i)
+        many.push_back(QString("N%1").arg(i % 10));
+    ASSERT_TRUE(history.restore(stored(many, History::MaxEntries + 3)));
+    EXPECT_EQ(history.count(), History::MaxEntries);
+    EXPECT_EQ(history.historyIndex(), History::MaxEntries - 2);
+    EXPECT_EQ(history.entries().front().members[0].currentPath(), "N5");
+    ASSERT_TRUE(history.restore(stored(many, 2)));
+    EXPECT_EQ(history.historyIndex(), 1);
+    EXPECT_EQ(history.archiveValue(true).dict().find(History::ArrayKey)->array().size(),
+              std::size_t(History::MaxEntries));
+}
+
 TEST_F(HistoryTest, StoredHistoriesReadBackAndDamageGivesAnEmptyOne)
 {
     select({"A", "B"});

@@ -6,12 +6,16 @@
 
 #include "find/finddialog.h"
 #include "find/findmessages.h"
+#include "content/contentarea.h"
 #include "mainwindow.h"
+#include "viewer/textview.h"
+#include "viewer/viewerpage.h"
 
 #include "find/messages.h"
 #include "store/dboperation.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -192,3 +196,64 @@ TEST(FindWindow, SelectAllSelectsEveryMatchInTheBrowser)
     EXPECT_EQ(window->selectedPaths(), QStringList{"Bank/2024/March/Receipt.txt"});
     window->close();
 }
+
+TEST(FindWindow, FindNextSelectsTheMatchAndMarksItsContents)
+{
+    test::Scratch scratch;
+    const QString db = scratch.file("Next.fvdb");
+    auto window = std::make_unique<MainWindow>();
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    ASSERT_TRUE(window->createDatabase(db).ok());
+    MyDocument* made = &window->document();
+    ASSERT_EQ(made->recordNewCategory("Bank", nullptr, -1).status, OperationResult::Status::Done);
+    const QDateTime march(QDate(2024, 3, 31), QTime(0, 0));
+    for (const auto& [name, text] : {std::pair{"A letter.txt", "Nothing here"}, std::pair{"B statement.txt", "Balance: 12.\nbalance, Balance"},
+                                     std::pair{"C receipt.txt", "Balance"}})
+        ASSERT_EQ(made->recordImport(name, text, "Bank", -1, march, march).status, OperationResult::Status::Done);
+    window->close();
+    window = std::make_unique<MainWindow>();
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    ASSERT_TRUE(window->openDatabase(db, OpenOptions{}).ok());
+    window->show();
+    window->resize(900, 600);
+    const QString statement = "Bank/2024/March/B statement.txt";
+    const QString receipt = "Bank/2024/March/C receipt.txt";
+
+    test::ModalScript<FindDialog> script({[](FindDialog* d) {
+        d->alert = [](QWidget*, const QString&) {}; // the warning about searching contents
+        FindConditionRow* row = d->row(0);
+        choose(row, Contents | Contains | IgnoreCase);
+        row->textField()->setText("Balance");
+        d->typeMenu()->setCurrentIndex(d->typeMenu()->findData(int(FindType::FindForward)));
+        d->accept();
+    },
+                                           [](FindDialog* d) { d->accept(); }}); // after the warning
+    window->selectItems({"Bank/2024/March/A letter.txt"});
+    ASSERT_TRUE(window->runCommand(MenuCommand::Find));
+    EXPECT_EQ(script.stepsRun(), 2);
+    ASSERT_EQ(window->selectedPaths(), QStringList{statement});
+
+    // The file comes into the viewer, the matches of the contents condition marked.
+    auto* page = qobject_cast<ViewerPage*>(window->content().page(ViewerPage::PageName));
+    ASSERT_TRUE(page);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 10000 &&
+           !(page->shownItemPath() == statement && page->mode() == ViewerPage::Mode::Text && !page->textView()->filling()))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(page->shownItemPath(), statement);
+    EXPECT_EQ(page->textView()->marks(), (std::vector<TextRange>{{0, 7}, {13, 7}, {22, 7}}));
+    EXPECT_EQ(page->textView()->marksShown(), 3);
+
+    // On, and round: forward past the last match comes to the first again, backward the same.
+    ASSERT_TRUE(window->runCommand(MenuCommand::FindNext));
+    EXPECT_EQ(window->selectedPaths(), QStringList{receipt});
+    ASSERT_TRUE(window->runCommand(MenuCommand::FindNext));
+    EXPECT_EQ(window->selectedPaths(), QStringList{statement});
+    ASSERT_TRUE(window->runCommand(MenuCommand::FindPrevious));
+    EXPECT_EQ(window->selectedPaths(), QStringList{receipt});
+    // Every found file was a step of the history.
+    EXPECT_GE(window->document().history().count(), 4);
+    window->close();
+}
+

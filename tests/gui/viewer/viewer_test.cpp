@@ -26,6 +26,7 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QInputDialog>
@@ -458,3 +459,58 @@ TEST_F(Viewer, OpenWithUsesTheDesktopsChooserAndOurListWhereThereIsNone)
     EXPECT_EQ(platform_.desktop().openedWith.front().first, "org.gnome.Evince.desktop");
     EXPECT_EQ(platform_.desktop().chooserFiles.size(), 1);
 }
+
+TEST_F(Viewer, ContentsMatchesAreMarkedInTextAndPdf)
+{
+    makeDatabase({{"Letter.txt", "Tax due.\ntax paid, TAX back.\n"},
+                  {"Statement.pdf", test::makeTextPdf({"Tax tax TAX"}, 2)},
+                  {"Other.txt", "tax\n"}});
+    const auto waitFor = [](const std::function<bool()>& done) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return done();
+    };
+
+    // Marks asked for before the file is shown come with it; every occurrence, by the case
+    // rule of its condition.
+    page()->markContents("Unfiled/Letter.txt", {{"tax", false}});
+    show("Unfiled/Letter.txt");
+    ASSERT_EQ(page()->mode(), ViewerPage::Mode::Text);
+    ASSERT_TRUE(waitFor([&] { return !page()->textView()->filling(); }));
+    EXPECT_EQ(page()->textView()->marks(), (std::vector<TextRange>{{9, 3}}));
+    EXPECT_EQ(page()->textView()->marksShown(), 1);
+    EXPECT_EQ(page()->textView()->textCursor().selectedText(), "tax");
+    // Marks for the file shown come at once; an empty needle marks nothing.
+    page()->markContents("Unfiled/Letter.txt", {{"tax", true}, {"", false}});
+    EXPECT_EQ(page()->textView()->marksShown(), 3);
+
+    // Another file shown drops them.
+    show("Unfiled/Other.txt");
+    EXPECT_TRUE(page()->contentsMarks().empty());
+    EXPECT_EQ(page()->textView()->marksShown(), 0);
+
+    // A PDF: the places its own search finds on every page, filtered for case.
+    page()->markContents("Unfiled/Statement.pdf", {{"tax", true}});
+    show("Unfiled/Statement.pdf");
+    ASSERT_EQ(page()->mode(), ViewerPage::Mode::Pdf);
+    PdfView* view = page()->pdfView();
+    EXPECT_TRUE(waitFor([&] { return view->marks().size() >= 6; }));
+    EXPECT_EQ(view->marks().size(), 6u);
+    page()->markContents("Unfiled/Statement.pdf", {{"tax", false}});
+    EXPECT_TRUE(waitFor([&] { return view->marks().size() >= 2; }));
+    settle();
+    ASSERT_EQ(view->marks().size(), 2u);
+    EXPECT_EQ(view->marks()[0].page, 0);
+    EXPECT_EQ(view->marks()[1].page, 1);
+    // The mark lies on its page, where the page is drawn.
+    const QRect mark = view->markRect(view->marks()[0]);
+    EXPECT_TRUE(view->pageRect(0).contains(mark)) << mark.x() << "," << mark.y();
+    EXPECT_GT(mark.width(), 0);
+    view->viewport()->repaint();
+    // Shown as text, the PDF's text is marked instead.
+    trigger(MenuCommand::ShowPdfAsText);
+    EXPECT_EQ(page()->textView()->marks().size(), 2u);
+}
+
