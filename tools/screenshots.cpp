@@ -430,6 +430,9 @@ int main(int argc, char** argv)
             ok &= save(panel->grab(), out + "/tag-panel.png");
             panel->reject();
             settle(200);
+        }
+    }
+
     // A smart folder of the electricity bills with a report of their amounts and fees.
     {
         doc.customAttributes().setNames(doc, {QStringLiteral("Amount"), QStringLiteral("Fees")});
