@@ -10,6 +10,7 @@
 #include "widgets/busymode.h"
 
 #include "browser/commands.h"
+#include "smartfolders/smartfolders.h"
 #include "browser/windowrules.h"
 #include "find/filetext.h"
 #include "platform/desktop.h"
@@ -333,7 +334,20 @@ void BrowserCommands::doubleClicked(const QModelIndex& index)
         return;
     }
     if (item->isSmartFolder()) {
-        showFilesOfSmartFolder(*item);
+        // The click before the double-click selected the folder and loaded it, and the
+        // browser puts its selection back a turn after a load: the files are selected after
+        // that, or the folder would take the selection again.
+        const QString path = item->path();
+        QTimer::singleShot(0, this, [this, path] {
+            const IndexItem* folder = window_.document().tree().itemForPath(path);
+            if (!folder || smartFolderKind(*folder) != SmartFolderKind::SelectedItems)
+                return;
+            // Its members, whatever form its references have (the macOS edition's too).
+            if (SmartFolderCommands* smart = SmartFolderCommands::of(window_))
+                smart->edit(path);
+            else
+                showFilesOfSmartFolder(*folder);
+        });
         return;
     }
     // Where a double-click edits the name, the view has started editing already.

@@ -260,12 +260,17 @@ bool SmartFolderCommands::edit(const QString& path)
     case SmartFolderKind::SelectedItems: {
         if (!load(path))
             return true;
-        QStringList targets;
-        if (IndexItem* folder = doc.tree().itemForPath(path))
-            for (const IndexItem* member : doc.smartFolders().members(*folder))
-                targets << member->path();
-        if (!targets.isEmpty())
-            window_.browser().selectItems(targets, smartmsg::FilesSelected.arg(path));
+        // After the browser has put back its selection from before the load (a turn later),
+        // or the folder would take the selection again.
+        QTimer::singleShot(0, this, [this, path] {
+            MyDocument& doc = window_.document();
+            QStringList targets;
+            if (IndexItem* folder = doc.tree().itemForPath(path))
+                for (const IndexItem* member : doc.smartFolders().members(*folder))
+                    targets << member->path();
+            if (!targets.isEmpty())
+                window_.browser().selectItems(targets, smartmsg::FilesSelected.arg(path));
+        });
         return true;
     }
     case SmartFolderKind::Tags:
