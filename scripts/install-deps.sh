@@ -12,7 +12,8 @@ PACKAGES=(
   libqt6opengl6-dev libgl-dev
   libplist-dev libzip-dev libssl-dev libpoppler-cpp-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils openbox
+  libx11-dev libxtst-dev
+  xvfb xauth xdotool x11-utils x11-xkb-utils openbox
   xdg-utils dbus-daemon dunst
   ccache
   python3 fonts-dejavu-core locales

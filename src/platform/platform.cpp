@@ -10,7 +10,6 @@
 namespace folivo::platform {
 
 Desktop::~Desktop() = default;
-Typing::~Typing() = default;
 
 Platform::Platform(std::unique_ptr<Desktop> desktop, std::unique_ptr<Notifications> notifications,
                    std::unique_ptr<Typing> typing, std::unique_ptr<HotKeys> hotKeys)

@@ -1,6 +1,6 @@
 #pragma once
-// Typing for tests: every keystroke is recorded in order with the pause asked for before it,
-// and nothing waits.
+// Typing for tests: every keystroke is recorded in order, and nothing waits. A paste is
+// finished at once unless `holdPastes` is set, when the test calls finishPaste().
 
 #include "platform/typing.h"
 
@@ -9,21 +9,33 @@
 namespace folivo::platform {
 
 class FakeTyping final : public Typing {
+    Q_OBJECT
 public:
     struct Stroke {
-        enum class Kind { Key, Text, Paste } kind;
-        QKeyCombination key;                 // Key
-        QString text;                        // Text, Paste
-        std::chrono::microseconds delay{0}; // Text: before each unit
+        enum class Kind { Key, Text, Paste, Begin, End } kind;
+        QKeyCombination key; // Key
+        QString text;        // Text, Paste
         friend bool operator==(const Stroke&, const Stroke&) = default;
     };
 
     bool available() const override { return isAvailable; }
+    QString unavailableReason() const override;
     void pressKey(QKeyCombination key) override;
-    void typeText(const QString& text, std::chrono::microseconds delayBeforeEach) override;
+    void typeText(const QString& text) override;
+    bool modifiersHeld() const override { return heldModifiers; }
+    void beginSequence() override;
+    void endSequence() override;
+    quint64 activeWindow() const override { return windowInFront; }
     void pasteText(const QString& text) override;
+    void finishPaste(bool fetched = true) { emit pasteFinished(fetched); }
+
+    // All that was typed as Text, joined: what the window in front received as characters.
+    QString typed() const;
 
     bool isAvailable = true;
+    bool heldModifiers = false;
+    bool holdPastes = false;
+    quint64 windowInFront = 1;
     QList<Stroke> strokes;
 };
 
