@@ -16,4 +16,8 @@ export XDG_STATE_HOME="$XDG_RUNTIME_DIR/state"
 # The reminder notice store and other per-person data of test runs stay in there too.
 export XDG_DATA_HOME="$XDG_RUNTIME_DIR/data"
 trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
-ctest --preset asan "$@"
+status=0
+ctest --preset asan "$@" || status=$?
+# A password or user ID a test typed must not show up in what the suite wrote.
+scripts/check-test-logs.sh build/asan/Testing/Temporary "$XDG_STATE_HOME" || status=1
+exit "$status"
