@@ -58,7 +58,7 @@ public:
     // existing file or an address is not one, so that nothing is sent without it.
     virtual bool composeMail(const MailMessage& message) = 0;
 
-    // The installed web browsers (programs for "http" addresses), sorted by name.
+    // The installed web browsers (programs for "https" addresses), sorted by name.
     virtual QList<Application> webBrowsers() const = 0;
     // The installed programs that open files of the MIME type, sorted by name.
     virtual QList<Application> applicationsFor(const QString& mimeType) const = 0;

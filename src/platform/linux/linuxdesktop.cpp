@@ -153,7 +153,7 @@ bool LinuxDesktop::composeMail(const MailMessage& message)
 
 QList<Application> LinuxDesktop::webBrowsers() const
 {
-    return applications_.applicationsFor(QStringLiteral("x-scheme-handler/http"));
+    return applications_.applicationsFor(QStringLiteral("x-scheme-handler/https"));
 }
 
 QList<Application> LinuxDesktop::applicationsFor(const QString& mimeType) const
