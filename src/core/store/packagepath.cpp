@@ -118,9 +118,11 @@ QString makeValidName(const QString& input)
         else
             name.append(c);
     }
-    while (name.startsWith('.'))
-        name.remove(0, 1);
-    name = name.trimmed();
+    // Dots and spaces in any order: " .x" trimmed would begin with a dot again.
+    qsizetype lead = 0;
+    while (lead < name.size() && (name.at(lead) == '.' || name.at(lead).isSpace()))
+        ++lead;
+    name = name.mid(lead).trimmed();
     if (name.isEmpty())
         name = QStringLiteral("Untitled");
     if (name.toUtf8().size() > MaxNameBytes) {

@@ -82,6 +82,11 @@ TEST(NameCheck, NamesFromOutsideAreMadeValid)
         {"...", "Untitled"},
         {"", "Untitled"},
         {"Statement.pdf", "Statement.pdf"},
+        // A control character or a space before a dot: the dot must not lead once trimmed.
+        {"\t.", "Untitled"},
+        {" .profile", "profile"},
+        {"\x19..x", "x"},
+        {". . .", "Untitled"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(makeValidName(c.in), c.out) << c.in.toStdString();
