@@ -129,8 +129,10 @@ void LoginPreferencesPage::fillFrom(const KTPrefs& prefs)
     }
     passwordLength_->setCurrentIndex(at);
 
-    userIDKey_->setKeys(loginHotKey(prefs, LoginHotKey::UserID));
-    passwordKey_->setKeys(loginHotKey(prefs, LoginHotKey::Password));
+    loadedUserIDKey_ = loginHotKey(prefs, LoginHotKey::UserID);
+    loadedPasswordKey_ = loginHotKey(prefs, LoginHotKey::Password);
+    userIDKey_->setKeys(loadedUserIDKey_);
+    passwordKey_->setKeys(loadedPasswordKey_);
     checkHotKeys();
 }
 
@@ -144,8 +146,12 @@ void LoginPreferencesPage::storeTo(KTPrefs& prefs) const
     prefs.setInteger(speed, prefkeys::TypeSpeed);
     prefs.setInteger(pageLoadDelay_->value(), prefkeys::BrowserPageLoadDelay);
     prefs.setInteger(passwordLength_->currentData().toInt(), prefkeys::GeneratedPasswordLength);
-    setLoginHotKey(prefs, LoginHotKey::UserID, userIDKey_->keys());
-    setLoginHotKey(prefs, LoginHotKey::Password, passwordKey_->keys());
+    // A hot key the store never held stays unwritten until the person records one: the
+    // launch defaults fill in only what is missing.
+    if (prefs.objectForKey(prefkeys::HotkeyCodeUserID) || userIDKey_->keys() != loadedUserIDKey_)
+        setLoginHotKey(prefs, LoginHotKey::UserID, userIDKey_->keys());
+    if (prefs.objectForKey(prefkeys::HotkeyCodePassword) || passwordKey_->keys() != loadedPasswordKey_)
+        setLoginHotKey(prefs, LoginHotKey::Password, passwordKey_->keys());
 }
 
 void LoginPreferencesPage::setHotKeyCheck(std::function<bool(QKeyCombination)> available)

@@ -59,6 +59,8 @@ private:
     std::function<bool(QKeyCombination)> available_;
     // The stored speed, kept when the slider was not moved (it may lie beyond the slider).
     qint64 storedSpeed_ = 0;
+    QKeyCombination loadedUserIDKey_{Qt::Key_unknown};
+    QKeyCombination loadedPasswordKey_{Qt::Key_unknown};
 };
 
 } // namespace folivo::gui

@@ -36,6 +36,21 @@ bool isModifierKey(int key)
     }
 }
 
+// The modifier a modifier key stands for. Events of modifier keys do not agree on whether
+// their own modifier is already held, so the key itself says it.
+Qt::KeyboardModifiers modifierOf(int key)
+{
+    switch (key) {
+    case Qt::Key_Shift: return Qt::ShiftModifier;
+    case Qt::Key_Control: return Qt::ControlModifier;
+    case Qt::Key_Alt: return Qt::AltModifier;
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R: return Qt::MetaModifier;
+    default: return Qt::NoModifier;
+    }
+}
+
 bool isFunctionKey(int key)
 {
     return key >= Qt::Key_F1 && key <= Qt::Key_F35;
@@ -162,7 +177,7 @@ void HotKeyRecorder::keyPressEvent(QKeyEvent* event)
     event->accept();
     const Qt::KeyboardModifiers held = event->modifiers() & KeptModifiers;
     if (isModifierKey(key) || key == 0 || key == Qt::Key_unknown) {
-        showState(held);
+        showState(held | modifierOf(key));
         return;
     }
     const bool plain = !(held & ChordModifiers);
@@ -189,7 +204,7 @@ void HotKeyRecorder::keyReleaseEvent(QKeyEvent* event)
         return;
     }
     event->accept();
-    showState(event->modifiers() & KeptModifiers);
+    showState(event->modifiers() & KeptModifiers & ~modifierOf(event->key()));
 }
 
 void HotKeyRecorder::focusOutEvent(QFocusEvent* event)
