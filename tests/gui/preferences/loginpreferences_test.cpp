@@ -28,6 +28,16 @@ using namespace folivo::gui;
 
 namespace {
 
+// Key events sent by a test leave the modifiers they held as the application's keyboard
+// state; a plain key sets it back to none, so that later tests do not see Control held.
+struct LetGoOfModifiers {
+    ~LetGoOfModifiers()
+    {
+        QWidget scratch;
+        QTest::keyClick(&scratch, Qt::Key_A);
+    }
+};
+
 const QString kId = QStringLiteral("org.folivo.LoginPreferencesTest");
 const QKeyCombination CtrlAltU(Qt::ControlModifier | Qt::AltModifier, Qt::Key_U);
 const QKeyCombination CtrlAltP(Qt::ControlModifier | Qt::AltModifier, Qt::Key_P);
@@ -64,6 +74,7 @@ protected:
 
 TEST_F(LoginPreferences, ShowsTheStoredSettingsAndOkStoresWhatItShows)
 {
+    LetGoOfModifiers letGo;
     struct Case {
         const char* what;
         std::optional<qint64> typeSpeed, delay, length;
@@ -103,6 +114,7 @@ TEST_F(LoginPreferences, ShowsTheStoredSettingsAndOkStoresWhatItShows)
 
 TEST_F(LoginPreferences, TheTypingSwitchStartsAtAMiddleSpeedAndOffStoresPasting)
 {
+    LetGoOfModifiers letGo;
     prefs_->setInteger(0, prefkeys::TypeSpeed);
     LoginPreferencesPage page;
     page.fillFrom(*prefs_);
@@ -121,6 +133,7 @@ TEST_F(LoginPreferences, TheTypingSwitchStartsAtAMiddleSpeedAndOffStoresPasting)
 
 TEST_F(LoginPreferences, HotKeysRoundTripAndRecordedOnesAreStoredInTheOlderMask)
 {
+    LetGoOfModifiers letGo;
     // The launch defaults: Control+Alt+U and Control+Alt+P.
     const plist::Value userMask = *prefs_->objectForKey(prefkeys::HotkeyUserIDModifierFlags);
     LoginPreferencesPage page;
@@ -153,6 +166,7 @@ TEST_F(LoginPreferences, HotKeysRoundTripAndRecordedOnesAreStoredInTheOlderMask)
 
 TEST_F(LoginPreferences, TheDialogRefusesOneHotKeyForBothAndCancelKeepsEverything)
 {
+    LetGoOfModifiers letGo;
     ASSERT_TRUE(prefs_->synchronize());
     const plist::Dict before = prefs_->prefsMutableDictionary();
     {

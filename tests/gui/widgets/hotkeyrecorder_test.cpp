@@ -14,6 +14,16 @@ using namespace folivo::gui;
 
 namespace {
 
+// Key events sent by a test leave the modifiers they held as the application's keyboard
+// state; a plain key sets it back to none, so that later tests do not see Control held.
+struct LetGoOfModifiers {
+    ~LetGoOfModifiers()
+    {
+        QWidget scratch;
+        QTest::keyClick(&scratch, Qt::Key_A);
+    }
+};
+
 const QKeyCombination CtrlAltU(Qt::ControlModifier | Qt::AltModifier, Qt::Key_U);
 
 struct Recorder {
@@ -28,6 +38,7 @@ struct Recorder {
 
 TEST(HotKeyRecorder, KeysPressedWhileRecording)
 {
+    LetGoOfModifiers letGo;
     const Qt::KeyboardModifiers none = Qt::NoModifier;
     struct Case {
         const char* what;
@@ -75,6 +86,7 @@ TEST(HotKeyRecorder, KeysPressedWhileRecording)
 
 TEST(HotKeyRecorder, StartsWithAClickSpaceOrReturnAndShowsWhatItHolds)
 {
+    LetGoOfModifiers letGo;
     for (const Qt::Key start : {Qt::Key_Space, Qt::Key_Return}) {
         Recorder t;
         EXPECT_EQ(t.r.text(), QKeySequence(CtrlAltU).toString(QKeySequence::NativeText));
