@@ -16,10 +16,10 @@ bool isKey(QKeyCombination keys)
     return keys.key() != Qt::Key_unknown && keys.key() != 0;
 }
 
-// A combination no program plausibly holds: when even this cannot be grabbed, the desktop
-// gives out no hot keys at all.
+// A combination no program plausibly holds, on a key every keyboard map has: when even this
+// cannot be grabbed, the desktop gives out no hot keys at all.
 const QKeyCombination Unlikely(Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier,
-                               Qt::Key_F35);
+                               Qt::Key_F12);
 
 } // namespace
 
