@@ -29,6 +29,7 @@
 #include "find/documentmatch.h"
 #include "find/messages.h"
 #include "find/selectall.h"
+#include "preferences/loginpreferences.h"
 #include "preferences/preferencesdialog.h"
 #include "browser/treemodel.h"
 
@@ -272,6 +273,17 @@ int main(int argc, char** argv)
     settle();
     ok &= save(preferences.grab(), out + "/preferences.png");
     preferences.reject();
+    {
+        // The logins page, typing at a middle speed.
+        prefs.setInteger(60, QStringLiteral("typeSpeed"));
+        PreferencesDialog logins(prefs, &window);
+        logins.tabs()->setCurrentWidget(logins.loginsPage());
+        logins.show();
+        settle();
+        ok &= save(logins.grab(), out + "/preferences-logins.png");
+        logins.reject();
+        prefs.removeObjectForKey(QStringLiteral("typeSpeed"));
+    }
 
     // The attributes: a folder's auto-filing tools, then a file's dates and notes.
     if (!doc.settings().attributesViewState)

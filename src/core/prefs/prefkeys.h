@@ -26,6 +26,10 @@ inline const QString MatchType = QStringLiteral("MatchType");
 inline const QString IgnoreCase = QStringLiteral("IgnoreCase");
 inline const QString IgnoreDateAtBeginning = QStringLiteral("ignoreDateAtBeginning");
 inline const QString GeneratedPasswordLength = QStringLiteral("generatedPasswordLength");
+// Typing a login into another program: 0 pastes, 1 and up types at that speed; the wait for
+// a page in seconds.
+inline const QString TypeSpeed = QStringLiteral("typeSpeed");
+inline const QString BrowserPageLoadDelay = QStringLiteral("browserPageLoadDelay");
 
 inline const QString HotkeyCodeUserID = QStringLiteral("hotkeyCodeUserID");
 inline const QString HotkeyUserIDModifierFlags = QStringLiteral("hotkeyUserIDModifierFlags");

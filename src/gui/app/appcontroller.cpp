@@ -3,10 +3,13 @@
 #include "mainwindow.h"
 
 #include "app/appmessages.h"
+#include "logins/loginhotkeys.h"
+#include "logins/loginmessages.h"
 #include "preferences/preferencesdialog.h"
 #include "reminders/reminderscheduler.h"
 #include "reminders/reminders.h"
 #include "platform/linux/linuxplatform.h"
+#include "platform/platform.h"
 #include "prefs/ktprefs.h"
 #include "prefs/prefkeys.h"
 #include "store/messages.h"
@@ -142,12 +145,38 @@ AppController::AppController(KTPrefs* prefs, QObject* parent)
     : QObject(parent), prefs_(prefs), ownPlatform_(platform::makeLinuxPlatform()), platform_(ownPlatform_.get())
 {
     makeScheduler(NoticeStore());
+    loginHotKeys_ = std::make_unique<LoginHotKeys>(platform_->hotKeys(), prefs_);
 }
 
 AppController::AppController(KTPrefs* prefs, platform::Platform& platform, QObject* parent)
     : QObject(parent), prefs_(prefs), platform_(&platform)
 {
     makeScheduler(NoticeStore());
+    loginHotKeys_ = std::make_unique<LoginHotKeys>(platform_->hotKeys(), prefs_);
+}
+
+void AppController::startHotKeys()
+{
+    const QList<LoginHotKey> taken = loginHotKeys_->registerHotKeys();
+    if (taken.isEmpty() || !prefs_)
+        return;
+    QStringList lines;
+    for (const LoginHotKey which : taken)
+        lines << hotKeyInUseText(loginHotKey(*prefs_, which));
+    // After the launch, so that the windows it opens are not held up by the message.
+    QTimer::singleShot(0, this, [this, text = lines.join(QStringLiteral("\n\n"))] {
+        alert(loginmsg::HotKeyInUseTitle, text);
+    });
+}
+
+int AppController::runPreferences(PreferencesDialog& dialog)
+{
+    loginHotKeys_->unregisterHotKeys();
+    LoginHotKeys* hotKeys = loginHotKeys_.get();
+    dialog.setHotKeyCheck([hotKeys](QKeyCombination keys) { return hotKeys->isAvailable(keys); });
+    const int result = dialog.exec();
+    loginHotKeys_->registerHotKeys();
+    return result;
 }
 
 void AppController::makeScheduler(NoticeStore store)
@@ -296,7 +325,7 @@ void AppController::warnAboutBackupsOnce(MainWindow* window)
         return;
     PreferencesDialog dialog(*prefs_, window);
     dialog.showBackupPage();
-    if (dialog.exec() == QDialog::Accepted)
+    if (runPreferences(dialog) == QDialog::Accepted)
         preferencesChanged();
 }
 

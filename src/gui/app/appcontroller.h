@@ -25,7 +25,9 @@ class Platform;
 
 namespace folivo::gui {
 
+class LoginHotKeys;
 class MainWindow;
+class PreferencesDialog;
 class ReminderScheduler;
 
 // Shown when the application starts without a database to open.
@@ -120,6 +122,15 @@ public:
     void openReminder(const QString& identifier, bool launched);
     void openReminderNotice(const ReminderNotice& notice, bool launched);
 
+    // The hot keys that type a login's user ID and password (their `pressed` signal).
+    LoginHotKeys* loginHotKeys() const { return loginHotKeys_.get(); }
+    // Grabs the hot keys at the start of the run; one held by another program is said once,
+    // after the launch.
+    void startHotKeys();
+    // Runs the preferences dialog with the hot keys let go meanwhile, and grabs them again
+    // from the stored preferences when it closes, however it closes. Answers its result.
+    int runPreferences(PreferencesDialog& dialog);
+
     // True when "backupFolderPath" is unset or a folder backups can go to; otherwise says
     // "Backup Folder Not Found" and answers false.
     bool checkBackupFolder();
@@ -162,6 +173,7 @@ private:
     std::unique_ptr<platform::Platform> ownPlatform_; // when the controller made them
     platform::Platform* platform_;
     std::unique_ptr<ReminderScheduler> scheduler_;
+    std::unique_ptr<LoginHotKeys> loginHotKeys_;
     // Files waiting for the next pass of the event loop, to be imported together.
     QStringList dropImportFilesOnOpenedDatabase_;
     QStringList dropImportFilesOnUnopenedDatabase_;

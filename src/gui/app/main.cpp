@@ -161,6 +161,7 @@ int main(int argc, char** argv)
             return 1;
     } else {
         controller.startReminders();
+        controller.startHotKeys();
         if (parser.isSet(reminder))
             controller.openReminder(parser.value(reminder), true);
         else

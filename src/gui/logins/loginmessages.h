@@ -30,4 +30,9 @@ inline const QString Length = QStringLiteral("Length:");
 inline const QString IncludeSpecials = QStringLiteral("Include special characters");
 inline const QString GeneratorNote = QStringLiteral("The password it replaces is kept in the folder's notes.");
 
+// The hot keys of the logins, held by another program.
+inline const QString HotKeyInUseTitle = QStringLiteral("Hot Key In Use");
+inline const QString HotKeyInUse = QStringLiteral(
+    "The hot key %1 is in use by another program. Choose another one in Preferences ▸ Logins.");
+
 } // namespace folivo::gui::loginmsg

@@ -25,9 +25,10 @@ void PreferencesCommands::showPreferences()
     if (!prefs)
         return;
     PreferencesDialog dialog(*prefs, window_.window());
-    if (dialog.exec() != QDialog::Accepted)
+    AppController* app = window_.app();
+    if ((app ? app->runPreferences(dialog) : dialog.exec()) != QDialog::Accepted)
         return;
-    if (AppController* app = window_.app())
+    if (app)
         app->preferencesChanged();
     else
         window_.preferencesChanged();

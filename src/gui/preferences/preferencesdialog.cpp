@@ -1,6 +1,7 @@
 #include "preferencesdialog.h"
 
 #include "filing/filingrules.h"
+#include "preferences/loginpreferences.h"
 #include "preferences/preferencesmessages.h"
 #include "prefs/ktprefs.h"
 #include "store/mydocument.h"
@@ -106,6 +107,8 @@ PreferencesDialog::PreferencesDialog(KTPrefs& prefs, QWidget* parent)
     tabs_->addTab(makeImportPage(), tr("Import"));
     tabs_->addTab(makeFilingPage(), tr("Filing"));
     tabs_->addTab(makeRemindersPage(), tr("Reminders"));
+    logins_ = new LoginPreferencesPage;
+    tabs_->addTab(logins_, tr("Logins"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
@@ -309,6 +312,12 @@ void PreferencesDialog::fillFromStore()
         reminderHandling_->setCurrentIndex(1);
     }
     reminderHandling_->setEnabled(reminderNotifications_->isChecked());
+    logins_->fillFrom(prefs_);
+}
+
+void PreferencesDialog::setHotKeyCheck(std::function<bool(QKeyCombination)> available)
+{
+    logins_->setHotKeyCheck(std::move(available));
 }
 
 void PreferencesDialog::showBackupPage()
@@ -440,6 +449,10 @@ void PreferencesDialog::accept()
         showBackupPage();
         return;
     }
+    if (!logins_->problem().isEmpty()) {
+        tabs_->setCurrentWidget(logins_);
+        return;
+    }
 
     prefs_.setInteger(doubleClick_->currentIndex(), prefkeys::DoubleClickMeaning);
     prefs_.setBool(confirmDelete_->isChecked(), prefkeys::ConfirmDelete);
@@ -466,6 +479,7 @@ void PreferencesDialog::accept()
     prefs_.setInteger(std::max(5, maxFutureReminders_->value()), prefkeys::MaxFutureReminders);
     prefs_.setBool(reminderNotifications_->isChecked(), prefkeys::UserNotificationsForReminders);
     prefs_.setInteger(reminderHandling_->currentIndex(), prefkeys::UserNotificationsForRemindersHandling);
+    logins_->storeTo(prefs_);
 
     if (!prefs_.synchronize())
         dialogs.alert(this, prefsmsg::NotSavedTitle, prefsmsg::NotSavedText.arg(prefs_.prefsPath()));

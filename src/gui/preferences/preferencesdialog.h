@@ -8,9 +8,11 @@
 #include "prefs/prefkeys.h"
 
 #include <QDialog>
+#include <QKeyCombination>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -26,6 +28,7 @@ class KTPrefs;
 
 namespace folivo::gui {
 
+class LoginPreferencesPage;
 
 class PreferencesDialog : public QDialog {
     Q_OBJECT
@@ -66,6 +69,10 @@ public:
     QCheckBox* reminderNotificationsSwitch() const { return reminderNotifications_; }
     QComboBox* reminderHandlingMenu() const { return reminderHandling_; }
     QSpinBox* maxFutureRemindersField() const { return maxFutureReminders_; }
+
+    LoginPreferencesPage* loginsPage() const { return logins_; }
+    // How the logins page learns which hot keys another program holds.
+    void setHotKeyCheck(std::function<bool(QKeyCombination)> available);
 
     // The rule titles the priority menus show, first to last.
     QStringList priorities() const;
@@ -121,6 +128,7 @@ private:
     QCheckBox* reminderNotifications_ = nullptr;
     QComboBox* reminderHandling_ = nullptr;
     QSpinBox* maxFutureReminders_ = nullptr;
+    LoginPreferencesPage* logins_ = nullptr;
 };
 
 } // namespace folivo::gui

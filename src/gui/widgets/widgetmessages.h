@@ -1,5 +1,5 @@
 #pragma once
-// The texts of the shared widgets (the folder chooser), verbatim.
+// The texts of the shared widgets (the folder chooser, the hot-key recorder), verbatim.
 
 #include <QString>
 
@@ -15,5 +15,10 @@ inline const QString NotAFolder = QStringLiteral(
     "\"%1\" already exists and is not a folder.  Nothing was changed.  Choose a new name.");
 inline const QString NotCreated = QStringLiteral("The folder \"%1\" could not be created: %2");
 } // namespace foldermsg
+
+namespace hotkeymsg {
+inline const QString NoHotKey = QStringLiteral("None");
+inline const QString TypeHotKey = QStringLiteral("Type the hot key…");
+} // namespace hotkeymsg
 
 } // namespace folivo::gui

@@ -6,6 +6,7 @@
 #include "browser/renamerules.h"
 
 #include "store/keys.h"
+#include "store/packagepath.h"
 #include "store/tree.h"
 
 #include <gtest/gtest.h>
@@ -323,12 +324,22 @@ TEST(LoginTransfer, ForeignRecordsBecomeFoldersNamedByTheirLastComponent)
         {".hidden", "", "hidden"},
         {"x.fvdbe", "", "x-fvdbe"},
         {"", "", "Untitled"},
+        {".", "Logins", "Logins/Untitled"},
+        {"Sites/..", "", "Untitled"},
+        {"/etc/passwd", "Logins", "Logins/passwd"},
+        {"Sites/Bank\tLogin", "", "Bank Login"},
     };
     for (const Case& c : cases) {
         const plist::Value record = plist::Dict{{"Path", QString::fromUtf8(c.path)}, {"websiteURL", "u"}};
         EXPECT_EQ(folderPathForLoginRecord(record, c.target, unique), QString::fromUtf8(c.expected)) << c.path;
     }
     EXPECT_EQ(folderPathForLoginRecord(plist::Value("not a record"), "", unique), "");
+    // A name too long for the package is cut to what fits beside its attributes file.
+    const QString longName = QString(300, QChar(0x00e9));
+    const QString cut = folderPathForLoginRecord(plist::Dict{{"Path", "Far/" + longName}}, "Logins", unique);
+    ASSERT_TRUE(cut.startsWith("Logins/")) << cut.toStdString();
+    EXPECT_LE(cut.mid(7).toUtf8().size(), MaxNameBytes);
+    EXPECT_GT(cut.mid(7).toUtf8().size(), MaxNameBytes - 2);
 
     const plist::Value foreign = plist::Dict{{"Path", "Other/Bank"},
                                              {"Children", plist::Array{}},

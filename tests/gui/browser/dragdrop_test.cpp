@@ -270,6 +270,33 @@ TEST_F(DragDrop, LoginRecordsFromElsewhereBecomeNewFolders)
     EXPECT_EQ(selected[0][0].toStringList(), (QStringList{"Bank/Bank Login", "Bank/Bank Login2"}));
 }
 
+TEST_F(DragDrop, AFolderWithALoginArrivesOnceWhetherMovedOrCopied)
+{
+    // The drag carries the login twice over: inside the folder's items and as a login
+    // record. Only the items are taken, or the login would arrive a second time as a folder
+    // of its own.
+    auto work = test::openCopy(scratch_, "Household.fvdb", "Work.fvdb");
+    ASSERT_TRUE(work);
+    auto data = drag(*home_, {"Bank"});
+    ASSERT_TRUE(data->hasFormat(mime::Logins));
+    const std::size_t before = work->doc->tree().categoriesArray().size();
+    ASSERT_TRUE(work->model->dropMimeData(data.get(), Qt::MoveAction, 0, 0, QModelIndex()));
+    EXPECT_EQ(work->doc->tree().categoriesArray().size(), before + 1);
+    const IndexItem* copy = work->item("Bank2");
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->value("websiteURL")->string(), "https://bank.example.com/login");
+    EXPECT_TRUE(work->item("Bank2/Visa"));
+    EXPECT_FALSE(work->item("Bank3"));
+
+    ASSERT_EQ(home_->doc->recordNewCategory("Archive", nullptr, -1).status, OperationResult::Status::Done);
+    data = drag(*home_, {"Bank"});
+    ASSERT_TRUE(home_->model->dropMimeData(data.get(), Qt::MoveAction, 0, 0, home_->index("Archive")));
+    ASSERT_TRUE(home_->item("Archive/Bank"));
+    EXPECT_EQ(home_->item("Archive/Bank")->value("websiteURL")->string(), "https://bank.example.com/login");
+    EXPECT_FALSE(home_->item("Bank"));
+    EXPECT_EQ(home_->item("Archive")->children().size(), 1u);
+}
+
 TEST_F(DragDrop, FilesFromOutsideAreHandedToTheImport)
 {
     test::Scratch outside;

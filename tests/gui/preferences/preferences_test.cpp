@@ -113,13 +113,9 @@ TEST_F(PreferencesTest, ShowsTheStoreAndOkWritesEveryKeyBackWithItsTypeLeavingOt
     prefs_->setBool(true, prefkeys::IgnoreCase);
     prefs_->setBool(true, prefkeys::IgnoreDateAtBeginning);
     // Keys of pages that are not in this dialog.
-    const plist::Dict later{{"typeSpeed", 50},
-                            {"hotkeyCodeUserID", 32},
-                            {"hotkeyUserIDModifierFlags", 6144},
-                            {"fvBrowserEnableJava", false},
+    const plist::Dict later{{"fvBrowserEnableJava", false},
                             {"customUserAgentString", "Agent/1"},
                             {"maxFutureReminders", 7},
-                            {"generatedPasswordLength", 16},
                             {"Last DB File", "/somewhere/Home.fvdb"}};
     for (const auto& [key, value] : later)
         prefs_->setObject(value, key);
