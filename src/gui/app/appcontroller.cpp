@@ -6,7 +6,7 @@
 #include "preferences/preferencesdialog.h"
 #include "reminders/reminderscheduler.h"
 #include "reminders/reminders.h"
-#include "platform/linux/linuxplatform.h"
+#include "platform/linux/desktopplatform.h"
 #include "prefs/ktprefs.h"
 #include "prefs/prefkeys.h"
 #include "store/messages.h"
@@ -139,7 +139,7 @@ void reportOpenFailure(QWidget* parent, const OpenResult& result, bool creating)
 }
 
 AppController::AppController(KTPrefs* prefs, QObject* parent)
-    : QObject(parent), prefs_(prefs), ownPlatform_(platform::makeLinuxPlatform()), platform_(ownPlatform_.get())
+    : QObject(parent), prefs_(prefs), ownPlatform_(platform::makeDesktopPlatform()), platform_(ownPlatform_.get())
 {
     makeScheduler(NoticeStore());
 }
