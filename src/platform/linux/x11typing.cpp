@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QThread>
 #include <QtGui/qguiapplication_platform.h>
 
 #include <X11/XKBlib.h>
@@ -113,6 +114,7 @@ std::unique_ptr<X11Typing> X11Typing::open(Timing timing)
 
 X11Typing::X11Typing(_XDisplay* display, Timing timing) : display_(display), timing_(timing), keymap_(display)
 {
+    clock_.start();
     // Made-up keys must not wait for a grab of another client to end.
     XTestGrabControl(display_, True);
     releaseTimer_.setSingleShot(true);
@@ -184,6 +186,7 @@ KeyCode X11Typing::bindSpare(KeySym keysym)
     for (Binding& b : bindings_)
         if (b.keysym == keysym) {
             b.lastUse = uses_;
+            b.usedAtMs = clock_.elapsed();
             return b.keycode;
         }
     // A key of its own for each character while we can, so that a window still reading an
@@ -194,7 +197,7 @@ KeyCode X11Typing::bindSpare(KeySym keysym)
         const bool ours = std::any_of(bindings_.begin(), bindings_.end(),
                                       [free](const Binding& b) { return b.keycode == free; });
         if (!ours) {
-            bindings_.push_back({free, 0, 0});
+            bindings_.push_back({free, 0, 0, 0});
             slot = &bindings_.back();
             break;
         }
@@ -204,6 +207,14 @@ KeyCode X11Typing::bindSpare(KeySym keysym)
                                   [](const Binding& a, const Binding& b) { return a.lastUse < b.lastUse; });
     if (!slot)
         return 0;
+    if (slot->keysym != 0) {
+        // Every spare key holds a character typed a moment ago (a long text of characters
+        // the layout lacks). The window may not have handled that key yet, and would find
+        // it bound to the new character: a short pause, only then.
+        const qint64 since = clock_.elapsed() - slot->usedAtMs;
+        if (since < kRebindGapMs)
+            QThread::msleep(kRebindGapMs - since);
+    }
     // The same keysym on both levels: Shift, held or not, makes no difference to it.
     KeySym syms[2] = {keysym, keysym};
     {
@@ -212,6 +223,7 @@ KeyCode X11Typing::bindSpare(KeySym keysym)
     }
     slot->keysym = keysym;
     slot->lastUse = uses_;
+    slot->usedAtMs = clock_.elapsed();
     return slot->keycode;
 }
 

@@ -9,6 +9,7 @@
 #include "platform/linux/x11keymap.h"
 #include "platform/typing.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 
@@ -58,7 +59,9 @@ private:
         x11::KeyCode keycode;
         x11::KeySym keysym;
         quint64 lastUse;
+        qint64 usedAtMs;
     };
+    static constexpr qint64 kRebindGapMs = 100;
 
     void typeCodePoint(char32_t codePoint);
     // The key for a keysym: in the layout, else a spare key bound to it. 0 when neither.
@@ -76,6 +79,7 @@ private:
     x11::Keymap keymap_;
     std::vector<Binding> bindings_;
     quint64 uses_ = 0;
+    QElapsedTimer clock_;
     int sequenceDepth_ = 0;
     bool capsLockWasOn_ = false;
     QTimer releaseTimer_;
