@@ -132,10 +132,20 @@ bool X11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, q
     for (auto it = grabs_.cbegin(); it != grabs_.cend(); ++it) {
         if (it->keycode != key->detail)
             continue;
-        if (type == XCB_KEY_RELEASE)
+        if (type == XCB_KEY_RELEASE) {
+            down_.remove(key->detail);
+            releasedAt_.insert(key->detail, key->time);
             return true; // the release of a hot key is ours too
+        }
         if (it->modifiers != modifiers)
             continue;
+        // A key held down repeats its press, without releases in between (Qt asks the
+        // server for that) or with a release of the same moment before each; one press
+        // types one login, however long it is held.
+        const bool repeat = down_.contains(key->detail) || releasedAt_.value(key->detail, 0) == key->time;
+        down_.insert(key->detail);
+        if (repeat)
+            return true;
         // After the event: whatever the press starts runs outside Qt's event dispatch.
         const int id = it.key();
         QTimer::singleShot(0, this, [this, id] {

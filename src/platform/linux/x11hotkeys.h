@@ -9,6 +9,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QHash>
+#include <QSet>
 
 #include <memory>
 
@@ -45,6 +46,8 @@ private:
     quint32 root_;
     quint16 numLock_ = 0;
     QHash<int, Grab> grabs_;
+    QSet<quint8> down_; // hot keys pressed and not released yet
+    QHash<quint8, quint32> releasedAt_;
 };
 
 } // namespace folivo::platform

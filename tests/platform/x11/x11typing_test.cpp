@@ -396,6 +396,23 @@ TEST_F(X11HotKeysTest, FiresWithTheLockKeysOnOrOff)
         EXPECT_EQ(activated.last().first().toInt(), 2);
     }
 
+    // Held down, the key repeats (the server's own repeat, and presses of a key that is
+    // down already): one press is one activation; a press after the release is the next.
+    activated.clear();
+    test.key(XK_Control_L, true);
+    test.key(XK_Alt_L, true);
+    test.key(XK_u, true);
+    QTest::qWait(900);
+    test.key(XK_u, true);
+    test.key(XK_u, false);
+    QTest::qWait(50);
+    press({XK_u});
+    test.key(XK_Alt_L, false);
+    test.key(XK_Control_L, false);
+    ASSERT_TRUE(waitFor([&] { return activated.size() == 2; }, 2000));
+    QTest::qWait(200);
+    EXPECT_EQ(activated.size(), 2) << "a repeat of the held key counted as a press";
+
     // Other modifiers with the key, or the key alone, are not the combination.
     activated.clear();
     press({XK_Control_L, XK_u});
