@@ -50,11 +50,6 @@ X11HotKeys::~X11HotKeys()
     unregisterAll();
 }
 
-quint16 X11HotKeys::ignoredModifiers() const
-{
-    return quint16(numLock_ | XCB_MOD_MASK_LOCK);
-}
-
 bool X11HotKeys::registerHotKey(int id, QKeyCombination keys)
 {
     unregisterHotKey(id);
@@ -65,15 +60,14 @@ bool X11HotKeys::registerHotKey(int id, QKeyCombination keys)
     if (!keycode)
         return false;
     const x11::ModifierMasks masks = x11::readModifierMasks(display_);
-    numLock_ = quint16(masks.numLock);
-    const Grab grab{keycode, quint16(masks.fromQt(keys.keyboardModifiers()))};
+    const Grab grab{keycode, quint16(masks.fromQt(keys.keyboardModifiers())), quint16(masks.numLock)};
     // The server lets a client grab what it holds already; two ids on one grab would lose
     // it together, so the second is refused like a grab of another program.
     for (const Grab& held : std::as_const(grabs_))
         if (held.keycode == grab.keycode && held.modifiers == grab.modifiers)
             return false;
 
-    const quint16 variants[] = {0, numLock_, XCB_MOD_MASK_LOCK, quint16(numLock_ | XCB_MOD_MASK_LOCK)};
+    const quint16 variants[] = {0, grab.numLock, XCB_MOD_MASK_LOCK, quint16(grab.numLock | XCB_MOD_MASK_LOCK)};
     xcb_void_cookie_t cookies[4];
     for (int i = 0; i < 4; ++i)
         cookies[i] = xcb_grab_key_checked(connection_, 1, root_, quint16(grab.modifiers | variants[i]), grab.keycode,
@@ -95,7 +89,7 @@ bool X11HotKeys::registerHotKey(int id, QKeyCombination keys)
 
 void X11HotKeys::ungrab(const Grab& grab)
 {
-    const quint16 variants[] = {0, numLock_, XCB_MOD_MASK_LOCK, quint16(numLock_ | XCB_MOD_MASK_LOCK)};
+    const quint16 variants[] = {0, grab.numLock, XCB_MOD_MASK_LOCK, quint16(grab.numLock | XCB_MOD_MASK_LOCK)};
     for (const quint16 v : variants)
         xcb_ungrab_key(connection_, grab.keycode, root_, quint16(grab.modifiers | v));
     xcb_flush(connection_);
@@ -128,10 +122,10 @@ bool X11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, q
     auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
     if (key->event != root_)
         return false;
-    const quint16 modifiers = key->state & kKeyModifiers & ~ignoredModifiers();
     for (auto it = grabs_.cbegin(); it != grabs_.cend(); ++it) {
         if (it->keycode != key->detail)
             continue;
+        const quint16 modifiers = key->state & kKeyModifiers & ~(it->numLock | XCB_MOD_MASK_LOCK);
         if (type == XCB_KEY_RELEASE) {
             down_.remove(key->detail);
             releasedAt_.insert(key->detail, key->time);
@@ -139,9 +133,9 @@ bool X11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, q
         }
         if (it->modifiers != modifiers)
             continue;
-        // A key held down repeats its press, without releases in between (Qt asks the
-        // server for that) or with a release of the same moment before each; one press
-        // types one login, however long it is held.
+        // A key held down repeats: a release and a press of the same moment, over and over
+        // (or presses alone where a client asked for detectable repeats). One press types
+        // one login, however long the key is held.
         const bool repeat = down_.contains(key->detail) || releasedAt_.value(key->detail, 0) == key->time;
         down_.insert(key->detail);
         if (repeat)

@@ -37,14 +37,13 @@ private:
     struct Grab {
         quint8 keycode = 0;
         quint16 modifiers = 0;
+        quint16 numLock = 0; // the NumLock mask its variants were grabbed with
     };
     void ungrab(const Grab& grab);
-    quint16 ignoredModifiers() const;
 
     xcb_connection_t* connection_;
     _XDisplay* display_; // Qt's, for the keyboard's mapping
     quint32 root_;
-    quint16 numLock_ = 0;
     QHash<int, Grab> grabs_;
     QSet<quint8> down_; // hot keys pressed and not released yet
     QHash<quint8, quint32> releasedAt_;
