@@ -115,7 +115,7 @@ std::unique_ptr<X11Typing> X11Typing::open(Timing timing)
 X11Typing::X11Typing(_XDisplay* display, Timing timing) : display_(display), timing_(timing), keymap_(display)
 {
     clock_.start();
-    // Made-up keys must not wait for a grab of another client to end.
+    // Made-up keys must not wait while another client holds the whole server grabbed.
     XTestGrabControl(display_, True);
     releaseTimer_.setSingleShot(true);
     connect(&releaseTimer_, &QTimer::timeout, this, [this] { releaseSpares(); });

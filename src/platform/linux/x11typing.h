@@ -61,7 +61,7 @@ private:
         quint64 lastUse;
         qint64 usedAtMs;
     };
-    static constexpr qint64 kRebindGapMs = 100;
+    static constexpr qint64 kRebindGapMs = 300;
 
     void typeCodePoint(char32_t codePoint);
     // The key for a keysym: in the layout, else a spare key bound to it. 0 when neither.
