@@ -2,9 +2,9 @@
 // Key combinations that reach the program whichever window is in front, such as the two that
 // type a login's user ID and password into the browser.
 //
-// Only the interface and the fake for tests exist so far; the backend (XGrabKey through a
-// native event filter, with the NumLock and CapsLock variants grabbed too) comes with
-// auto-login typing.
+// On X11 the backend (linux/x11hotkeys.h) grabs the key on the root window, with the NumLock
+// and Caps Lock variants, and picks the presses out of Qt's events; elsewhere every
+// registration is refused.
 
 #include <QKeyCombination>
 #include <QObject>

@@ -8,7 +8,7 @@
 #include "preferences/preferencesdialog.h"
 #include "reminders/reminderscheduler.h"
 #include "reminders/reminders.h"
-#include "platform/linux/linuxplatform.h"
+#include "platform/linux/desktopplatform.h"
 #include "platform/platform.h"
 #include "prefs/ktprefs.h"
 #include "prefs/prefkeys.h"
@@ -142,7 +142,7 @@ void reportOpenFailure(QWidget* parent, const OpenResult& result, bool creating)
 }
 
 AppController::AppController(KTPrefs* prefs, QObject* parent)
-    : QObject(parent), prefs_(prefs), ownPlatform_(platform::makeLinuxPlatform()), platform_(ownPlatform_.get())
+    : QObject(parent), prefs_(prefs), ownPlatform_(platform::makeDesktopPlatform()), platform_(ownPlatform_.get())
 {
     makeScheduler(NoticeStore());
     loginHotKeys_ = std::make_unique<LoginHotKeys>(platform_->hotKeys(), prefs_);

@@ -7,8 +7,8 @@
 
 namespace folivo::platform {
 
-// The desktop and notification backends; the typing and hot-key services have none yet and
-// are left out, so the commands that need them stay unavailable.
+// The desktop and notification backends only: typing and hot keys need the window system
+// and come from makeDesktopPlatform() (desktopplatform.h) in the window's build.
 std::unique_ptr<Platform> makeLinuxPlatform();
 
 } // namespace folivo::platform
