@@ -1,5 +1,7 @@
 #include "appcontroller.h"
 
+#include "logins/logincontroller.h"
+
 #include "mainwindow.h"
 
 #include "app/appmessages.h"
@@ -142,12 +144,20 @@ AppController::AppController(KTPrefs* prefs, QObject* parent)
     : QObject(parent), prefs_(prefs), ownPlatform_(platform::makeLinuxPlatform()), platform_(ownPlatform_.get())
 {
     makeScheduler(NoticeStore());
+    makeLogins();
 }
 
 AppController::AppController(KTPrefs* prefs, platform::Platform& platform, QObject* parent)
     : QObject(parent), prefs_(prefs), platform_(&platform)
 {
     makeScheduler(NoticeStore());
+    makeLogins();
+}
+
+void AppController::makeLogins()
+{
+    logins_ = std::make_unique<LoginController>(prefs_, platform_);
+    logins_->alert = [this](const QString& title, const QString& text) { alert(title, text); };
 }
 
 void AppController::makeScheduler(NoticeStore store)

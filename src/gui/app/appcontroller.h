@@ -25,6 +25,7 @@ class Platform;
 
 namespace folivo::gui {
 
+class LoginController;
 class MainWindow;
 class ReminderScheduler;
 
@@ -124,6 +125,9 @@ public:
     // "Backup Folder Not Found" and answers false.
     bool checkBackupFolder();
 
+    // Auto-login: the login context of every window, the typing, the hot keys.
+    LoginController& logins() const { return *logins_; }
+
     // Every message the controller shows goes through here: a modal box. Tests record them.
     virtual void alert(const QString& title, const QString& text);
 
@@ -138,6 +142,7 @@ protected:
 private:
     MainWindow* adopt(MainWindow* window);
     void makeScheduler(NoticeStore store);
+    void makeLogins();
     // The one-time advice to keep backups of an encrypted database, then its settings.
     void warnAboutBackupsOnce(MainWindow* window);
     void checkFinished();
@@ -162,6 +167,7 @@ private:
     std::unique_ptr<platform::Platform> ownPlatform_; // when the controller made them
     platform::Platform* platform_;
     std::unique_ptr<ReminderScheduler> scheduler_;
+    std::unique_ptr<LoginController> logins_;
     // Files waiting for the next pass of the event loop, to be imported together.
     QStringList dropImportFilesOnOpenedDatabase_;
     QStringList dropImportFilesOnUnopenedDatabase_;
