@@ -9,7 +9,8 @@
 #include <QTimer>
 #include <cmath>
 
-Q_LOGGING_CATEGORY(lcLoginRunner, "folivo.logins.runner")
+// Quiet unless asked for ("folivo.logins.*=true").
+Q_LOGGING_CATEGORY(lcLoginRunner, "folivo.logins.runner", QtWarningMsg)
 
 namespace folivo::gui {
 
@@ -215,10 +216,13 @@ void LoginRunner::next()
                     pending_ = nullptr;
                     next();
                 });
-                after(WaitKind::Paste, PasteGiveUpMs * 1000, [this] {
+                // Not scaled: the backend's own answer comes first.
+                waits.append({WaitKind::Paste, qint64(PasteGiveUpMs) * 1000});
+                pending_ = [this] {
                     disconnect(pasteConnection_);
                     next();
-                });
+                };
+                timer_->start(PasteGiveUpMs);
                 typing()->pasteText(text);
             });
             return;

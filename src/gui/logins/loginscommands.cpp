@@ -118,9 +118,11 @@ void LoginsCommands::databaseOpened()
                 clearMenu_ = a;
     rebuildRecentMenu();
     if (LoginPage* p = page()) {
-        connect(p, &LoginPage::folderShown, this, &LoginsCommands::pageShows, Qt::UniqueConnection);
-        connect(p, &LoginPage::goToRequested, this, [this](const QString& path) { goTo(path); },
-                Qt::UniqueConnection);
+        if (!pageConnected_) {
+            connect(p, &LoginPage::folderShown, this, &LoginsCommands::pageShows);
+            connect(p, &LoginPage::goToRequested, this, [this](const QString& path) { goTo(path); });
+            pageConnected_ = true;
+        }
         pageShows(p->folderPath());
     }
 }

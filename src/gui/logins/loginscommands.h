@@ -66,6 +66,7 @@ private:
     QAction* clearMenu_ = nullptr;
     QList<QAction*> recentEntries_;
     bool observing_ = false;
+    bool pageConnected_ = false;
 };
 
 } // namespace folivo::gui
