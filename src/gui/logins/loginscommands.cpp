@@ -7,6 +7,7 @@
 #include "loginimportdialog.h"
 #include "loginmessages.h"
 #include "loginpage.h"
+#include "loginpanels.h"
 
 #include "logins/loginimport.h"
 #include "logins/loginplanner.h"
@@ -55,7 +56,6 @@ void LoginsCommands::registerCommands(CommandRegistry& registry)
 {
     {
         CommandRow r;
-        r.id = QStringLiteral("GoToUrl");
         r.command = MenuCommand::GoToUrl;
         r.menu = MenuId::File;
         r.section = 25;
@@ -121,6 +121,8 @@ void LoginsCommands::databaseOpened()
         if (!pageConnected_) {
             connect(p, &LoginPage::folderShown, this, &LoginsCommands::pageShows);
             connect(p, &LoginPage::goToRequested, this, [this](const QString& path) { goTo(path); });
+            // A password being changed is not the one to show any more.
+            connect(p->passwordField(), &QLineEdit::textEdited, this, [this] { controller().panels().hidePassword(); });
             pageConnected_ = true;
         }
         pageShows(p->folderPath());
