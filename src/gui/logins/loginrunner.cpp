@@ -99,13 +99,19 @@ bool LoginRunner::start(LoginRun run)
     stepLog.clear();
     running_ = true;
     targetObject_ = run_.target ? run_.target->targetObject() : nullptr;
-    if (targetObject_)
-        targetConnection_ = connect(targetObject_, &QObject::destroyed, this, [this] {
-            // Its timers die with it; so does the sequence.
-            QTimer::singleShot(0, this, [this] { finish(Outcome::TargetGone); });
+    const quint64 generation = ++generation_;
+    // Only this sequence may end by a late word about its target.
+    const auto targetGone = [this, generation] {
+        QTimer::singleShot(0, this, [this, generation] {
+            if (generation == generation_)
+                finish(Outcome::TargetGone);
         });
+    };
+    if (targetObject_)
+        // Its timers die with it; so does the sequence.
+        targetConnection_ = connect(targetObject_, &QObject::destroyed, this, targetGone);
     if (run_.target && !targetObject_) {
-        QTimer::singleShot(0, this, [this] { finish(Outcome::TargetGone); });
+        targetGone();
         return true;
     }
     qCDebug(lcLoginRunner) << "sequence of" << run_.steps.size() << "steps" << (run_.hotKey ? "(hot key)" : "");

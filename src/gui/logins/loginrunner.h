@@ -127,6 +127,7 @@ private:
     quint64 window_ = 0;
     QStringList characters_; // of the text being typed, one code point each
     int character_ = 0;
+    quint64 generation_ = 0;
 };
 
 } // namespace folivo::gui
