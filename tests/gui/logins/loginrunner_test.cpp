@@ -73,8 +73,9 @@ protected:
     {
         QSignalSpy done(&runner_, &LoginRunner::finished);
         EXPECT_TRUE(runner_.start(std::move(r)));
-        if (done.isEmpty())
+        if (done.isEmpty()) {
             EXPECT_TRUE(done.wait(5000));
+        }
         return done.isEmpty() ? Outcome::Stopped : done.first().first().value<Outcome>();
     }
     QList<qint64> waitsOf(LoginRunner::WaitKind kind) const
@@ -197,8 +198,9 @@ TEST_F(Runner, SequencesStopBeforeTypingIntoTheWrongWindow)
             EXPECT_EQ(typing_.strokes.first().kind, Stroke::Kind::Begin);
             EXPECT_EQ(typing_.strokes.last().kind, Stroke::Kind::End) << "Caps Lock comes back whatever the end";
         }
-        if (c.releaseAfterMs > 0)
+        if (c.releaseAfterMs > 0) {
             EXPECT_FALSE(waitsOf(LoginRunner::WaitKind::Modifiers).isEmpty());
+        }
         QTest::qWait(c.releaseAfterMs > 0 ? c.releaseAfterMs : 0);
     }
     typing_.afterStroke = nullptr;
