@@ -12,6 +12,7 @@
 #include "browser/itemicons.h"
 #include "find/finddialog.h"
 #include "logins/loginpage.h"
+#include "logins/loginpanels.h"
 #include "mainwindow.h"
 #include "reminders/reminderpage.h"
 #include "reminders/reminderscheduler.h"
@@ -426,6 +427,13 @@ int main(int argc, char** argv)
         }
         settle();
         ok &= save(window.grab(), out + "/login-page.png");
+
+        // The warning that floats above the browser while Go To types the login.
+        LoginPanels panels;
+        panels.showWarning();
+        settle(200);
+        ok &= save(panels.warningPanel()->grab(), out + "/typing-warning.png");
+        panels.hideWarning();
     }
 
     // The tag panel making a smart folder of the files that carry a tag.

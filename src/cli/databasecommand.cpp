@@ -3,6 +3,7 @@
 #include "console.h"
 #include "terminalui.h"
 
+#include "logins/recentwebsitelist.h"
 #include "store/messages.h"
 #include "store/mydocument.h"
 
@@ -35,6 +36,8 @@ int DatabaseCommand::withDatabase(Invocation& call, const std::function<int(MyDo
     MyDocument doc(ui);
     if (const int rc = openOrFail(call.console, doc, call.arguments.value(0), options))
         return rc;
+    // The window's menu of recent websites follows its folders here too.
+    RecentWebsiteList recentWebsites(doc);
     if (options.forReading && listsPendingRepairs()) {
         const QByteArray notes = pendingRepairs(doc).toLocal8Bit();
         call.console.writeErr(notes.constData(), notes.size());

@@ -167,9 +167,13 @@ void MainWindow::addModules()
     AttributesArea* area = attributes->area();
     modules_.push_back(std::move(attributes));
     modules_.push_back(std::make_unique<TagsCommands>(context, area));
-    modules_.push_back(std::make_unique<RemindersCommands>(context, attributesCommands));
+    auto reminders = std::make_unique<RemindersCommands>(context, attributesCommands);
+    auto logins = std::make_unique<LoginsCommands>(context);
+    // A reminder that opens its folder's website does it the way Go To does.
+    reminders->openWebsite = [l = logins.get()](const QString& folderPath) { l->goTo(folderPath); };
+    modules_.push_back(std::move(reminders));
     modules_.push_back(std::make_unique<FindCommands>(context));
-    modules_.push_back(std::make_unique<LoginsCommands>(context));
+    modules_.push_back(std::move(logins));
     auto smartFolders = std::make_unique<SmartFolderCommands>(context);
     auto tagPanel = std::make_unique<TagPanelCommands>(context);
     // Editing a tag smart folder's row opens the tag panel for it.

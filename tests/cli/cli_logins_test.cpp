@@ -7,6 +7,7 @@
 
 #include "attributes/notes.h"
 #include "logins/loginrecord.h"
+#include "logins/recentwebsitelist.h"
 #include "store/dboperation.h"
 #include "store/indexitem.h"
 #include "store/mydocument.h"
@@ -85,6 +86,29 @@ TEST_F(CliLogins, ColumnsAndSeparatorAreTheCallersAndBadOnesAreRefused)
     EXPECT_EQ(test::runCli({"import-logins", db_, file, "--sep", "pipe"}).exitCode, 2);
     EXPECT_EQ(test::runCli({"import-logins", db_, file, "--columns", "url,user1"}).exitCode, 2) << "no name column";
     EXPECT_EQ(test::runCli({"import-logins", db_, file, "--columns", "url,title"}).exitCode, 2);
+}
+
+TEST_F(CliLogins, RenamesAndDeletesReachTheRecentWebsitesOfTheWindow)
+{
+    {
+        test::FakeUi ui;
+        MyDocument doc(ui);
+        ASSERT_TRUE(doc.openDatabase(db_).ok());
+        RecentWebsiteList recent(doc);
+        recent.visit("Web");
+        recent.visit("Web/Bank");
+        ASSERT_TRUE(doc.closeDatabase().saved);
+    }
+    ASSERT_EQ(test::runCli({"rename", db_, "Web", "Sites"}).exitCode, 0);
+    test::FakeUi ui;
+    MyDocument doc(ui);
+    ASSERT_TRUE(doc.openDatabase(db_).ok());
+    EXPECT_EQ(doc.settings().recentWebsiteTitles, (QStringList{"Sites/Bank", "Sites"}));
+    doc.closeDatabase();
+
+    ASSERT_EQ(test::runCli({"rm", db_, "Sites/Bank"}).exitCode, 0);
+    ASSERT_TRUE(doc.openDatabase(db_).ok());
+    EXPECT_EQ(doc.settings().recentWebsiteTitles, QStringList{"Sites"});
 }
 
 } // namespace

@@ -35,8 +35,9 @@ const QList<MenuCommand> kOffered = {
     MenuCommand::FindNext, MenuCommand::FindPrevious,
     MenuCommand::ZoomIn, MenuCommand::ZoomOut, MenuCommand::ZoomReset, MenuCommand::RotateLeft,
     MenuCommand::RotateRight, MenuCommand::ToggleEnhance, MenuCommand::ShowPdfAsText, MenuCommand::OpenShownFile,
-    MenuCommand::OpenShownFileWith, MenuCommand::OpenInPdfViewer};
-const QStringList kOtherRows = {"ImportFolder", "ImportLogins", "About", "NewTagSmartFolder", "EditTagSmartFolder"};
+    MenuCommand::OpenShownFileWith, MenuCommand::OpenInPdfViewer, MenuCommand::GoToUrl};
+const QStringList kOtherRows = {"ImportFolder", "ImportLogins", "About", "NewTagSmartFolder", "EditTagSmartFolder",
+                                "ClearRecentWebsites"};
 
 QString rowName(const CommandRow& row)
 {

@@ -40,8 +40,10 @@ LoginPlanSettings LoginPlanSettings::from(const KTPrefs* prefs)
     LoginPlanSettings s;
     if (!prefs)
         return s;
-    if (prefs->objectForKey(QStringLiteral("typeSpeed")))
-        s.typeSpeed = int(std::clamp<qint64>(prefs->integerForKey(QStringLiteral("typeSpeed")), 0, 1000));
+    // Absent is 0, pasting, as the preferences dialog shows it (its typing switch off).
+    s.typeSpeed = prefs->objectForKey(QStringLiteral("typeSpeed"))
+                      ? int(std::clamp<qint64>(prefs->integerForKey(QStringLiteral("typeSpeed")), 0, 1000))
+                      : 0;
     if (prefs->objectForKey(QStringLiteral("browserPageLoadDelay"))) {
         const qint64 seconds = prefs->integerForKey(QStringLiteral("browserPageLoadDelay"));
         s.pageLoadDelayMs = int(std::clamp<qint64>(seconds, 0, 600) * 1000);

@@ -44,7 +44,7 @@ struct LoginPlanSettings {
     int typeSpeed = 50;          // 0 pastes; 1-99 wait (100 - speed) x 2.5 ms before each character
     int pageLoadDelayMs = 10000; // "browserPageLoadDelay"
 
-    // From the preferences: "typeSpeed", and "browserPageLoadDelay" in seconds (absent is 10,
+    // From the preferences: "typeSpeed" (absent is 0: pasting, as the dialog shows it), and "browserPageLoadDelay" in seconds (absent is 10,
     // as the preferences dialog shows it; negative is 0).
     static LoginPlanSettings from(const KTPrefs* prefs);
 };

@@ -1,5 +1,7 @@
 #include "appcontroller.h"
 
+#include "logins/logincontroller.h"
+
 #include "mainwindow.h"
 
 #include "app/appmessages.h"
@@ -146,6 +148,7 @@ AppController::AppController(KTPrefs* prefs, QObject* parent)
 {
     makeScheduler(NoticeStore());
     loginHotKeys_ = std::make_unique<LoginHotKeys>(platform_->hotKeys(), prefs_);
+    makeLogins();
 }
 
 AppController::AppController(KTPrefs* prefs, platform::Platform& platform, QObject* parent)
@@ -153,6 +156,16 @@ AppController::AppController(KTPrefs* prefs, platform::Platform& platform, QObje
 {
     makeScheduler(NoticeStore());
     loginHotKeys_ = std::make_unique<LoginHotKeys>(platform_->hotKeys(), prefs_);
+    makeLogins();
+}
+
+void AppController::makeLogins()
+{
+    logins_ = std::make_unique<LoginController>(prefs_, platform_);
+    logins_->alert = [this](const QString& title, const QString& text) { alert(title, text); };
+    // A hot key types into the window in front; the controller ignores it without a login or
+    // while a sequence runs.
+    connect(loginHotKeys_.get(), &LoginHotKeys::pressed, logins_.get(), &LoginController::hotKeyPressed);
 }
 
 void AppController::startHotKeys()

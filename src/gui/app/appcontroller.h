@@ -26,6 +26,7 @@ class Platform;
 namespace folivo::gui {
 
 class LoginHotKeys;
+class LoginController;
 class MainWindow;
 class PreferencesDialog;
 class ReminderScheduler;
@@ -135,6 +136,9 @@ public:
     // "Backup Folder Not Found" and answers false.
     bool checkBackupFolder();
 
+    // Auto-login: the login context of every window, the typing, the hot keys.
+    LoginController& logins() const { return *logins_; }
+
     // Every message the controller shows goes through here: a modal box. Tests record them.
     virtual void alert(const QString& title, const QString& text);
 
@@ -149,6 +153,7 @@ protected:
 private:
     MainWindow* adopt(MainWindow* window);
     void makeScheduler(NoticeStore store);
+    void makeLogins();
     // The one-time advice to keep backups of an encrypted database, then its settings.
     void warnAboutBackupsOnce(MainWindow* window);
     void checkFinished();
@@ -174,6 +179,7 @@ private:
     platform::Platform* platform_;
     std::unique_ptr<ReminderScheduler> scheduler_;
     std::unique_ptr<LoginHotKeys> loginHotKeys_;
+    std::unique_ptr<LoginController> logins_;
     // Files waiting for the next pass of the event loop, to be imported together.
     QStringList dropImportFilesOnOpenedDatabase_;
     QStringList dropImportFilesOnUnopenedDatabase_;

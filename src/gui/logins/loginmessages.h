@@ -1,5 +1,6 @@
 #pragma once
-// The texts of the login page of a folder and of the password generator.
+// The texts of the login page of a folder, of the password generator, of Go To and of the
+// typing of a login.
 
 #include <QString>
 #include <QStringList>
@@ -34,5 +35,24 @@ inline const QString GeneratorNote = QStringLiteral("The password it replaces is
 inline const QString HotKeyInUseTitle = QStringLiteral("Hot Key In Use");
 inline const QString HotKeyInUse = QStringLiteral(
     "The hot key %1 is in use by another program. Choose another one in Preferences ▸ Logins.");
+inline const QString GoTo = QStringLiteral("Go To");
+inline const QString GoToWebsite = QStringLiteral("Go To Website");
+inline const QString RecentWebsites = QStringLiteral("Go To Recent Website");
+inline const QString ClearMenu = QStringLiteral("Clear Menu");
+
+inline const QString TypingWarning = QStringLiteral("Typing your login\u2026 Keep the browser in front.");
+inline const QString StoppedOwnWindow =
+    QStringLiteral("Typing stopped: Folivo was in front of the browser. Use the hot keys to type the login.");
+inline const QString StoppedWindowChanged =
+    QStringLiteral("Typing stopped: another window came to the front. Use the hot keys to type the login.");
+inline const QString StoppedModifiersHeld = QStringLiteral("Typing stopped: the keys of the hot key were still held down.");
+inline const QString StoppedNoBrowser = QStringLiteral("Typing stopped: Folivo's browser window did not come to the front.");
+
+inline const QString NotOpenedTitle = QStringLiteral("Go To");
+inline const QString NotOpened = QStringLiteral(
+    "The website \"%1\" could not be opened: no web browser could be started. Nothing was typed.");
+inline const QString TypingUnavailableTitle = QStringLiteral("Typing Not Available");
+inline const QString TypingUnavailable =
+    QStringLiteral("%1\n\nGo To still opens the website; type the user ID and the password yourself.");
 
 } // namespace folivo::gui::loginmsg

@@ -51,6 +51,7 @@ LoginPage::LoginPage(MyDocument& doc, const KTPrefs* prefs, platform::Platform* 
       password_(new QLineEdit(this)),
       showHide_(new QPushButton(loginmsg::ShowSecrets, this)),
       generate_(new QPushButton(loginmsg::Generate, this)),
+      goTo_(new QPushButton(loginmsg::GoTo, this)),
       userIDOption_(new QComboBox(this)),
       userIDTab_(new QCheckBox(loginmsg::TabBeforeUserID, this)),
       userIDTabs_(tabMenu(this)),
@@ -80,7 +81,11 @@ LoginPage::LoginPage(MyDocument& doc, const KTPrefs* prefs, platform::Platform* 
             browser_->addItem(app.name, app.id);
 
     auto* form = new QFormLayout;
-    form->addRow(loginmsg::Address, url_);
+    goTo_->setObjectName(QStringLiteral("goToButton"));
+    auto* addressRow = new QHBoxLayout;
+    addressRow->addWidget(url_, 1);
+    addressRow->addWidget(goTo_);
+    form->addRow(loginmsg::Address, addressRow);
     form->addRow(loginmsg::UserID, userID_);
     form->addRow(loginmsg::UserID2, userID2_);
     auto* passwordRow = new QHBoxLayout;
@@ -117,6 +122,13 @@ LoginPage::LoginPage(MyDocument& doc, const KTPrefs* prefs, platform::Platform* 
     field(password_, loginkeys::Password);
     connect(showHide_, &QPushButton::clicked, this, [this] { setMasked(!masked_); });
     connect(generate_, &QPushButton::clicked, this, &LoginPage::runGenerator);
+    // Go To opens what the field holds: it stores a typed address first.
+    connect(url_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { goTo_->setEnabled(!folder_.isEmpty() && !text.trimmed().isEmpty()); });
+    connect(goTo_, &QPushButton::clicked, this, [this] {
+        if (!folder_.isEmpty())
+            emit goToRequested(folder_);
+    });
     connect(userIDOption_, &QComboBox::activated, this, [this](int k) {
         edit([k](IndexItem& f) {
             setUserIDOption(f, k);
@@ -215,6 +227,7 @@ void LoginPage::showFolder(const QString& path, bool editable)
     folder_ = path;
     editable_ = editable;
     load();
+    emit folderShown(folder_);
 }
 
 void LoginPage::load()
@@ -244,6 +257,7 @@ void LoginPage::load()
     for (QWidget* w : std::initializer_list<QWidget*>{userIDOption_, passwordOption_, browser_, generate_})
         w->setEnabled(editable_ && f);
     showHide_->setEnabled(f != nullptr);
+    goTo_->setEnabled(f && !url_->text().trimmed().isEmpty());
     showOptions();
     loading_ = false;
 }

@@ -51,10 +51,15 @@ public:
     QCheckBox* passwordReturnSwitch() const { return passwordReturn_; }
     QComboBox* browserMenu() const { return browser_; }
     QPushButton* generateButton() const { return generate_; }
+    QPushButton* goToButton() const { return goTo_; }
 
 signals:
     // The folder's notes changed (a generated password kept the old one there).
     void notesChanged(const QString& folderPath);
+    // The page shows the folder's login now (empty: no folder).
+    void folderShown(const QString& folderPath);
+    // The Go To button: open the folder's website.
+    void goToRequested(const QString& folderPath);
 
 private:
     void load();
@@ -77,6 +82,7 @@ private:
     QLineEdit* password_;
     QPushButton* showHide_;
     QPushButton* generate_;
+    QPushButton* goTo_;
     QComboBox* userIDOption_;
     QCheckBox* userIDTab_;
     QComboBox* userIDTabs_;

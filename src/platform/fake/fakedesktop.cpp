@@ -17,7 +17,7 @@ bool FakeDesktop::openUrl(const QUrl& url)
 bool FakeDesktop::openWith(const QString& applicationId, const QList<QUrl>& urls)
 {
     openedWith.append({applicationId, urls});
-    return succeed;
+    return openWithSucceeds.value_or(succeed);
 }
 
 bool FakeDesktop::openWithChooser(const QString& path, std::function<void()> noChooser)

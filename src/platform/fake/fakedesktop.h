@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QList>
+#include <optional>
 #include <utility>
 
 namespace folivo::platform {
@@ -22,6 +23,8 @@ public:
 
     // What each call answers; the call is recorded either way.
     bool succeed = true;
+    // What openWith answers when set (a browser that is gone while the default works).
+    std::optional<bool> openWithSucceeds;
     QList<Application> browsers;
     QHash<QString, QList<Application>> applications; // by MIME type
 

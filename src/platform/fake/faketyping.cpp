@@ -11,29 +11,36 @@ QString FakeTyping::unavailableReason() const
 
 void FakeTyping::pressKey(QKeyCombination key)
 {
-    strokes.append({Stroke::Kind::Key, key, {}});
+    record({Stroke::Kind::Key, key, {}});
 }
 
 void FakeTyping::typeText(const QString& text)
 {
-    strokes.append({Stroke::Kind::Text, {}, text});
+    record({Stroke::Kind::Text, {}, text});
 }
 
 void FakeTyping::beginSequence()
 {
-    strokes.append({Stroke::Kind::Begin, {}, {}});
+    record({Stroke::Kind::Begin, {}, {}});
 }
 
 void FakeTyping::endSequence()
 {
-    strokes.append({Stroke::Kind::End, {}, {}});
+    record({Stroke::Kind::End, {}, {}});
 }
 
 void FakeTyping::pasteText(const QString& text)
 {
-    strokes.append({Stroke::Kind::Paste, {}, text});
+    record({Stroke::Kind::Paste, {}, text});
     if (!holdPastes)
         QTimer::singleShot(0, this, [this] { emit pasteFinished(true); });
+}
+
+void FakeTyping::record(Stroke stroke)
+{
+    strokes.append(std::move(stroke));
+    if (afterStroke)
+        afterStroke();
 }
 
 QString FakeTyping::typed() const

@@ -5,6 +5,7 @@
 #include "platform/typing.h"
 
 #include <QList>
+#include <functional>
 
 namespace folivo::platform {
 
@@ -37,6 +38,11 @@ public:
     bool holdPastes = false;
     quint64 windowInFront = 1;
     QList<Stroke> strokes;
+    // Called after each stroke is recorded: a test changes the window in front there.
+    std::function<void()> afterStroke;
+
+private:
+    void record(Stroke stroke);
 };
 
 } // namespace folivo::platform
