@@ -3,7 +3,13 @@
 
 #include "logins/loginplanner.h"
 
+#include "prefs/ktprefs.h"
+
+#include "support/testsupport.h"
+
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace folivo {
 namespace {
@@ -114,6 +120,39 @@ TEST(LoginPlanner, TabsAddressesAndTypingDelays)
     EXPECT_EQ(typingDelayMicros(50), 125000);
     EXPECT_EQ(typingDelayMicros(100), 0);
     EXPECT_EQ(LoginPlanSettings::from(nullptr).pageLoadDelayMs, 10000) << "absent is ten seconds";
+}
+
+// The settings read from the preferences as the preferences dialog shows them: an absent
+// typing speed is the typing switch off (paste), an absent page wait is ten seconds.
+TEST(LoginPlanSettings, AbsentPreferencesReadAsTheDialogShowsThem)
+{
+    test::Scratch scratch;
+    const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", scratch.path().toLocal8Bit());
+    {
+        KTPrefs prefs(QStringLiteral("org.folivo.PlanSettingsTest"));
+        const struct {
+            std::optional<qint64> speed, delay;
+            int wantSpeed, wantDelayMs;
+        } cases[] = {
+            {std::nullopt, std::nullopt, 0, 10000},
+            {75, 25, 75, 25000},
+            {0, 0, 0, 0},
+            {-3, -4, 0, 0},
+        };
+        for (const auto& c : cases) {
+            prefs.removeObjectForKey(QStringLiteral("typeSpeed"));
+            prefs.removeObjectForKey(QStringLiteral("browserPageLoadDelay"));
+            if (c.speed)
+                prefs.setInteger(*c.speed, QStringLiteral("typeSpeed"));
+            if (c.delay)
+                prefs.setInteger(*c.delay, QStringLiteral("browserPageLoadDelay"));
+            const LoginPlanSettings s = LoginPlanSettings::from(&prefs);
+            EXPECT_EQ(s.typeSpeed, c.wantSpeed) << c.speed.value_or(-99);
+            EXPECT_EQ(s.pageLoadDelayMs, c.wantDelayMs) << c.delay.value_or(-99);
+        }
+    }
+    qputenv("XDG_CONFIG_HOME", previous);
 }
 
 } // namespace

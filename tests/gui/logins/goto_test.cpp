@@ -19,6 +19,7 @@
 #include "logins/loginrecord.h"
 #include "logins/recentwebsitelist.h"
 #include "platform/fake/fakeplatform.h"
+#include "prefs/hotkeyprefs.h"
 #include "prefs/ktprefs.h"
 #include "prefs/prefkeys.h"
 #include "store/dboperation.h"
@@ -54,6 +55,7 @@ protected:
         qputenv("XDG_CONFIG_HOME", scratch_.file("config").toLocal8Bit());
         prefs_ = std::make_unique<KTPrefs>(QStringLiteral("org.folivo.GoToTest"));
         prefs_->setBool(false, prefkeys::NotifyOpenIndexCheck);
+        prefs_->setInteger(50, QStringLiteral("typeSpeed")); // typed key by key (absent pastes)
         controller_ = std::make_unique<RecordingController>(prefs_.get(), fake_.platform());
         logins().runner().timeScale = 0; // every wait planned, none waited
         logins().runner().ownWindowActive = [] { return false; };
@@ -238,8 +240,15 @@ TEST_F(GoTo, WithoutTypingTheSiteStillOpensAndThePersonIsToldOnce)
 
 TEST_F(GoTo, HotKeysTypeTheLoginTheWindowShows)
 {
+    // The keys as the application grabs them at launch, pressed on the (fake) desktop.
+    const QKeyCombination userIDKey(Qt::ControlModifier | Qt::AltModifier, Qt::Key_U);
+    const QKeyCombination passwordKey(Qt::ControlModifier | Qt::AltModifier, Qt::Key_P);
+    setLoginHotKey(*prefs_, LoginHotKey::UserID, userIDKey);
+    setLoginHotKey(*prefs_, LoginHotKey::Password, passwordKey);
+    controller_->startHotKeys();
+
     loggingIn("Bank", secrets::UserID, secrets::Password);
-    logins().hotKeyPressed(LoginHotKey::UserID);
+    ASSERT_TRUE(fake_.hotKeys().press(userIDKey));
     finishTyping();
     EXPECT_TRUE(typing().strokes.isEmpty()) << "no folder shown yet: nothing to type";
 
@@ -247,10 +256,10 @@ TEST_F(GoTo, HotKeysTypeTheLoginTheWindowShows)
     EXPECT_EQ(logins().context().folderPath(), "Bank");
     typing().holdPastes = true;
     prefs_->setInteger(0, QStringLiteral("typeSpeed")); // paste
-    logins().hotKeyPressed(LoginHotKey::UserID);
+    ASSERT_TRUE(fake_.hotKeys().press(userIDKey));
     QTest::qWait(20);
     ASSERT_TRUE(logins().runner().running());
-    logins().hotKeyPressed(LoginHotKey::Password); // while the first still types
+    ASSERT_TRUE(fake_.hotKeys().press(passwordKey)); // while the first still types
     typing().finishPaste();
     QTest::qWait(20);
     typing().finishPaste();

@@ -52,7 +52,7 @@ protected:
         app("home", "zeta.desktop", "Name=Zeta Browser\nExec=" + path("bin/zeta-browser") +
                                         " --new-window %u\nMimeType=x-scheme-handler/http;x-scheme-handler/https;\n");
         app("sys", "alpha.desktop", "Name=Alpha Browser\nExec=" + path("bin/alpha-browser") +
-                                        " %U\nMimeType=x-scheme-handler/http;\n");
+                                        " %U\nMimeType=x-scheme-handler/http;x-scheme-handler/https;\n");
         app("sys", "viewer.desktop", "Name=Viewer\nExec=" + path("bin/alpha-browser") + " %f\nMimeType=application/pdf;\n");
         env_.emplace(ScopedEnvironment::Values{
             {"XDG_DATA_HOME", path("home").toUtf8()},

@@ -8,6 +8,7 @@
 #include "platform/linux/x11typing.h"
 #include "platform/typing.h"
 #include "support/testsecrets.h"
+#include "platform/x11/typingtargetprocess.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -108,55 +109,9 @@ void setLayout(const char* layout)
 }
 
 // The window typed into, a program of its own.
-class Target {
+class Target : public folivo::test::TypingTargetProcess {
 public:
-    Target()
-    {
-        process_.setProgram(QStringLiteral(FOLIVO_TYPING_TARGET));
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start();
-    }
-    ~Target()
-    {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.kill();
-            process_.waitForFinished(3000);
-        }
-    }
-    // Its window id once it is shown and active; 0 when it did not come up.
-    quint64 waitReady()
-    {
-        const QByteArray line = readLine("ready ");
-        return line.isEmpty() ? 0 : line.mid(6).trimmed().toULongLong();
-    }
-    // What its two fields held when Return was pressed; nothing when it was not.
-    std::optional<std::pair<QString, QString>> fields()
-    {
-        const QByteArray line = readLine("fields:").trimmed();
-        const QList<QByteArray> parts = line.split(':');
-        if (parts.size() != 3)
-            return std::nullopt;
-        return std::pair{QString::fromUtf8(QByteArray::fromHex(parts[1])), QString::fromUtf8(QByteArray::fromHex(parts[2]))};
-    }
-
-private:
-    QByteArray readLine(const QByteArray& prefix)
-    {
-        QByteArray found;
-        waitFor([&] {
-            while (process_.canReadLine()) {
-                const QByteArray line = process_.readLine();
-                if (line.startsWith(prefix)) {
-                    found = line;
-                    return true;
-                }
-            }
-            return process_.state() == QProcess::NotRunning;
-        }, 20000);
-        return found;
-    }
-
-    QProcess process_;
+    Target() : TypingTargetProcess(QStringLiteral(FOLIVO_TYPING_TARGET)) {}
 };
 
 class X11TypingTest : public ::testing::Test {
