@@ -53,28 +53,31 @@ void RecentWebsiteList::clear()
 void RecentWebsiteList::operationFinished(const DBOperation& operation, const OperationResult& result)
 {
     bool edited = false;
-    switch (operation.code()) {
-    case OperationCode::Rename:
-    case OperationCode::Move: {
-        // A rename that stopped part-way may have moved the folder all the same: what counts
-        // is where it is now.
-        const QString now = !result.resultPath.isEmpty() ? result.resultPath
-                            : operation.code() == OperationCode::Rename ? operation.newPath
-                                                                        : QString();
-        if (!now.isEmpty() && !doc_.tree().itemForPath(operation.path) && doc_.tree().itemForPath(now))
-            edited = renameRecentWebsite(list(), operation.path, now);
-        break;
-    }
-    case OperationCode::Delete:
-        // Only what has really gone: a delete refused or stopped by the disk keeps its entries.
-        if (!doc_.tree().itemForPath(operation.path))
-            edited = removeRecentWebsite(list(), operation.path);
-        break;
-    default:
-        break;
-    }
+    if (const QString now = folderMovedTo(doc_, operation, result); !now.isEmpty())
+        edited = renameRecentWebsite(list(), operation.path, now);
+    else if (folderDeletedBy(doc_, operation))
+        edited = removeRecentWebsite(list(), operation.path);
     if (edited)
         notify();
+}
+
+QString folderMovedTo(const MyDocument& doc, const DBOperation& operation, const OperationResult& result)
+{
+    if (operation.code() != OperationCode::Rename && operation.code() != OperationCode::Move)
+        return {};
+    // A rename that stopped part-way may have moved the folder all the same: what counts is
+    // where it is now.
+    const QString now = !result.resultPath.isEmpty()              ? result.resultPath
+                        : operation.code() == OperationCode::Rename ? operation.newPath
+                                                                    : QString();
+    if (now.isEmpty() || doc.tree().itemForPath(operation.path) || !doc.tree().itemForPath(now))
+        return {};
+    return now;
+}
+
+bool folderDeletedBy(const MyDocument& doc, const DBOperation& operation)
+{
+    return operation.code() == OperationCode::Delete && !doc.tree().itemForPath(operation.path);
 }
 
 } // namespace folivo

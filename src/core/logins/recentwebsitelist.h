@@ -13,6 +13,13 @@ namespace folivo {
 
 class MyDocument;
 
+// Where a folder went by a finished operation, for whoever follows folders by path: the new
+// path when a rename or move left the folder there (also one that stopped part-way, if the
+// folder moved all the same), else empty.
+QString folderMovedTo(const MyDocument& doc, const DBOperation& operation, const OperationResult& result);
+// The operation deleted the folder at its path (a refused or stopped delete did not).
+bool folderDeletedBy(const MyDocument& doc, const DBOperation& operation);
+
 class RecentWebsiteList : public OperationObserver {
 public:
     explicit RecentWebsiteList(MyDocument& doc);

@@ -159,23 +159,10 @@ void LoginsCommands::operationFinished(const DBOperation& operation, const Opera
         return;
     MyDocument& doc = window_.document();
     LoginContext& context = controller().context();
-    switch (operation.code()) {
-    case OperationCode::Rename:
-    case OperationCode::Move: {
-        const QString now = !result.resultPath.isEmpty() ? result.resultPath
-                            : operation.code() == OperationCode::Rename ? operation.newPath
-                                                                        : QString();
-        if (!now.isEmpty() && !doc.tree().itemForPath(operation.path) && doc.tree().itemForPath(now))
-            context.folderMoved(&doc, operation.path, now);
-        break;
-    }
-    case OperationCode::Delete:
-        if (!doc.tree().itemForPath(operation.path))
-            context.folderRemoved(&doc, operation.path);
-        break;
-    default:
-        break;
-    }
+    if (const QString now = folderMovedTo(doc, operation, result); !now.isEmpty())
+        context.folderMoved(&doc, operation.path, now);
+    else if (folderDeletedBy(doc, operation))
+        context.folderRemoved(&doc, operation.path);
 }
 
 bool LoginsCommands::goTo(const QString& folderPath)
