@@ -17,6 +17,7 @@ PACKAGES=(
   xdg-utils dbus-daemon dunst
   ccache
   python3 fonts-dejavu-core locales
+  file appstream man-db
   openssl zip unzip poppler-utils
 )
 

@@ -20,4 +20,9 @@ status=0
 ctest --preset asan "$@" || status=$?
 # A password or user ID a test typed must not show up in what the suite wrote.
 scripts/check-test-logs.sh build/asan/Testing/Temporary "$XDG_STATE_HOME" || status=1
+# The Debian package of this build: made, its files and metadata checked, and started.
+if [ "$status" -eq 0 ]; then
+  deb=$(FOLIVO_DEB_COMPRESSION=gzip scripts/package.sh build/asan | tail -1)
+  scripts/check-package.sh "$deb" || status=1
+fi
 exit "$status"
