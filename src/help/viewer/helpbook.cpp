@@ -80,10 +80,23 @@ void HelpBook::scan()
             files << QFileInfo(file).canonicalFilePath();
     }
     files.sort();
-    // The start page leads the contents.
+    // The contents follow the start page: it first, then the pages in the order it links
+    // them, then any others.
     const QString start = root_ + QLatin1Char('/') + StartPage;
-    if (files.removeOne(start))
-        files.prepend(start);
+    QStringList ordered;
+    if (files.removeOne(start)) {
+        ordered << start;
+        QFile f(start);
+        if (f.open(QIODevice::ReadOnly)) {
+            static const QRegularExpression href(QStringLiteral("href=\"([^\"#]+)"));
+            for (auto m = href.globalMatch(QString::fromUtf8(f.readAll())); m.hasNext();) {
+                const QString linked = pagePath(m.next().captured(1));
+                if (files.removeOne(linked))
+                    ordered << linked;
+            }
+        }
+    }
+    files = ordered + files;
 
     static const QRegularExpression titleTag(QStringLiteral("<title>(.*?)</title>"),
                                              QRegularExpression::CaseInsensitiveOption |
@@ -103,20 +116,20 @@ void HelpBook::scan()
         Page page{file, plainText(titleTag.match(html).captured(1)), plainText(html)};
         pages_ << page;
         QStringList seen;
-        auto add = [&](const QString& name, const QString& title) {
+        auto add = [&](const QString& name, const QString& title, int level) {
             if (!plausibleName(name) || seen.contains(name) || findAnchor(name))
                 return;
             seen << name;
-            anchors_ << Anchor{name, file, title};
+            anchors_ << Anchor{name, file, title, level};
         };
         for (auto m = heading.globalMatch(html); m.hasNext();) {
             const auto h = m.next();
-            add(h.captured(2), plainText(h.captured(3)));
+            add(h.captured(2), plainText(h.captured(3)), h.captured(1).toInt());
         }
         for (auto m = named.globalMatch(html); m.hasNext();)
-            add(m.next().captured(1), {});
+            add(m.next().captured(1), {}, 0);
         for (auto m = anyId.globalMatch(html); m.hasNext();)
-            add(m.next().captured(1), {});
+            add(m.next().captured(1), {}, 0);
     }
 }
 

@@ -14,6 +14,7 @@ public:
         QString name;
         QString page;  // absolute path of the page
         QString title; // the heading's text, empty for an anchor that is no heading
+        int level = 0; // the heading's level, 1 for a page's title
     };
     struct Target {
         QString page; // absolute path, empty when the book has no page to show

@@ -174,7 +174,8 @@ void HelpWindow::fillContents()
     for (const HelpBook::Anchor& a : book_->anchors()) {
         if (a.title.isEmpty())
             continue;
-        auto* item = new QListWidgetItem(a.title, contents_);
+        // Sections stand indented under their page's title.
+        auto* item = new QListWidgetItem(QString(4 * std::max(0, a.level - 1), QLatin1Char(' ')) + a.title, contents_);
         item->setData(Qt::UserRole, a.name);
     }
 }
