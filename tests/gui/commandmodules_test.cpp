@@ -37,7 +37,8 @@ const QList<MenuCommand> kOffered = {
     MenuCommand::RotateRight, MenuCommand::ToggleEnhance, MenuCommand::ShowPdfAsText, MenuCommand::OpenShownFile,
     MenuCommand::OpenShownFileWith, MenuCommand::OpenInPdfViewer, MenuCommand::GoToUrl};
 const QStringList kOtherRows = {"ImportFolder", "ImportLogins", "About", "NewTagSmartFolder", "EditTagSmartFolder",
-                                "ClearRecentWebsites"};
+                                "ClearRecentWebsites", "Help.Contents", "Help.GettingStarted", "Help.Databases",
+                                "Help.Importing", "Help.Finding", "Help.WebsiteLogins", "Help.CommandLine"};
 
 QString rowName(const CommandRow& row)
 {

@@ -19,6 +19,7 @@
 #include "browser/itemicons.h"
 #include "mainwindow.h"
 #include "app/singleinstance.h"
+#include "app/help.h"
 #include "browser/treemodel.h"
 
 #include "prefs/ktprefs.h"
@@ -171,5 +172,7 @@ int main(int argc, char** argv)
     // Windows close through the controller; anything still open (a session that ended)
     // goes now, saving as it closes.
     controller.quit();
+    // After every database has closed: the help viewer goes too, if it shows our book.
+    folivo::gui::terminateHelp();
     return status;
 }

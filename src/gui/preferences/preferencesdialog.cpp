@@ -1,5 +1,8 @@
 #include "preferencesdialog.h"
 
+#include "app/help.h"
+#include "app/helpanchors.h"
+
 #include "filing/filingrules.h"
 #include "preferences/loginpreferences.h"
 #include "preferences/preferencesmessages.h"
@@ -110,8 +113,11 @@ PreferencesDialog::PreferencesDialog(KTPrefs& prefs, QWidget* parent)
     logins_ = new LoginPreferencesPage;
     tabs_->addTab(logins_, tr("Logins"));
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    auto* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    buttons->button(QDialogButtonBox::Help)->setObjectName(QStringLiteral("preferencesHelp"));
+    connect(buttons, &QDialogButtonBox::helpRequested, this, [] { gotoHelpAnchor(helpanchors::Preferences); });
     connect(buttons, &QDialogButtonBox::accepted, this, &PreferencesDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &PreferencesDialog::reject);
 

@@ -8,10 +8,18 @@
 #include "preferences/preferencesdialog.h"
 #include "preferences/preferencesmessages.h"
 #include "prefs/ktprefs.h"
+#include "folivo-config.h"
+#if FOLIVO_WITH_HELP
+#include "kthelp.h"
+#endif
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QThread>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -472,3 +480,38 @@ TEST_F(PreferencesTest, APreferenceFileThatCannotBeWrittenIsReported)
 }
 
 } // namespace
+
+#if FOLIVO_WITH_HELP
+// The dialog's Help button opens the book at the preferences, in the viewer built with the
+// program; the viewer goes again when the program ends.
+TEST_F(PreferencesTest, HelpButtonOpensThePreferencesInTheHelpViewer)
+{
+    const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+    const QString runtime = scratch_.file("runtime");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+
+    auto d = dialog();
+    auto* help = d->findChild<QPushButton*>(QStringLiteral("preferencesHelp"));
+    ASSERT_NE(help, nullptr);
+    help->click();
+    QSettings settings(KTHelp::settingsFilePath(), QSettings::IniFormat);
+    EXPECT_TRUE(KTHelp::settingsFilePath().startsWith(scratch_.file("config")));
+    EXPECT_EQ(settings.value(KTHelp::AnchorKey).toString(), "Preferences");
+    EXPECT_EQ(settings.value(KTHelp::HelpFolderPathKey).toString(), QStringLiteral(FOLIVO_SOURCE_DIR "/help"));
+
+    QElapsedTimer t;
+    t.start();
+    QByteArray answer;
+    while (!KTHelp::sendRequest(KTHelp::StatusRequest, &answer) && t.elapsed() < 20000)
+        QThread::msleep(50);
+    EXPECT_TRUE(answer.endsWith("/help/preferences.html\tPreferences")) << answer.toStdString();
+    KTHelp::sharedHelp().terminate();
+    t.restart();
+    while (KTHelp::sendRequest(KTHelp::StatusRequest) && t.elapsed() < 20000)
+        QThread::msleep(50);
+    EXPECT_FALSE(KTHelp::sendRequest(KTHelp::StatusRequest)) << "the viewer showing our book stayed";
+    qputenv("XDG_RUNTIME_DIR", oldRuntime);
+}
+#endif
