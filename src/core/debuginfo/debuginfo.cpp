@@ -173,7 +173,9 @@ DebugInfoEnvironment systemDebugInfoEnvironment()
     env.osRelease = readFile(QStringLiteral("/etc/os-release"));
     if (env.osRelease.isEmpty())
         env.osRelease = readFile(QStringLiteral("/usr/lib/os-release"));
-    env.kernel = QStringLiteral("%1 %2 %3").arg(QSysInfo::kernelType(), QSysInfo::kernelVersion(),
+    const QString kernelType = QSysInfo::kernelType();
+    env.kernel = QStringLiteral("%1 %2 %3").arg(kernelType == QLatin1String("linux") ? QStringLiteral("Linux") : kernelType,
+                                                QSysInfo::kernelVersion(),
                                                 QSysInfo::currentCpuArchitecture());
     env.qtVersion = QString::fromLatin1(qVersion());
     env.sessionType = qEnvironmentVariable("XDG_SESSION_TYPE");
@@ -185,7 +187,9 @@ DebugInfoEnvironment systemDebugInfoEnvironment()
     env.debugText = debugInfo();
     env.logsFolder = folivoLogsFolder();
     env.run = [](const QString& program, const QStringList& arguments) -> std::optional<QString> {
-        const QString found = QStandardPaths::findExecutable(program);
+        // FOLIVO_COREDUMPCTL names a stand-in for coredumpctl (the tests' fake journal).
+        const QString standIn = program == QLatin1String("coredumpctl") ? qEnvironmentVariable("FOLIVO_COREDUMPCTL") : QString();
+        const QString found = standIn.isEmpty() ? QStandardPaths::findExecutable(program) : standIn;
         if (found.isEmpty())
             return std::nullopt;
         QProcess p;
