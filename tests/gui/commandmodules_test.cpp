@@ -36,7 +36,7 @@ const QList<MenuCommand> kOffered = {
     MenuCommand::ZoomIn, MenuCommand::ZoomOut, MenuCommand::ZoomReset, MenuCommand::RotateLeft,
     MenuCommand::RotateRight, MenuCommand::ToggleEnhance, MenuCommand::ShowPdfAsText, MenuCommand::OpenShownFile,
     MenuCommand::OpenShownFileWith, MenuCommand::OpenInPdfViewer, MenuCommand::GoToUrl};
-const QStringList kOtherRows = {"ImportFolder", "ImportLogins", "About", "NewTagSmartFolder", "EditTagSmartFolder",
+const QStringList kOtherRows = {"ImportFolder", "ImportLogins", "About", "EmailTheAuthor", "NewTagSmartFolder", "EditTagSmartFolder",
                                 "ClearRecentWebsites"};
 
 QString rowName(const CommandRow& row)
