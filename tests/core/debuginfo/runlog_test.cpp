@@ -55,3 +55,14 @@ TEST(RunLog, UnwritableFolderAnswersFalse)
     RunLog log(QStringLiteral("/nonexistent/folivo/") + RunLog::FileName);
     EXPECT_FALSE(log.write(QtWarningMsg, QStringLiteral("x")));
 }
+
+TEST(RunLog, InstalledHandlerWritesWhatQtSays)
+{
+    // Installed once for this test program; later messages of other tests go to the
+    // removed folder and are dropped.
+    QTemporaryDir dir;
+    installRunLog(dir.filePath("folivo"));
+    qWarning("a warning for the run log");
+    const QByteArray text = contents(dir.filePath("folivo/") + RunLog::FileName);
+    EXPECT_TRUE(text.endsWith(" warning: a warning for the run log\n")) << text.constData();
+}
