@@ -7,7 +7,7 @@ set -euo pipefail
 deb=$1
 fail() { echo "check-package: $*" >&2; exit 1; }
 
-contents=$(dpkg-deb --contents "$deb" | awk '{print $NF}' | sed 's|^\./|/|')
+contents=$(dpkg-deb --contents "$deb" | sed 's/ -> .*//' | awk '{print $NF}' | sed 's|^\./|/|')
 required=(
   /usr/bin/folivo
   /usr/bin/folivo-cli
@@ -23,10 +23,9 @@ required=(
   /etc/xdg/autostart/folivo-reminders.desktop
   /usr/share/doc/folivo/copyright
 )
-# The help arrives with its own part of the tree; when the build has it, the package must too.
-if grep -q '^#define FOLIVO_WITH_HELP 1' build/*/src/folivo-config.h 2>/dev/null; then
-  required+=(/usr/bin/folivo-help)
-fi
+# The help: its viewer, the library the program asks it through, and the book.
+required+=(/usr/bin/folivo-help /usr/share/folivo/help/index.html)
+grep -q '^/usr/lib/.*/libkthelp\.so\.1$' <<<"$contents" || fail "libkthelp.so.1 is missing from $deb"
 for f in "${required[@]}"; do
   grep -qxF "$f" <<<"$contents" || fail "$f is missing from $deb"
 done

@@ -12,6 +12,7 @@
 #include "browser/treemodel.h"
 #include "content/contentarea.h"
 #include "database/databasecommands.h"
+#include "debuginfo/debuginfocommands.h"
 #include "find/findcommands.h"
 #include "logins/loginscommands.h"
 #include "smartfolders/tagpanelcommands.h"
@@ -162,6 +163,7 @@ void MainWindow::addModules()
     modules_.push_back(std::make_unique<BrowserCommands>(context));
     modules_.push_back(std::make_unique<PreferencesCommands>(context));
     modules_.push_back(std::make_unique<AppCommands>(context));
+    modules_.push_back(std::make_unique<DebugInfoCommands>(context));
     auto attributes = std::make_unique<AttributesCommands>(context);
     AttributesCommands* attributesCommands = attributes.get();
     AttributesArea* area = attributes->area();

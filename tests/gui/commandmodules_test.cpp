@@ -36,9 +36,10 @@ const QList<MenuCommand> kOffered = {
     MenuCommand::ZoomIn, MenuCommand::ZoomOut, MenuCommand::ZoomReset, MenuCommand::RotateLeft,
     MenuCommand::RotateRight, MenuCommand::ToggleEnhance, MenuCommand::ShowPdfAsText, MenuCommand::OpenShownFile,
     MenuCommand::OpenShownFileWith, MenuCommand::OpenInPdfViewer, MenuCommand::GoToUrl};
-const QStringList kOtherRows = {"ImportFolder", "ImportLogins", "About", "NewTagSmartFolder", "EditTagSmartFolder",
-                                "ClearRecentWebsites", "Help.Contents", "Help.GettingStarted", "Help.Databases",
-                                "Help.Importing", "Help.Finding", "Help.WebsiteLogins", "Help.CommandLine"};
+const QStringList kOtherRows = {"ImportFolder", "ImportLogins", "About", "EmailTheAuthor", "NewTagSmartFolder",
+                                "EditTagSmartFolder", "ClearRecentWebsites", "Help.Contents", "Help.GettingStarted",
+                                "Help.Databases", "Help.Importing", "Help.Finding", "Help.WebsiteLogins",
+                                "Help.CommandLine"};
 
 QString rowName(const CommandRow& row)
 {

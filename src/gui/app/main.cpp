@@ -22,6 +22,8 @@
 #include "app/help.h"
 #include "browser/treemodel.h"
 
+#include "debuginfo/debuginfo.h"
+#include "debuginfo/runlog.h"
 #include "prefs/ktprefs.h"
 #include "prefs/messages.h"
 #include "prefs/prefkeys.h"
@@ -69,6 +71,10 @@ void arrangeScreenshot(AppController& controller, const QString& file)
 
 int main(int argc, char** argv)
 {
+    // Before the application object, so that what Qt says while starting is kept too. The
+    // run log holds no secrets: nothing in Folivo logs a password, a user ID or deciphered
+    // text.
+    folivo::installRunLog(folivo::folivoLogsFolder());
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Folivo"));
     QApplication::setOrganizationName(QStringLiteral("folivo"));
