@@ -19,6 +19,7 @@
 #include "import/importcommands.h"
 #include "preferences/preferencescommands.h"
 #include "reports/reportcommands.h"
+#include "export/exportcommands.h"
 #include "smartfolders/smartfoldercommands.h"
 #if FOLIVO_WITH_VIEWER
 #include "viewer/viewercommands.h"
@@ -187,6 +188,7 @@ void MainWindow::addModules()
 #endif
     // After the viewer: a smart folder's report takes the place the viewer gave up.
     modules_.push_back(std::make_unique<ReportCommands>(context, area));
+    modules_.push_back(std::make_unique<ExportCommands>(context));
 }
 
 // ---- Commands and their rules ------------------------------------------------------

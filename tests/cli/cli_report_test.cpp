@@ -10,6 +10,7 @@
 #include "smartfolders/smartfolders.h"
 #include "store/mydocument.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -152,3 +153,17 @@ TEST_F(CliReport, TheTableAndWhatIsRefused)
 }
 
 } // namespace
+
+TEST_F(CliReport, ExportWritesReportsOfSmartFoldersThatHaveOne)
+{
+    const QString out = scratch_.file("out");
+    ASSERT_TRUE(QDir().mkpath(out));
+    const ProcessResult r = runCli({"export", db_, "Power", "Unreported", "--reports", "--to", out});
+    ASSERT_EQ(r.exitCode, 1) << "the folder without a report is named";
+    EXPECT_TRUE(r.err.contains("Unreported: ")) << r.err.constData();
+    EXPECT_TRUE(folivo::test::readAll(out + "/Power.csv").contains("1234567.89"));
+    // Without --reports a smart folder is its files.
+    const ProcessResult files = runCli({"export", db_, "Power", "--to", out});
+    ASSERT_EQ(files.exitCode, 0) << files.err.constData();
+    EXPECT_EQ(QDir(out + "/Power").entryList(QDir::Files).size(), 4);
+}
