@@ -30,7 +30,7 @@ const QList<MenuCommand> kOffered = {
     MenuCommand::ShowAttributes, MenuCommand::MoveableAttributesPanel, MenuCommand::CustomAttributes,
     MenuCommand::SpecifyAutoTagging,
     MenuCommand::AutoTagImportedFiles, MenuCommand::AutoTagSelectedFiles, MenuCommand::NewSmartFolderFromSelection,
-    MenuCommand::ExportReport,
+    MenuCommand::ExportReport, MenuCommand::Export, MenuCommand::Send,
     MenuCommand::Find,
     MenuCommand::FindNext, MenuCommand::FindPrevious,
     MenuCommand::ZoomIn, MenuCommand::ZoomOut, MenuCommand::ZoomReset, MenuCommand::RotateLeft,

@@ -6,6 +6,7 @@
 #include "gui/guitest.h"
 
 #include "app/appcontroller.h"
+#include "browser/browserpane.h"
 #include "export/exportcommands.h"
 #include "mainwindow.h"
 
@@ -97,7 +98,7 @@ TEST_F(ExportWindow, OnePdfIsAskedAboutAgainUnderItsFixedName)
         ModalResponder cancel([](QMessageBox* box) { box->buttons().constFirst()->click(); });
         commands()->exportSelection();
         ASSERT_EQ(cancel.seen().size(), 1);
-        EXPECT_TRUE(cancel.seen()[0].text.contains("\"Statement.pdf\" already exists")) << qPrintable(cancel.seen()[0].text);
+        EXPECT_TRUE(cancel.seen()[0].text.contains("Statement.pdf&quot; already exists")) << qPrintable(cancel.seen()[0].text);
         EXPECT_EQ(readAll(out_ + "/Statement.pdf"), "older");
     }
     ModalResponder replace([](QMessageBox* box) {
