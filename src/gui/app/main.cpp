@@ -84,7 +84,8 @@ int main(int argc, char** argv)
     // too; the controller decides when the run is over.
     QApplication::setQuitOnLastWindowClosed(false);
     ItemIcons::ensureIconTheme();
-    const QIcon appIcon = QIcon::fromTheme(QStringLiteral("folder-documents"));
+    // The installed icon of the package (hicolor), else the theme's document folder.
+    const QIcon appIcon = QIcon::fromTheme(QStringLiteral("folivo"), QIcon::fromTheme(QStringLiteral("folder-documents")));
     if (!appIcon.isNull())
         QApplication::setWindowIcon(appIcon);
 
